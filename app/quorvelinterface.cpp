@@ -1,0 +1,113 @@
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "display/plotwidget.h"
+#include "themes/stylesheet.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QTextStream>
+
+// The compiled resources live in a static library; register them explicitly so
+// the linker keeps them.
+static void registerResources()
+{
+#ifdef QUORVEL_HAS_RESOURCES
+    Q_INIT_RESOURCE(quorvelinterface);
+#endif
+#ifdef QUORVEL_HAS_FONT_RESOURCE
+    Q_INIT_RESOURCE(quorvelfont);
+#endif
+}
+
+// Registers the monospace font of the meter read-outs and lets the family
+// name the read-outs ask for resolve to it.
+static void registerCourierFont()
+{
+    const int id = QFontDatabase::addApplicationFont(":/Bitmaps/cour.ttf");
+    if (id < 0)
+        return;
+    const QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (!families.isEmpty() && families.first() != "Courier New")
+        QFont::insertSubstitution("Courier New", families.first());
+}
+
+QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(new Ui::QuorvelInterface)
+{
+    registerResources();
+    registerCourierFont();
+
+    // "log.txt" in the working folder, truncated at every start.
+    logFile = new QFile("log.txt");
+    if (logFile->open(QIODevice::WriteOnly | QIODevice::Text))
+        logStream = new QTextStream(logFile);
+
+    ui->setupUi(this);
+    ui->mainTabWidget->setCurrentIndex(0);
+
+    setStyleSheet(readStyleSheet(":/Bitmaps/mac-css.qss"));
+    const QString tabStyle = readStyleSheet(":/Bitmaps/mac-tab.qss");
+    ui->tabWidget1->setStyleSheet(tabStyle);
+    ui->mainTabWidget->setStyleSheet(tabStyle);
+    ui->labelHertz->setStyleSheet("QLabel{font-size: 32px};");
+    ui->connectLabel->setStyleSheet("QLabel{font-size: 12px};");
+
+    connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
+
+    startingUp = false;
+
+    plotInterval = 4;
+    plotTimer.start(plotInterval);
+
+    const QFont meterFont("Courier New", 50, QFont::DemiBold, false);
+    ui->vdcChannel1->setFont(meterFont);
+    ui->vdcChannel2->setFont(meterFont);
+    ui->vppChannel1->setFont(meterFont);
+    ui->vppChannel2->setFont(meterFont);
+    ui->frequencyValue->setFont(QFont("Courier New", 40, QFont::DemiBold, false));
+}
+
+QuorvelInterface::~QuorvelInterface()
+{
+    if (logFile->isOpen()) {
+        *logStream << '\n';
+        logStream->flush();
+        logFile->close();
+    }
+    delete logStream;
+    delete logFile;
+    delete ui;
+}
+
+void QuorvelInterface::closeEvent(QCloseEvent *event)
+{
+    plotTimer.stop();
+    event->accept();
+}
+
+void QuorvelInterface::on_mainTabWidget_currentChanged(int index)
+{
+    previousTabIndex = index;
+}
+
+void QuorvelInterface::on_sizeChanged()
+{
+    const int w = ui->plotterWidget->width();
+    const int h = ui->plotterWidget->height();
+    const struct
+    {
+        QCPItemText *label;
+        int x, y;
+    } readOuts[] = {
+        {deltaTLabel, w - 25, 25},    {inverseDeltaTLabel, w - 25, 40}, {deltaVLabel, w - 150, h - 55},
+        {vbLabel, w - 150, h - 70},   {vaLabel, w - 150, h - 85},
+    };
+    for (const auto &r : readOuts) {
+        if (!r.label)
+            continue; // the scene is built later in construction
+        r.label->position->setType(QCPItemPosition::ptAbsolute);
+        r.label->position->setCoords(r.x, r.y);
+    }
+}
