@@ -1,0 +1,111 @@
+#include "themepalette.h"
+
+#include "customcolors.h"
+
+namespace theme {
+
+namespace {
+const QColor DarkGreen(75, 229, 28);
+const QColor LightBlue(QStringLiteral("#2a50fd"));
+const QColor ReferenceGreen(QStringLiteral("#4be51c"));
+const QColor DarkGrid(140, 140, 140);
+const QColor LightGrid(QStringLiteral("#C8C8C8"));
+
+void historyPens(QPen *pens, const QColor &color)
+{
+    for (int k = 0; k < HistoryGraphs; ++k)
+        pens[k] = makePen(color, k == 0 ? 1 : 0);  // 0: cosmetic one-pixel pen
+}
+} // namespace
+
+QPen makePen(const QColor &color, double width, Qt::PenStyle style)
+{
+    return QPen(QBrush(color, Qt::SolidPattern), width, style, Qt::SquareCap, Qt::BevelJoin);
+}
+
+Palette palette(int theme, const CustomColors *colors)
+{
+    Palette p;
+    if (theme == Dark || theme == Light) {
+        const bool dark = theme == Dark;
+        const QColor ch1 = dark ? DarkGreen : LightBlue;
+        p.ch1 = makePen(ch1, TraceWidth);
+        p.ch2 = makePen(Qt::red, TraceWidth);
+        p.refCh1 = makePen(Qt::red, TraceWidth);
+        p.refCh2 = makePen(ReferenceGreen, TraceWidth);
+        historyPens(p.ch1Persist, ch1);
+        historyPens(p.ch2Persist, Qt::red);
+        for (int n = 0; n < LogicLines; ++n) {
+            const QColor logic = dark ? QColor(255 - 10 * n, 4 + 10 * n, 4) : QColor(4 + 20 * n, n, 255 - 5 * n);
+            p.logic[n] = makePen(logic, LogicWidth);
+            p.refLogic[n] = makePen(Qt::blue, LogicWidth);
+        }
+        p.fft1 = makePen(dark ? ReferenceGreen : LightBlue, TraceWidth);
+        p.fft2 = makePen(Qt::red, TraceWidth);
+        p.grid = dark ? makePen(DarkGrid, 1) : makePen(LightGrid, 1, Qt::DotLine);
+        p.axis = makePen(dark ? Qt::white : Qt::black, 1);
+        p.background = QBrush(dark ? Qt::black : Qt::white);
+        p.labels = dark ? ReferenceGreen : QColor(Qt::red);
+        return p;
+    }
+
+    const CustomColors table = colors ? *colors : CustomColors::defaults();
+    p.ch1 = makePen(table.colorAt(QStringLiteral("CH1")), TraceWidth);
+    p.ch2 = makePen(table.colorAt(QStringLiteral("CH2")), TraceWidth);
+    p.refCh1 = makePen(table.colorAt(QStringLiteral("CH1 REF")), TraceWidth);
+    p.refCh2 = makePen(table.colorAt(QStringLiteral("CH2 REF")), TraceWidth);
+    historyPens(p.ch1Persist, table.colorAt(QStringLiteral("CH1")));
+    historyPens(p.ch2Persist, table.colorAt(QStringLiteral("CH2")));
+    for (int n = 0; n < LogicLines; ++n) {
+        p.logic[n] = makePen(table.colorAt(CustomColors::bitName(n)), LogicWidth);
+        p.refLogic[n] = makePen(table.colorAt(CustomColors::bitRefName(n)), LogicWidth);
+    }
+    p.fft1 = makePen(table.colorAt(QStringLiteral("CH1 FFT")), TraceWidth);
+    p.fft2 = makePen(table.colorAt(QStringLiteral("CH2 FFT")), TraceWidth);
+    p.grid = makePen(table.colorAt(QStringLiteral("GRID")), 1, Qt::DotLine);
+    p.axis = makePen(table.colorAt(QStringLiteral("AXES")), 1);
+    p.background = table.background;
+    p.labels = table.colorAt(QStringLiteral("LABELS"));
+    return p;
+}
+
+bool gridPen(int theme, int gridMode, const CustomColors *colors, QPen &pen)
+{
+    QColor color;
+    switch (theme) {
+    case Dark:
+        color = DarkGrid;
+        break;
+    case Light:
+        color = LightGrid;
+        break;
+    case Custom:
+        color = colors ? colors->colorAt(QStringLiteral("GRID")) : CustomColors::defaults().grid;
+        break;
+    default:
+        return false;
+    }
+    if (gridMode == NoGrid)
+        pen = QPen(Qt::NoPen);
+    else
+        pen = makePen(color, 1, gridMode == Dots ? Qt::DotLine : Qt::SolidLine);
+    return true;
+}
+
+QColor dimmedHistoryColor(const QColor &trace, int intensity, int theme)
+{
+    const double f = intensity / 10.0;
+    const QColor hsl = trace.toHsl();
+    const double lightness = hsl.lightnessF();
+    double l = lightness - f * (lightness - 0.05);
+    if (theme == Light)
+        l = 1.0 - l;
+    return QColor::fromHslF(hsl.hslHueF(), hsl.hslSaturationF(), l, 1.0);
+}
+
+QString swatchStyleSheet(const QColor &color)
+{
+    return QStringLiteral("QLabel { background-color : ") + color.name() + QStringLiteral("; }");
+}
+
+} // namespace theme
