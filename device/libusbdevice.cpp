@@ -1,0 +1,606 @@
+#include "device/libusbdevice.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcUsb, "device.usb")
+
+namespace {
+// Command letters: USB vendor request codes, and the serial bytes.
+constexpr uint8_t cmdVersion = 'a';
+constexpr uint8_t cmdWriteRegister = 'b';
+constexpr uint8_t cmdGeneratorFrequency = 'c';
+constexpr uint8_t cmdStoreSettings = 'd';
+constexpr uint8_t cmdStoreWave = 'e';
+constexpr uint8_t cmdStop = 'f';
+constexpr uint8_t cmdStart = 'g';
+constexpr uint8_t cmdForceTrigger = 'h';
+constexpr uint8_t cmdAutoSetup = 'i';
+constexpr uint8_t cmdFactorySettings = 'k';
+constexpr uint8_t cmdMeter = 'm';
+constexpr uint8_t cmdReadSettings = 'u';
+constexpr uint8_t cmdReadW = 'w';
+constexpr uint8_t cmdReadX = 'x';
+constexpr char serialStreamOff = 'p';
+constexpr char serialStreamOn = 'q';
+// Serial custom-wave upload: this letter, then the 256 wave bytes; see
+// awgBulkWriteTransfer().
+constexpr char serialWaveUpload = 'l';
+
+// The event thread wakes at least this often, so a stop is seen even when no
+// transfer is in flight (a lost link).
+constexpr long eventWakeUs = 100000;
+// How long the event thread keeps handling events for a cancelled transfer
+// whose completion never comes, before it gives up on it.
+constexpr int cancelGraceMs = 2000;
+// A bulk IN transfer that fails this many times in a row counts as a lost link.
+constexpr int maxConsecutiveErrors = 100;
+
+const char *const notConnected = "Device not connected";
+} // namespace
+
+LibUsbDevice::LibUsbDevice(QObject *parent) : QObject(parent)
+{
+    connect(&serialLink, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
+    resetFrameSlots();
+}
+
+LibUsbDevice::~LibUsbDevice()
+{
+    // The window closes the link first; this only guards against a thread or
+    // transfer outliving the object.
+    if (connected || initialized)
+        closeDevice();
+}
+
+bool LibUsbDevice::checkConnected() const
+{
+    if (!connected)
+        qCDebug(lcUsb) << notConnected;
+    return connected;
+}
+
+void LibUsbDevice::resetFrameSlots()
+{
+    for (FrameSlot &slot : frameSlots)
+        slot.length = 0;
+    backSlot = 0;
+    sharedSlot.store(1);
+    frontSlot = 2;
+    rxLength.store(0);
+}
+
+void LibUsbDevice::markLinkLost()
+{
+    if (!linkLost.exchange(true)) {
+        qCDebug(lcUsb) << "link lost";
+        emit linkLostDetected();
+    }
+}
+
+void LibUsbDevice::noteControlResult(int result)
+{
+    if (result == LIBUSB_ERROR_NO_DEVICE && connected)
+        markLinkLost();
+}
+
+// ---------------------------------------------------------------- life cycle
+
+void LibUsbDevice::initializeDevice()
+{
+    if (!usbMode) {
+        initialized = true;
+        return;
+    }
+    if (context) {
+        // A context left by a failed open: end it before starting another.
+        libusb_exit(context);
+        context = nullptr;
+    }
+    const int r = libusb_init(&context);
+    if (r < 0) {
+        lastError = QStringLiteral("Initialization Error!");
+        qCDebug(lcUsb) << "Initialization Error! " << r;
+        context = nullptr;
+        initialized = false;
+        return;
+    }
+    initialized = true;
+}
+
+void LibUsbDevice::openDevice(QString portName)
+{
+    if (!usbMode) {
+        connected = serialLink.connectToPort(portName);
+        if (connected) {
+            serialLink.write(QString(QChar(serialStreamOff)));
+            serialLink.flushOutput();
+        }
+        return;
+    }
+    if (!initialized || !context) {
+        lastError = QStringLiteral("Cannot open device!");
+        qCDebug(lcUsb) << "Cannot open device";
+        emit serialLink.connectionStatus(tr("Cannot open device"));
+        return;
+    }
+    const ssize_t count = libusb_get_device_list(context, &deviceList);
+    if (count < 0) {
+        lastError = QStringLiteral("Cannot open device!");
+        qCDebug(lcUsb) << "No USB Devices to List";
+        deviceList = nullptr;
+        // Without a status the window would stay disabled.
+        emit serialLink.connectionStatus(tr("Cannot open device"));
+        return;
+    }
+    handle = nullptr;
+    for (int i = 0; deviceList[i]; ++i) {
+        device = deviceList[i];
+        if (libusb_get_device_descriptor(device, &descriptor) != 0)
+            break;
+        if (descriptor.idVendor != vendorId || descriptor.idProduct != productId)
+            continue;
+        if (libusb_open(device, &handle) == 0) {
+            qCDebug(lcUsb).nospace() << libusb_get_device_address(device) << " Device Opened";
+            break;
+        }
+        lastError = QStringLiteral("Cannot open device!");
+        qCDebug(lcUsb).nospace() << "Cannot open device--" << i + 1;
+        handle = nullptr;
+    }
+    libusb_free_device_list(deviceList, 1);
+    deviceList = nullptr;
+    device = nullptr;
+    if (!handle) {
+        lastError = QStringLiteral("Cannot open device!");
+        qCDebug(lcUsb) << "Cannot open device";
+        emit serialLink.connectionStatus(tr("Cannot open device"));
+        return;
+    }
+    if (libusb_kernel_driver_active(handle, interfaceNumber) == 1) {
+        qCDebug(lcUsb) << "Kernel Driver Active";
+        if (libusb_detach_kernel_driver(handle, interfaceNumber) == 0)
+            qCDebug(lcUsb) << "Kernel Driver Detached!";
+    }
+    if (libusb_claim_interface(handle, interfaceNumber) < 0) {
+        qCDebug(lcUsb) << "Cannot Claim Interface";
+        libusb_close(handle);
+        handle = nullptr;
+        connected = false;
+        lastError = QStringLiteral("Cannot open device!");
+        // Without a status the window would stay disabled.
+        emit serialLink.connectionStatus(tr("Cannot open device"));
+        return;
+    }
+    connected = true;
+}
+
+void LibUsbDevice::closeDevice()
+{
+    if (connected) {
+        if (usbMode)
+            releaseUsb(true);
+        else
+            closeSerial(true);
+        return;
+    }
+    if (!initialized)
+        return;
+    running = false;
+    if (usbMode) {
+        stopReception();
+        if (context)
+            libusb_exit(context);
+        context = nullptr;
+    } else {
+        closeSerial(false);
+    }
+}
+
+void LibUsbDevice::dropLostLink()
+{
+    if (!connected)
+        return;
+    if (usbMode) {
+        releaseUsb(false);
+    } else {
+        serialLink.autoMode = false;
+        serialLink.clearPort();
+        running = false;
+        connected = false;
+    }
+}
+
+void LibUsbDevice::releaseUsb(bool storeSettings)
+{
+    stopReception();
+    if (storeSettings)
+        saveDeviceSettings();
+    if (handle) {
+        libusb_release_interface(handle, interfaceNumber);
+        libusb_close(handle);
+        handle = nullptr;
+    }
+    if (context)
+        libusb_exit(context);
+    context = nullptr;
+    connected = false;
+}
+
+void LibUsbDevice::closeSerial(bool storeSettings)
+{
+    serialLink.autoMode = false;
+    running = false;
+    serialLink.write(QString(QChar(serialStreamOff)));
+    if (storeSettings)
+        saveDeviceSettings();
+    serialLink.close();
+    connected = false;
+}
+
+void LibUsbDevice::reset()
+{
+    if (eventFuture.isRunning())
+        stopReception();
+    running = true;
+    connected = false;
+    initialized = false;
+    handle = nullptr;
+    context = nullptr;
+    readTransfer = nullptr;
+    dataReady = false;
+    linkLost = false;
+    transferInFlight = false;
+    resetFrameSlots();
+}
+
+// ---------------------------------------------------------- frame reception
+
+void LibUsbDevice::asyncBulkReadTransfer()
+{
+    if (!checkConnected())
+        return;
+    if (!usbMode) {
+        serialLink.frameBuffer = rxBuffer;
+        return;
+    }
+    if (transferInFlight)
+        return;
+    if (!readTransfer)
+        readTransfer = libusb_alloc_transfer(0);
+    if (!readTransfer) {
+        lastError = QStringLiteral("Bulk read transfer failed!");
+        qCDebug(lcUsb) << "Transfer Failed! " << LIBUSB_ERROR_NO_MEM;
+        return;
+    }
+    consecutiveErrors = 0;
+    libusb_fill_bulk_transfer(readTransfer, handle, frameEndpoint, frameSlots[backSlot].data, rxBufferSize,
+                              &LibUsbDevice::readCompleted, this, 0);
+    transferInFlight = true;
+    const int r = libusb_submit_transfer(readTransfer);
+    if (r != 0) {
+        transferInFlight = false;
+        lastError = QStringLiteral("Bulk read transfer failed!");
+        qCDebug(lcUsb) << "Transfer Failed! " << r;
+        return;
+    }
+    if (!eventFuture.isRunning())
+        eventFuture = QtConcurrent::run(this, &LibUsbDevice::eventThread);
+}
+
+void LibUsbDevice::eventThread()
+{
+    QElapsedTimer cancelClock;
+    while (running.load() || transferInFlight.load()) {
+        if (!running.load()) {
+            // Stopping with a transfer still out (it may have been resubmitted
+            // just as the stop began): cancel it and wait for its completion.
+            if (!cancelClock.isValid()) {
+                cancelClock.start();
+                libusb_cancel_transfer(readTransfer);
+            } else if (cancelClock.elapsed() > cancelGraceMs) {
+                qCDebug(lcUsb) << "cancelled transfer never completed";
+                break;
+            }
+        }
+        timeval wake{0, eventWakeUs};
+        libusb_handle_events_timeout_completed(context, &wake, nullptr);
+    }
+}
+
+void LIBUSB_CALL LibUsbDevice::readCompleted(libusb_transfer *transfer)
+{
+    static_cast<LibUsbDevice *>(transfer->user_data)->onReadCompleted(transfer);
+}
+
+void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
+{
+    switch (transfer->status) {
+    case LIBUSB_TRANSFER_COMPLETED: {
+        consecutiveErrors = 0;
+        const int length = std::clamp(transfer->actual_length, 0, rxBufferSize);
+        frameSlots[backSlot].length = length;
+        // Publish the filled slot; take back the one nobody reads now.
+        backSlot = sharedSlot.exchange(backSlot | freshFlag, std::memory_order_acq_rel) & ~freshFlag;
+        rxLength.store(length, std::memory_order_relaxed);
+        dataReady.store(true, std::memory_order_release);
+        break;
+    }
+    case LIBUSB_TRANSFER_CANCELLED:
+        transferInFlight = false;
+        return;
+    case LIBUSB_TRANSFER_NO_DEVICE:
+        transferInFlight = false;
+        markLinkLost();
+        return;
+    default:
+        // A failed transfer carries no frame worth showing.
+        if (++consecutiveErrors >= maxConsecutiveErrors) {
+            transferInFlight = false;
+            markLinkLost();
+            return;
+        }
+        break;
+    }
+    if (!running.load()) {
+        transferInFlight = false;
+        return;
+    }
+    transfer->buffer = frameSlots[backSlot].data;
+    if (libusb_submit_transfer(transfer) != 0) {
+        transferInFlight = false;
+        markLinkLost();
+    }
+}
+
+void LibUsbDevice::stopReception()
+{
+    running = false;
+    if (readTransfer && transferInFlight.load())
+        libusb_cancel_transfer(readTransfer);
+    eventFuture.waitForFinished();
+    if (readTransfer && !transferInFlight.load()) {
+        libusb_free_transfer(readTransfer);
+        readTransfer = nullptr;
+    }
+}
+
+int LibUsbDevice::copyLatestFrame(unsigned char *dst, int capacity)
+{
+    if (!dst || capacity <= 0)
+        return 0;
+    if (!usbMode) {
+        // The serial link assembles frames on this thread, in place.
+        const int length = rxLength.load();
+        if (length <= 0)
+            return 0;
+        std::memcpy(dst, rxBuffer, std::min({std::max(length, frameSize), rxBufferSize, capacity}));
+        return length;
+    }
+    if (sharedSlot.load(std::memory_order_acquire) & freshFlag)
+        frontSlot = sharedSlot.exchange(frontSlot, std::memory_order_acq_rel) & ~freshFlag;
+    const FrameSlot &slot = frameSlots[frontSlot];
+    std::memcpy(dst, slot.data, std::min(slot.length, capacity));
+    return slot.length;
+}
+
+void LibUsbDevice::newDataAvailable(int n)
+{
+    rxLength = n;
+    dataReady = true;
+}
+
+// --------------------------------------------------------------- commands
+
+void LibUsbDevice::sendCommand(char letter)
+{
+    if (!checkConnected())
+        return;
+    if (usbMode) {
+        noteControlResult(libusb_control_transfer(handle, vendorRequestIn, uint8_t(letter), 0, 0, nullptr, 0,
+                                                  controlTimeoutMs));
+    } else {
+        serialLink.write(QString(QChar(letter)));
+    }
+}
+
+bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t index)
+{
+    if (!checkConnected())
+        return false;
+    if (usbMode) {
+        const int n = libusb_control_transfer(handle, vendorRequestIn, request, value, index, inBuffer,
+                                              inBufferSize, controlTimeoutMs);
+        if (n < 0) {
+            noteControlResult(n);
+            lastError = QStringLiteral("Read Error!");
+            qCDebug(lcUsb) << "read error: " << n;
+            return false;
+        }
+        if (n <= inBufferSize - 1)
+            inBuffer[n] = 0;
+        return true;
+    }
+
+    const bool needsStreamOff = request == cmdReadSettings || request == cmdGeneratorFrequency ||
+                                request == cmdReadW || request == cmdReadX;
+    if (needsStreamOff)
+        turnOffAutoMode();
+    const char form[5] = {char(request), char(index & 0xFF), char(index >> 8), char(value & 0xFF),
+                          char(value >> 8)};
+    if (request == cmdReadSettings) {
+        // Bytes of the stream that arrived before the stop are no reply.
+        serialLink.flushOutput();
+        serialLink.dropPendingInput();
+    }
+    serialLink.writeByteArray(QByteArray(form, sizeof form));
+    if (request == cmdReadSettings) {
+        if (!serialLink.waitForBytes(settingsBlockLength)) {
+            lastError = QStringLiteral("Read Error!");
+            qCDebug(lcUsb) << "read error: " << -1;
+            markLinkLost();
+            return false;
+        }
+        const qint64 n = serialLink.readInto(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
+        turnOnAutoMode();
+        if (n < 0) {
+            lastError = QStringLiteral("Read Error!");
+            qCDebug(lcUsb) << "read error: " << n;
+            return false;
+        }
+        if (n <= inBufferSize - 1)
+            inBuffer[n] = 0;
+        return true;
+    }
+    if (needsStreamOff)
+        turnOnAutoMode();
+    return true;
+}
+
+void LibUsbDevice::controlWriteTransfer(uint16_t index, uint8_t value)
+{
+    if (!checkConnected())
+        return;
+    if (usbMode) {
+        noteControlResult(libusb_control_transfer(handle, vendorRequestIn, cmdWriteRegister, value, index,
+                                                  nullptr, 0, controlTimeoutMs));
+        return;
+    }
+    const char form[3] = {char(cmdWriteRegister), char(index & 0xFF), char(value)};
+    serialLink.writeByteArray(QByteArray(form, sizeof form));
+}
+
+QString LibUsbDevice::requestFirmwareVersion()
+{
+    if (!checkConnected())
+        return QString();
+    unsigned char reply[versionLength] = {};
+    qint64 n = 0;
+    if (usbMode) {
+        n = libusb_control_transfer(handle, vendorRequestIn, cmdVersion, 0, 0, reply, versionLength,
+                                    controlTimeoutMs);
+        noteControlResult(int(n));
+        if (n > 0)
+            n = versionLength; // always four characters once any byte came
+    } else {
+        serialLink.write(QString(QChar(cmdVersion)));
+        if (!serialLink.waitForBytes(versionLength, true)) {
+            markLinkLost();
+            return QStringLiteral("-1");
+        }
+        n = serialLink.readInto(reinterpret_cast<char *>(reply), versionLength);
+    }
+    if (n <= 0) {
+        lastError = QStringLiteral("Read Error!");
+        qCDebug(lcUsb) << "read error: " << n;
+        return QString();
+    }
+    QString version;
+    for (qint64 i = 0; i < n; ++i)
+        version.append(QChar::fromLatin1(char(reply[i])));
+    return version;
+}
+
+int LibUsbDevice::requestMM(unsigned char *dst)
+{
+    if (!checkConnected())
+        return -1;
+    if (usbMode) {
+        const int r = libusb_control_transfer(handle, vendorRequestIn, cmdMeter, 0, 0, dst, meterReplyLength,
+                                              controlTimeoutMs);
+        noteControlResult(r);
+        return r;
+    }
+    turnOffAutoMode();
+    serialLink.flushOutput();
+    serialLink.dropPendingInput();
+    serialLink.write(QString(QChar(cmdMeter)));
+    if (!serialLink.waitForBytes(meterReplyLength)) {
+        markLinkLost();
+        return -1;
+    }
+    return int(serialLink.readInto(reinterpret_cast<char *>(dst), meterReplyLength));
+}
+
+void LibUsbDevice::saveDeviceSettings()
+{
+    sendCommand(cmdStoreSettings);
+}
+
+void LibUsbDevice::saveAWG()
+{
+    sendCommand(cmdStoreWave);
+}
+
+void LibUsbDevice::stopScope()
+{
+    sendCommand(cmdStop);
+}
+
+void LibUsbDevice::startScope()
+{
+    sendCommand(cmdStart);
+}
+
+void LibUsbDevice::forceTrigger()
+{
+    sendCommand(cmdForceTrigger);
+}
+
+void LibUsbDevice::autoSetup()
+{
+    sendCommand(cmdAutoSetup);
+}
+
+void LibUsbDevice::restoreSettings()
+{
+    sendCommand(cmdFactorySettings);
+}
+
+void LibUsbDevice::awgBulkWriteTransfer()
+{
+    if (!checkConnected())
+        return;
+    if (usbMode) {
+        int sent = 0;
+        noteControlResult(libusb_bulk_transfer(handle, waveEndpoint, reinterpret_cast<unsigned char *>(awgBuffer),
+                                               awgBufferSize, &sent, controlTimeoutMs));
+        return;
+    }
+    // Serial form of the upload (the USB form is a bulk OUT): the letter 'l'
+    // followed by the 256 signed wave bytes, sample 0 first. The instrument
+    // drops an upload whose bytes do not follow within 1000 ms. The stream is
+    // off meanwhile so frames and the upload do not cross.
+    const bool wasStreaming = serialLink.autoMode;
+    turnOffAutoMode();
+    QByteArray upload(1, serialWaveUpload);
+    upload.append(reinterpret_cast<const char *>(awgBuffer), awgBufferSize);
+    serialLink.writeByteArray(upload);
+    if (!serialLink.waitForWritten()) {
+        markLinkLost();
+        return;
+    }
+    if (wasStreaming)
+        turnOnAutoMode();
+}
+
+void LibUsbDevice::turnOffAutoMode()
+{
+    if (usbMode)
+        return;
+    serialLink.autoMode = false;
+    serialLink.write(QString(QChar(serialStreamOff)));
+}
+
+void LibUsbDevice::turnOnAutoMode()
+{
+    if (usbMode)
+        return;
+    serialLink.write(QString(QChar(serialStreamOn)));
+    serialLink.autoMode = true;
+    serialLink.frameState = 0;
+}

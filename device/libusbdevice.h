@@ -1,0 +1,134 @@
+#pragma once
+
+#include "device/serialportconnection.h"
+
+#include <QFuture>
+#include <QObject>
+#include <QString>
+
+#include <libusb.h>
+
+#include <atomic>
+#include <cstdint>
+
+// The program's one path to the instrument: the USB link (libusb) and, inside
+// it, the serial link. Every command of the one-letter command set works over
+// either; `usbMode` chooses.
+//
+// Frames from the USB event thread reach the GUI thread through three frame
+// slots: the bulk IN transfer fills one, the completion publishes it by an
+// atomic exchange with the shared slot, and copyLatestFrame() swaps the shared
+// slot in before copying. The GUI thus always reads one whole, latest frame
+// and its length, and the transfer never writes a slot the GUI is reading.
+class LibUsbDevice : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr uint16_t vendorId = 0x16D0;
+    static constexpr uint16_t productId = 0x06F9;
+    static constexpr int interfaceNumber = 0;
+    static constexpr uint8_t vendorRequestIn = 0xC0;
+    static constexpr unsigned int controlTimeoutMs = 1000;
+    static constexpr unsigned char frameEndpoint = 0x81;
+    static constexpr unsigned char waveEndpoint = 0x01;
+    static constexpr int rxBufferSize = SerialPortConnection::frameBufferSize;
+    static constexpr int frameSize = SerialPortConnection::frameSize;
+    static constexpr int inBufferSize = 64;
+    static constexpr int awgBufferSize = 256;
+    static constexpr int versionLength = 4;
+    static constexpr int meterReplyLength = 4;
+    static constexpr int settingsBlockLength = 44;
+
+    explicit LibUsbDevice(QObject *parent = nullptr);
+    ~LibUsbDevice() override;
+
+    bool connected = false;
+    bool initialized = false;
+    QString lastError;
+    libusb_device **deviceList = nullptr;
+    libusb_device *device = nullptr;
+    libusb_device_descriptor descriptor{};
+    libusb_device_handle *handle = nullptr;
+    libusb_context *context = nullptr;
+    libusb_transfer *readTransfer = nullptr;
+    std::atomic<bool> dataReady{false};
+    // Length of the last published frame (for reading only; the frame itself
+    // comes from copyLatestFrame()).
+    std::atomic<int> rxLength{0};
+    // Assembly buffer of the serial link (GUI thread only).
+    unsigned char rxBuffer[rxBufferSize] = {};
+    unsigned char inBuffer[inBufferSize] = {};
+    signed char awgBuffer[awgBufferSize] = {};
+    std::atomic<bool> running{true};
+    QFuture<void> eventFuture;
+    SerialPortConnection serialLink;
+    bool usbMode = true;
+
+    // Copies the latest whole frame into dst (at most `capacity` bytes) and
+    // returns its length; 0 when none has arrived since the last reset. Over
+    // the serial link in roll mode the length is 3 (one sample) and the copy
+    // carries the whole 770-byte frame the samples are written into.
+    int copyLatestFrame(unsigned char *dst, int capacity);
+
+    // The link broke while connected (instrument unplugged, a failed
+    // resubmission, or a serial exchange that ran out of time). Cleared by reset().
+    bool isLinkLost() const { return linkLost.load(); }
+    // Releases a lost link without talking to the instrument.
+    void dropLostLink();
+
+    void initializeDevice();
+    void openDevice(QString portName);
+    void asyncBulkReadTransfer();
+    void closeDevice();
+    void reset();
+    bool controlReadTransfer(uint8_t request, uint16_t value, uint16_t index);
+    void controlWriteTransfer(uint16_t index, uint8_t value);
+    QString requestFirmwareVersion();
+    int requestMM(unsigned char *dst);
+    void saveDeviceSettings();
+    void saveAWG();
+    void stopScope();
+    void startScope();
+    void forceTrigger();
+    void autoSetup();
+    void restoreSettings();
+    void awgBulkWriteTransfer();
+
+signals:
+    // Emitted (possibly from the event thread) once when the link breaks.
+    void linkLostDetected();
+
+public slots:
+    void newDataAvailable(int n);
+    void turnOnAutoMode();
+    void turnOffAutoMode();
+
+private:
+    static void LIBUSB_CALL readCompleted(libusb_transfer *transfer);
+    void onReadCompleted(libusb_transfer *transfer);
+    void eventThread();
+    void stopReception();
+    void releaseUsb(bool storeSettings);
+    void closeSerial(bool storeSettings);
+    bool checkConnected() const;
+    void sendCommand(char letter);
+    void markLinkLost();
+    void noteControlResult(int result);
+    void resetFrameSlots();
+
+    static constexpr int slotCount = 3;
+    static constexpr int freshFlag = 4;
+    struct FrameSlot
+    {
+        unsigned char data[rxBufferSize];
+        int length = 0;
+    };
+    FrameSlot frameSlots[slotCount];
+    int backSlot = 0;                // filled by the transfer (event thread)
+    std::atomic<int> sharedSlot{1};  // slot index | freshFlag when unread
+    int frontSlot = 2;               // read by copyLatestFrame (GUI thread)
+    std::atomic<bool> transferInFlight{false};
+    std::atomic<bool> linkLost{false};
+    int consecutiveErrors = 0;       // event thread only
+};

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class QSerialPort;
+
+// The serial half of the instrument link: opens the port, writes command
+// bytes and, while the instrument streams, cuts the byte stream into frames
+// (or roll-mode samples) inside the transport's frame buffer. Polled by a
+// 10 ms timer on the GUI thread; reads are in fixed sizes and never shift by
+// one byte to find a marker.
+class SerialPortConnection : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int frameBufferSize = 1290;
+    static constexpr int payloadSize = 768; // three planes of 256 samples
+    static constexpr int frameSize = 770;
+    static constexpr int planeSize = 256;
+    static constexpr int markerSize = 3;
+    static constexpr int lastFrameModeSampling = 10;
+    static constexpr int pollIntervalMs = 10;
+    // Serial waits: each wait for more bytes, and the whole exchange.
+    static constexpr int singleWaitMs = 1000;
+    static constexpr int overallWaitMs = 10000;
+    // Bytes held in the port's own buffer at most, so a streaming instrument
+    // nobody reads cannot grow memory without bound.
+    static constexpr qint64 readBufferLimit = 64 * 1024;
+
+    static constexpr char endMarker[markerSize] = {0x0A, 0x0D, 0x37};
+    static constexpr char frameStartMarker[markerSize] = {0x0D, 0x0A, 0x46};
+    static constexpr char streamStartMarker[markerSize] = {0x0D, 0x0A, 0x53};
+
+    explicit SerialPortConnection(QObject *parent = nullptr);
+    ~SerialPortConnection() override;
+
+    std::unique_ptr<QSerialPort> port;
+    bool autoMode = false;
+    unsigned char *frameBuffer = nullptr;
+    int samplingValue = 0;
+    int sampleIndex = 0;
+    int frameState = 1;
+    QTimer pollTimer;
+    // The last bounded wait ran out of time (or the port failed meanwhile).
+    bool timedOut = false;
+
+    bool isOpen() const;
+    // Waits (singleWaitMs at a time, overallWaitMs in all) until `count` bytes
+    // are available, or exactly `count` when `exact`. Running out of time
+    // emits connectionStatus("Port is busy or unreachable.") and returns false.
+    bool waitForBytes(int count, bool exact = false);
+    // Waits, bounded like waitForBytes(), until everything written has left.
+    bool waitForWritten();
+    // Reads up to `size` bytes into dst; returns the count, or -1 on failure.
+    qint64 readInto(char *dst, qint64 size);
+    void dropPendingInput();
+    void flushOutput();
+
+signals:
+    void newData(int length);
+    void connectionStatus(QString status);
+
+public slots:
+    bool connectToPort(QString name);
+    void close();
+    void clearPort();
+    void write(QString text);
+    void writeByteArray(QByteArray bytes);
+    bool bytesAvailable();
+    void setSamplingValue(int value);
+    bool checkIfStartOfFrame(const char *tab, bool mode);
+    bool checkIfEndOfFrame(const char *tab);
+    void onReadyRead();
+
+private:
+    void parseRollMode();
+    void parseFrameMode();
+    void storeSample(const char *group);
+};
