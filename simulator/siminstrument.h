@@ -1,0 +1,56 @@
+#pragma once
+// The process-wide simulated instrument behind both wires and simcontrol.h.
+// Everything here is guarded by `mutex`; `changed` is notified whenever
+// something a waiting wire may care about changes (faults, transfers, log).
+
+#include "instrumentmodel.h"
+#include "simcontrol.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace quorvelsim {
+
+class SimInstrument
+{
+public:
+    static SimInstrument &instance();
+
+    std::mutex mutex;
+    std::condition_variable changed;
+
+    InstrumentModel model;
+    unsigned faults = 0;
+    QVector<Command> log;
+    std::chrono::steady_clock::time_point epoch = std::chrono::steady_clock::now();
+
+    int controlTimeoutWaitMs = -1;
+    int garbageLength = 6;
+    int instrumentCount = 1;
+    int unopenable = 0;
+    bool kernelDriverActive = false;
+    int serialByteRate = 11520;
+    bool stamping = false;
+    quint32 stampSequence = 0;
+
+    // USB state kept by the libusb wire.
+    int openHandles = 0;
+    int claimedInterfaces = 0;
+    int pendingTransfers = 0;
+    quint64 framesDelivered = 0;
+
+    bool fault(Fault f) const { return faults & unsigned(f); }
+    qint64 elapsedNs() const;
+    // Caller holds the mutex.
+    void record(Wire wire, char letter, quint16 value, quint16 index, const QByteArray &data = QByteArray(),
+                bool answered = true);
+    // Caller holds the mutex. Next frame of the model, stamped when asked; 0 when none is due.
+    int produceFrame(quint8 *dst);
+    void resetLocked();
+
+private:
+    SimInstrument();
+};
+
+} // namespace quorvelsim
