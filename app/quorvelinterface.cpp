@@ -4,6 +4,7 @@
 #include "display/plotwidget.h"
 #include "themes/stylesheet.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFont>
@@ -54,12 +55,18 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->labelHertz->setStyleSheet("QLabel{font-size: 32px};");
     ui->connectLabel->setStyleSheet("QLabel{font-size: 12px};");
 
+    checkForAvailableComPorts();
+
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
 
+    // The first turn of the event loop tries to connect.
+    QTimer::singleShot(0, this, &QuorvelInterface::on_connectButton_clicked);
     startingUp = false;
 
     plotInterval = 4;
     plotTimer.start(plotInterval);
+
+    ui->rescanButton->setEnabled(ui->radioButton->isChecked());
 
     const QFont meterFont("Courier New", 50, QFont::DemiBold, false);
     ui->vdcChannel1->setFont(meterFont);
@@ -67,6 +74,12 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->vppChannel1->setFont(meterFont);
     ui->vppChannel2->setFont(meterFont);
     ui->frequencyValue->setFont(QFont("Courier New", 40, QFont::DemiBold, false));
+
+    ui->comboBox_9->view()->setFixedWidth(350);
+    connect(&usbDevice.serialLink, &SerialPortConnection::connectionStatus, this,
+            [this](const QString &status) { setInfoText(status); });
+    connect(&usbDevice, &LibUsbDevice::linkLostDetected, this, &QuorvelInterface::handleLinkLost,
+            Qt::QueuedConnection);
 }
 
 QuorvelInterface::~QuorvelInterface()
@@ -84,6 +97,7 @@ QuorvelInterface::~QuorvelInterface()
 void QuorvelInterface::closeEvent(QCloseEvent *event)
 {
     plotTimer.stop();
+    usbDevice.closeDevice();
     event->accept();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/libusbdevice.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -34,6 +36,16 @@ private slots:
     void on_mainTabWidget_currentChanged(int index);
 
     // Connection management (quorvelinterface_connection.cpp)
+    void on_connectButton_clicked();
+    void checkForAvailableComPorts();
+    void on_radioButton_clicked();
+    void on_radioButton_2_clicked();
+    void on_rescanButton_clicked();
+    void setInfoText(QString text = QString(), bool mode = false);
+    void disconnectDevice(bool mode = true);
+    bool checkIfCorrectPort(QString name);
+    // Queued from the transport when the link breaks while connected.
+    void handleLinkLost();
 
     // Plot scene, scales, frames, spectrum, theme
     // (quorvelinterface_scene.cpp, _scales.cpp, _plot.cpp, _theme.cpp)
@@ -45,6 +57,7 @@ private:
     QTimer plotTimer;
     // Transport and theme dialog are declared here, between the two timers,
     // so they are constructed in this order.
+    LibUsbDevice usbDevice;
 
     QFile *logFile = nullptr;
     QTextStream *logStream = nullptr;

@@ -1,0 +1,172 @@
+// Connection management: the "Connection" group of the Options page, the
+// firmware check made on every connect, and every visible sign of the
+// connection state.
+
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include <QAbstractItemView>
+#include <QDebug>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QSerialPortInfo>
+
+namespace {
+const char *const ledOn = ":/Bitmaps/Bitmaps/led-on.png";
+const char *const ledOff = ":/Bitmaps/Bitmaps/led-off.png";
+const char *const portUnreachable = "Port is busy or unreachable.";
+constexpr int usbPlotIntervalMs = 4;
+constexpr int serialPlotIntervalMs = 0;
+constexpr uint8_t settingsReadRequest = 'u';
+constexpr uint16_t settingsReadIndex = 14;
+
+// Port list entries read "name: description"; the port is the part before ": ".
+QString portNameOf(const QString &entry)
+{
+    const int separator = entry.indexOf(QLatin1String(": "));
+    return separator < 0 ? entry : entry.left(separator);
+}
+} // namespace
+
+void QuorvelInterface::on_connectButton_clicked()
+{
+    setInfoText(tr("Please wait..."), true);
+    if (usbDevice.connected) {
+        disconnectDevice(true);
+        setInfoText("", false);
+        return;
+    }
+
+    usbDevice.usbMode = ui->radioButton_2->isChecked();
+    usbDevice.initializeDevice();
+    usbDevice.openDevice(portNameOf(ui->comboBox_9->currentText()));
+    if (!usbDevice.connected) {
+        // The transport reported why through connectionStatus, which also
+        // re-enabled the window; this only guards against a silent failure.
+        if (!ui->centralWidget->isEnabled())
+            setInfoText(usbDevice.usbMode ? tr("Cannot open device") : tr(portUnreachable), false);
+        return;
+    }
+
+    ui->connectButton->setText(tr("Close connection"));
+    const QString version = usbDevice.requestFirmwareVersion();
+    qDebug() << "VERSION" << version;
+    if (version == QLatin1String("-1")) {
+        // The serial link gave up and already shows why.
+        disconnectDevice(false);
+        return;
+    }
+
+    ui->currentFirwareVersion->setText(version);
+    const double current = ui->currentFirwareVersion->text().toDouble();
+    const double latest = ui->latestFirmWareVersion->text().toDouble();
+    if (latest > current) {
+        QMessageBox::warning(this, "Upgrade Firmware", tr("Please upgrade your device firmware"), QMessageBox::Ok);
+        // The link may have broken while the box was open; its handler has
+        // already shown that state.
+        if (!usbDevice.connected)
+            return;
+    }
+
+    // The settings block; turning it into control values comes with the
+    // settings decode.
+    if (!usbDevice.controlReadTransfer(settingsReadRequest, 0, settingsReadIndex) && !usbDevice.usbMode &&
+        usbDevice.isLinkLost()) {
+        // The serial link gave up and already shows why.
+        disconnectDevice(false);
+        return;
+    }
+
+    usbDevice.asyncBulkReadTransfer();
+
+    if (usbDevice.usbMode) {
+        plotInterval = usbPlotIntervalMs;
+        ui->connectLabel->setText(tr("USB Connected"));
+        setWindowTitle("Halvorine Ombrix Interface - USB Connected");
+    } else {
+        plotInterval = serialPlotIntervalMs;
+        ui->connectLabel->setText(tr("Serial port Connected"));
+        setWindowTitle("Halvorine Ombrix Interface - Serial port Connected");
+    }
+    plotTimer.setInterval(plotInterval);
+
+    ui->radioButton->setEnabled(false);
+    ui->radioButton_2->setEnabled(false);
+    ui->rescanButton->setEnabled(false);
+    ui->connectIcon->setPixmap(QPixmap(ledOn));
+    setInfoText("", false);
+}
+
+void QuorvelInterface::setInfoText(QString text, bool mode)
+{
+    ui->infoLabel->setText(text);
+    ui->centralWidget->setEnabled(!mode);
+    // Show the text before a blocking operation starts.
+    ui->centralWidget->repaint();
+}
+
+void QuorvelInterface::disconnectDevice(bool mode)
+{
+    if (mode)
+        usbDevice.closeDevice();
+    else if (!usbDevice.usbMode)
+        usbDevice.serialLink.clearPort();
+    usbDevice.reset();
+
+    ui->connectButton->setText(tr("Connect"));
+    ui->connectLabel->setText(tr("Not Connected"));
+    setWindowTitle("Halvorine Ombrix Interface - Not Connected");
+    ui->connectIcon->setPixmap(QPixmap(ledOff));
+    ui->radioButton->setEnabled(true);
+    ui->radioButton_2->setEnabled(true);
+    ui->rescanButton->setEnabled(ui->radioButton->isChecked());
+    ui->currentFirwareVersion->clear();
+}
+
+void QuorvelInterface::handleLinkLost()
+{
+    // A report from an earlier connection, or one already handled.
+    if (!usbDevice.connected || !usbDevice.isLinkLost())
+        return;
+    const bool usb = usbDevice.usbMode;
+    usbDevice.dropLostLink();
+    disconnectDevice(false);
+    setInfoText(usb ? tr("Device disconnected") : tr(portUnreachable), false);
+}
+
+void QuorvelInterface::checkForAvailableComPorts()
+{
+    ui->comboBox_9->view()->setTextElideMode(Qt::ElideLeft);
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports) {
+        if (checkIfCorrectPort(port.portName()))
+            ui->comboBox_9->addItem(port.portName() + ": " + port.description());
+    }
+}
+
+bool QuorvelInterface::checkIfCorrectPort(QString name)
+{
+    // Bluetooth serial ports: "bluetooth..." on some systems, "rfcomm..." on Linux.
+    const QString lower = name.toLower();
+    return lower.startsWith(QLatin1String("bluetooth")) || lower.startsWith(QLatin1String("rfcomm"));
+}
+
+void QuorvelInterface::on_rescanButton_clicked()
+{
+    setInfoText(tr("Please wait..."), true);
+    ui->comboBox_9->clear();
+    checkForAvailableComPorts();
+    setInfoText("", false);
+}
+
+void QuorvelInterface::on_radioButton_clicked()
+{
+    ui->comboBox_9->setEnabled(true);
+    ui->rescanButton->setEnabled(true);
+}
+
+void QuorvelInterface::on_radioButton_2_clicked()
+{
+    ui->comboBox_9->setEnabled(false);
+    ui->rescanButton->setEnabled(false);
+}
