@@ -433,9 +433,9 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     const char form[5] = {char(request), char(index & 0xFF), char(index >> 8), char(value & 0xFF),
                           char(value >> 8)};
     if (request == cmdReadSettings) {
-        // Bytes of the stream that arrived before the stop are no reply.
+        // Stream bytes sent before the stop took effect are no reply.
         serialLink.flushOutput();
-        serialLink.dropPendingInput();
+        serialLink.drainInput();
     }
     serialLink.writeByteArray(QByteArray(form, sizeof form));
     if (request == cmdReadSettings) {
@@ -517,7 +517,8 @@ int LibUsbDevice::requestMM(unsigned char *dst)
     }
     turnOffAutoMode();
     serialLink.flushOutput();
-    serialLink.dropPendingInput();
+    // Stream bytes sent before the stop took effect are no reply.
+    serialLink.drainInput();
     serialLink.write(QString(QChar(cmdMeter)));
     if (!serialLink.waitForBytes(meterReplyLength)) {
         markLinkLost();

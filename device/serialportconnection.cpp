@@ -70,16 +70,19 @@ void SerialPortConnection::clearPort()
     port.reset();
 }
 
+// Commands leave at once, as with a port written synchronously: callers wait
+// for replies without running the event loop.
 void SerialPortConnection::write(QString text)
 {
-    if (isOpen())
-        port->write(text.toLatin1());
+    writeByteArray(text.toLatin1());
 }
 
 void SerialPortConnection::writeByteArray(QByteArray bytes)
 {
-    if (isOpen())
-        port->write(bytes);
+    if (!isOpen())
+        return;
+    port->write(bytes);
+    port->flush();
 }
 
 bool SerialPortConnection::bytesAvailable()
@@ -99,6 +102,18 @@ void SerialPortConnection::dropPendingInput()
         return;
     port->clear(QSerialPort::Input);
     port->readAll();
+}
+
+void SerialPortConnection::drainInput(int quietMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (isOpen()) {
+        dropPendingInput();
+        if (clock.elapsed() >= singleWaitMs || !port->waitForReadyRead(quietMs))
+            break;
+    }
+    dropPendingInput();
 }
 
 qint64 SerialPortConnection::readInto(char *dst, qint64 size)

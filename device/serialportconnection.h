@@ -60,6 +60,10 @@ public:
     // Reads up to `size` bytes into dst; returns the count, or -1 on failure.
     qint64 readInto(char *dst, qint64 size);
     void dropPendingInput();
+    // Drops input until the line has been quiet for quietMs (at most
+    // singleWaitMs in all), so that stream bytes still on their way after a
+    // stop are not taken for the reply to the next command.
+    void drainInput(int quietMs = 20);
     void flushOutput();
 
 signals:

@@ -1,0 +1,355 @@
+// The USB half of the instrument link against the simulated instrument's
+// libusb wire: what each operation sends, opening and its failures, frame
+// reception, closing, and an instrument that goes away mid-stream.
+
+#include "device/libusbdevice.h"
+#include "quorveltest.h"
+#include "simcontrol.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QThread>
+
+#include <functional>
+
+namespace sim = quorvelsim;
+
+Q_DECLARE_METATYPE(std::function<void(LibUsbDevice &)>)
+
+using Operation = std::function<void(LibUsbDevice &)>;
+
+class TestUsbLink : public QObject
+{
+    Q_OBJECT
+
+private:
+    LibUsbDevice *dev = nullptr;
+
+    bool connectUsb()
+    {
+        dev->usbMode = true;
+        dev->initializeDevice();
+        dev->openDevice(QString());
+        return dev->connected;
+    }
+
+    // Consumes frames the way the plot timer does, until `count` arrived.
+    int takeFrames(int count, bool checkStamps, quint32 *lastSequence = nullptr)
+    {
+        static unsigned char frame[LibUsbDevice::rxBufferSize];
+        int taken = 0;
+        quint32 previous = 0;
+        QElapsedTimer guard;
+        guard.start();
+        while (taken < count && guard.elapsed() < 30000) {
+            if (!dev->dataReady.load()) {
+                QThread::yieldCurrentThread();
+                continue;
+            }
+            const int n = dev->copyLatestFrame(frame, sizeof frame);
+            dev->dataReady = false;
+            if (n <= 0)
+                continue;
+            if (checkStamps) {
+                quint32 sequence = 0;
+                if (!sim::checkStampedFrame(frame, n, &sequence)) {
+                    qWarning() << "torn frame of" << n << "bytes";
+                    return -1;
+                }
+                if (taken > 0 && sequence <= previous) {
+                    qWarning() << "frame" << sequence << "after" << previous;
+                    return -1;
+                }
+                previous = sequence;
+            }
+            ++taken;
+        }
+        if (lastSequence)
+            *lastSequence = previous;
+        return taken;
+    }
+
+private slots:
+    void init()
+    {
+        sim::reset();
+        dev = new LibUsbDevice;
+    }
+
+    void cleanup()
+    {
+        dev->closeDevice();
+        delete dev;
+        dev = nullptr;
+    }
+
+    void commandsReachTheInstrument_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<char>("letter");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("index");
+        QTest::newRow("register write") << Operation([](LibUsbDevice &d) { d.controlWriteTransfer(12, 4); })
+                                        << 'b' << 4 << 12;
+        QTest::newRow("generator frequency")
+            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('c', 0x0001, 0x86A0); }) << 'c' << 0x0001
+            << 0x86A0;
+        QTest::newRow("trigger position")
+            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('j', 256 - 100, 0); }) << 'j' << 156 << 0;
+        QTest::newRow("settings read")
+            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('u', 0, 14); }) << 'u' << 0 << 14;
+        QTest::newRow("store settings") << Operation(&LibUsbDevice::saveDeviceSettings) << 'd' << 0 << 0;
+        QTest::newRow("store wave") << Operation(&LibUsbDevice::saveAWG) << 'e' << 0 << 0;
+        QTest::newRow("stop") << Operation(&LibUsbDevice::stopScope) << 'f' << 0 << 0;
+        QTest::newRow("start") << Operation(&LibUsbDevice::startScope) << 'g' << 0 << 0;
+        QTest::newRow("force trigger") << Operation(&LibUsbDevice::forceTrigger) << 'h' << 0 << 0;
+        QTest::newRow("auto setup") << Operation(&LibUsbDevice::autoSetup) << 'i' << 0 << 0;
+        QTest::newRow("factory settings") << Operation(&LibUsbDevice::restoreSettings) << 'k' << 0 << 0;
+        QTest::newRow("firmware version")
+            << Operation([](LibUsbDevice &d) { d.requestFirmwareVersion(); }) << 'a' << 0 << 0;
+        QTest::newRow("meter") << Operation([](LibUsbDevice &d) {
+            unsigned char reply[4];
+            d.requestMM(reply);
+        }) << 'm' << 0 << 0;
+    }
+    void commandsReachTheInstrument()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(char, letter);
+        QFETCH(int, value);
+        QFETCH(int, index);
+        QVERIFY(connectUsb());
+        sim::clearCommandLog();
+        operation(*dev);
+        const QVector<sim::Command> log = sim::commandLog();
+        QCOMPARE(log.size(), 1);
+        QCOMPARE(log.at(0).wire, sim::Wire::Usb);
+        QCOMPARE(log.at(0).letter, letter);
+        QCOMPARE(int(log.at(0).value), value);
+        QCOMPARE(int(log.at(0).index), index);
+    }
+
+    void registerWriteChangesTheInstrument()
+    {
+        QVERIFY(connectUsb());
+        dev->controlWriteTransfer(12, 4);
+        QCOMPARE(int(sim::peekRegister(12)), 4);
+    }
+
+    void firmwareVersionIsFourCharacters_data()
+    {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("default") << QByteArray("2.37") << QString("2.37");
+        QTest::newRow("short, padded") << QByteArray("2.4") << QString("2.4 ");
+    }
+    void firmwareVersionIsFourCharacters()
+    {
+        QFETCH(QByteArray, firmware);
+        QFETCH(QString, expected);
+        sim::setFirmwareVersion(firmware);
+        QVERIFY(connectUsb());
+        QCOMPARE(dev->requestFirmwareVersion(), expected);
+    }
+
+    void settingsReadIsTerminated()
+    {
+        QVERIFY(connectUsb());
+        std::fill(std::begin(dev->inBuffer), std::end(dev->inBuffer), 0xFF);
+        QVERIFY(dev->controlReadTransfer('u', 0, 14));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
+        QCOMPARE(int(dev->inBuffer[44]), 0);
+    }
+
+    void failedRequestsReport()
+    {
+        QVERIFY(connectUsb());
+        sim::setControlTimeoutWait(5);
+        sim::setFault(sim::Fault::ControlTimeout);
+        QCOMPARE(dev->requestFirmwareVersion(), QString());
+        QCOMPARE(dev->lastError, QString("Read Error!"));
+        dev->lastError.clear();
+        QVERIFY(!dev->controlReadTransfer('u', 0, 14));
+        QCOMPARE(dev->lastError, QString("Read Error!"));
+        QVERIFY(!dev->isLinkLost()); // a time-out is no lost instrument
+    }
+
+    void commandsWhileNotConnectedAreDropped()
+    {
+        for (int i = 0; i < 6; ++i)
+            QTest::ignoreMessage(QtDebugMsg, "Device not connected");
+        unsigned char reply[4] = {};
+        dev->controlWriteTransfer(12, 4);
+        QVERIFY(!dev->controlReadTransfer('u', 0, 14));
+        QCOMPARE(dev->requestFirmwareVersion(), QString());
+        QCOMPARE(dev->requestMM(reply), -1);
+        dev->saveDeviceSettings();
+        dev->asyncBulkReadTransfer();
+        QVERIFY(sim::commandLog().isEmpty());
+    }
+
+    void openFailuresReportCannotOpen_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("no instrument") << int(sim::Fault::NoDevice);
+        QTest::newRow("open fails") << int(sim::Fault::OpenFails);
+        QTest::newRow("claim fails") << int(sim::Fault::ClaimFails);
+    }
+    void openFailuresReportCannotOpen()
+    {
+        QFETCH(int, fault);
+        sim::setFault(sim::Fault(fault));
+        QSignalSpy status(&dev->serialLink, &SerialPortConnection::connectionStatus);
+        QVERIFY(!connectUsb());
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toString(), QString("Cannot open device"));
+        QCOMPARE(dev->lastError, QString("Cannot open device!"));
+        QVERIFY(!dev->handle);
+        QVERIFY(!sim::deviceOpen());
+        QVERIFY(!sim::interfaceClaimed());
+        // A later attempt works once the instrument is fine.
+        sim::clearFaults();
+        dev->closeDevice();
+        dev->reset();
+        QVERIFY(connectUsb());
+    }
+
+    void firstInstrumentThatOpensIsUsed()
+    {
+        sim::setInstrumentCount(2);
+        sim::setUnopenableInstruments(1);
+        QVERIFY(connectUsb());
+        QVERIFY(sim::deviceOpen());
+        QVERIFY(sim::interfaceClaimed());
+    }
+
+    void kernelDriverIsDetached()
+    {
+        sim::setKernelDriverActive(true);
+        QVERIFY(connectUsb());
+        QVERIFY(sim::interfaceClaimed());
+    }
+
+    void framesFlow()
+    {
+        QVERIFY(connectUsb());
+        QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
+        unsigned char frame[LibUsbDevice::rxBufferSize];
+        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 0); // nothing yet
+        dev->asyncBulkReadTransfer();
+        QCOMPARE(takeFrames(5, false), 5);
+        QTRY_VERIFY(dev->dataReady.load());
+        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 770);
+        QCOMPARE(dev->rxLength.load(), 770);
+    }
+
+    // Every frame the consumer copies is one whole frame, and never an older
+    // one than the frame before it, with the instrument at its fastest.
+    void noFrameIsTorn()
+    {
+        sim::setFrameStamping(true);
+        sim::setFrameRate(0);
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        QCOMPARE(takeFrames(3000, true), 3000);
+    }
+
+    void smallCopyTakesWhatFits()
+    {
+        sim::setFrameStamping(true);
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        QTRY_VERIFY(dev->dataReady.load());
+        unsigned char part[100];
+        QCOMPARE(dev->copyLatestFrame(part, sizeof part), 770);
+        quint32 sequence = 0;
+        QVERIFY(sim::checkStampedFrame(part, sizeof part, &sequence));
+    }
+
+    void closingStoresSettingsAndReleases()
+    {
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            sim::setFrameRate(cycle == 0 ? 60 : 0);
+            QVERIFY(connectUsb());
+            dev->asyncBulkReadTransfer();
+            QTRY_VERIFY(sim::framesDelivered() > 2);
+            sim::clearCommandLog();
+            dev->closeDevice();
+            QVERIFY(!dev->connected);
+            QVERIFY(!dev->eventFuture.isRunning());
+            QCOMPARE(sim::transfersInFlight(), 0);
+            QVERIFY(!sim::interfaceClaimed());
+            QVERIFY(!sim::deviceOpen());
+            QCOMPARE(sim::commandsWithLetter('d').size(), 1);
+            // No frame is received once closed.
+            const quint64 delivered = sim::framesDelivered();
+            dev->reset();
+            QCOMPARE(sim::framesDelivered(), delivered);
+            QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
+        }
+    }
+
+    void closeWithoutConnectionEndsTheLibrary()
+    {
+        dev->initializeDevice();
+        QVERIFY(dev->initialized);
+        QVERIFY(dev->context);
+        dev->closeDevice();
+        QVERIFY(!dev->context);
+        QVERIFY(sim::commandLog().isEmpty());
+    }
+
+    void unplugMidStreamIsDetected()
+    {
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        QTRY_VERIFY(sim::framesDelivered() > 2);
+        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        sim::unplug();
+        QVERIFY(lost.wait(5000));
+        QVERIFY(dev->isLinkLost());
+        sim::clearCommandLog();
+        dev->dropLostLink();
+        QVERIFY(!dev->connected);
+        QVERIFY(!dev->eventFuture.isRunning());
+        QVERIFY(!sim::deviceOpen());
+        QVERIFY(sim::commandsWithLetter('d').isEmpty());
+        QCOMPARE(lost.count(), 1);
+
+        // Plugged back in: the next connection streams again.
+        sim::clearFaults();
+        dev->reset();
+        QVERIFY(!dev->isLinkLost());
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        QCOMPARE(takeFrames(3, false), 3);
+    }
+
+    void unplugWhileIdleIsDetectedByTheNextRequest()
+    {
+        QVERIFY(connectUsb());
+        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        sim::unplug();
+        dev->controlWriteTransfer(12, 1);
+        QCOMPARE(lost.count(), 1);
+        QVERIFY(dev->isLinkLost());
+        dev->forceTrigger();
+        QCOMPARE(lost.count(), 1); // reported once
+    }
+
+    void customWaveGoesOut()
+    {
+        QVERIFY(connectUsb());
+        QByteArray wave(256, 0);
+        for (int i = 0; i < 256; ++i) {
+            wave[i] = char(i - 128);
+            dev->awgBuffer[i] = static_cast<signed char>(i - 128);
+        }
+        dev->awgBulkWriteTransfer();
+        QVERIFY(sim::waitForCommand('l'));
+        QCOMPARE(sim::customWave(), wave);
+    }
+};
+
+QUORVEL_CORE_TEST_MAIN(TestUsbLink)
+#include "test_usb_link.moc"
