@@ -66,6 +66,7 @@ void SimInstrument::resetLocked()
     stamping = false;
     stampSequence = 0;
     framesDelivered = 0;
+    nextFrameDue = {};
     changed.notify_all();
 }
 
@@ -214,6 +215,7 @@ void setFrameRate(double framesPerSecond)
 {
     Lock lock(sim().mutex);
     sim().model.setFrameRate(framesPerSecond);
+    sim().nextFrameDue = {};
     sim().changed.notify_all();
 }
 

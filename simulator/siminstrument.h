@@ -39,6 +39,7 @@ public:
     int claimedInterfaces = 0;
     int pendingTransfers = 0;
     quint64 framesDelivered = 0;
+    std::chrono::steady_clock::time_point nextFrameDue{}; // wall time the next USB frame may leave
 
     bool fault(Fault f) const { return faults & unsigned(f); }
     qint64 elapsedNs() const;

@@ -57,7 +57,6 @@ libusb_context defaultContext;
 libusb_device rootHub{1, 1, 0x1D6B, 0x0002, -1, 0};
 libusb_device instruments[MaxInstruments];
 std::vector<Pending> pending;             // guarded by sim().mutex
-Clock::time_point nextFrameDue;           // guarded by sim().mutex
 std::vector<libusb_device_handle *> handles; // guarded by sim().mutex
 
 libusb_device &instrument(int i)
@@ -135,7 +134,7 @@ int handleEvents(libusb_context *ctx, Clock::time_point deadline, int *completed
                         t->actual_length = copied;
                         t->status = n > t->length ? LIBUSB_TRANSFER_OVERFLOW : LIBUSB_TRANSFER_COMPLETED;
                         ++sim().framesDelivered;
-                        nextFrameDue = now + wallInterval();
+                        sim().nextFrameDue = now + wallInterval();
                         done = true;
                     } else {
                         // Nothing to send (stopped, waiting for a trigger): try again a frame later.
@@ -604,7 +603,7 @@ int LIBUSB_CALL libusb_submit_transfer(struct libusb_transfer *t)
         if (p.transfer == t)
             return LIBUSB_ERROR_BUSY;
     const Clock::time_point now = Clock::now();
-    const Clock::time_point due = t->endpoint == FrameEndpoint ? std::max(now, nextFrameDue) : now;
+    const Clock::time_point due = t->endpoint == FrameEndpoint ? std::max(now, sim().nextFrameDue) : now;
     pending.push_back({t, due, false});
     updatePendingCount();
     sim().changed.notify_all();
