@@ -57,14 +57,23 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     checkForAvailableComPorts();
 
+    setupValues();
+    setupGrid(ui->plotterWidget);
+
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
+    connect(ui->plotterWidget, &QCustomPlot::itemDoubleClick, this, &QuorvelInterface::itemDoubleClick);
 
     // The first turn of the event loop tries to connect.
     QTimer::singleShot(0, this, &QuorvelInterface::on_connectButton_clicked);
     startingUp = false;
 
+    connect(&plotTimer, &QTimer::timeout, this, &QuorvelInterface::plotData);
+
     plotInterval = 4;
     plotTimer.start(plotInterval);
+
+    updateCh1Label();
+    updateCh2Label();
 
     ui->rescanButton->setEnabled(ui->radioButton->isChecked());
 

@@ -1,13 +1,28 @@
 #pragma once
 
 #include "device/libusbdevice.h"
+#include "display/decayhistory.h"
+#include "display/drawingplan.h"
+#include "display/spectrum.h"
+#include "display/traces.h"
+#include "themes/customcolors.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QPen>
+#include <QStringList>
 #include <QString>
 #include <QTimer>
 
 class QCloseEvent;
+class QCPAbstractItem;
+class QCPGraph;
+class QCPItemPixmap;
+class QCPItemStraightLine;
 class QCPItemText;
+class QCPItemTracer;
+class QCustomPlot;
+class QMouseEvent;
 class QFile;
 class QTextStream;
 
@@ -49,6 +64,18 @@ private slots:
 
     // Plot scene, scales, frames, spectrum, theme
     // (quorvelinterface_scene.cpp, _scales.cpp, _plot.cpp, _theme.cpp)
+    void plotData();
+    void itemDoubleClick(QCPAbstractItem *item, QMouseEvent *event);
+    void setTheme(int theme, CustomColors *customColors = nullptr);
+    void on_samplingSlider_valueChanged(int value);
+    void on_horizontalScrollBar_valueChanged(int value);
+    void on_comboBoxGrid_currentIndexChanged(int index);
+    void on_captureButton_clicked();
+    void on_intensitySlider_valueChanged(int value);
+    void on_comboBoxTheme_activated(int index);
+    void updateCh1Label();
+    void updateCh2Label();
+    QString get4Digits(double value);
 
 private:
     // Application shell
@@ -75,4 +102,92 @@ private:
     QCPItemText *deltaVLabel = nullptr;
     QCPItemText *vbLabel = nullptr;
     QCPItemText *vaLabel = nullptr;
+
+    // Scene set-up (quorvelinterface_scene.cpp)
+    void setupGrid(QCustomPlot *plot);
+    void setupGraphs(QCustomPlot *plot);
+    void setupItemLabels(QCustomPlot *plot);
+    void setupCursors(QCustomPlot *plot);
+    void setupTracers(QCustomPlot *plot);
+    void setupScatterStyles(bool vectors);
+    // Scale tables (quorvelinterface_scales.cpp)
+    void setupValues();
+    // Spectrum window table (quorvelinterface_plot.cpp)
+    void setFFTWindow(int window);
+    // Applies one plotted frame's plan to the graphs.
+    void applyDrawingPlan(const drawing::Plan &plan);
+
+    static constexpr int logicLines = frame::LogicLines;
+    static constexpr int historyGraphs = DecayHistory::GraphCount;
+
+    // Scales
+    QList<QString> timeBaseTexts;
+    QList<QString> gainTexts;
+    QList<int> sweepRates;
+    QStringList triggerIconsCh1;    // green icons, CH1 source
+    QStringList triggerIconsOther;  // red icons, any other source
+
+    // Frames
+    int plotColumns = 256;
+    int deviceMode = 0;             // 0 oscilloscope frames, 1 sniffer frames
+    bool chdBitEnabled[logicLines] = {true, true, true, true, true, true, true, true};
+    bool redrawRequested = false;
+    bool captureRequested = false;
+    double ch1Min = 0, ch1Max = 0, ch2Min = 0, ch2Max = 0;
+    DecayHistory ch1History;
+    DecayHistory ch2History;
+    drawing::References references; // captured traces, without capture offset
+    // The last frame received; kept for redraws without a new frame.
+    unsigned char frameBuffer[LibUsbDevice::rxBufferSize] = {};
+    int frameLength = 0;
+    // Per-frame working storage, reused so that a frame allocates little.
+    frame::Traces traces;
+    drawing::Plan drawPlan;
+    spectrum::Result spectrumResult;
+    spectrum::WindowTable fftWindow = spectrum::makeWindow(spectrum::Rectangular);
+
+    // Scene
+    QCPGraph *ch1Graph = nullptr;
+    QCPGraph *refCh1Graph = nullptr;
+    QCPGraph *ch2Graph = nullptr;
+    QCPGraph *refCh2Graph = nullptr;
+    QCPGraph *ch1PersistGraphs[historyGraphs] = {};
+    QCPGraph *ch2PersistGraphs[historyGraphs] = {};
+    QCPGraph *logicGraphs[logicLines] = {};
+    QCPGraph *refLogicGraphs[logicLines] = {};
+    QCPGraph *fftGraph1 = nullptr;
+    QCPGraph *fftGraph2 = nullptr;
+    QCPItemStraightLine *hCursorLineA = nullptr;
+    QCPItemStraightLine *hCursorLineB = nullptr;
+    QCPItemPixmap *hCursorMarkerA = nullptr;
+    QCPItemPixmap *hCursorMarkerB = nullptr;
+    QCPItemStraightLine *vCursorLineA = nullptr;
+    QCPItemStraightLine *vCursorLineB = nullptr;
+    QCPItemPixmap *vCursorMarkerA = nullptr;
+    QCPItemPixmap *vCursorMarkerB = nullptr;
+    QCPItemStraightLine *ch1ZeroLine = nullptr;
+    QCPItemStraightLine *ch2ZeroLine = nullptr;
+    QCPItemPixmap *ch1ZeroMarker = nullptr;
+    QCPItemPixmap *ch2ZeroMarker = nullptr;
+    QCPItemPixmap *triggerMarker = nullptr;
+    QCPItemPixmap *windowMarker1 = nullptr;
+    QCPItemPixmap *windowMarker2 = nullptr;
+    QCPItemText *bitLabels[logicLines] = {};
+    QCPItemTracer *ch1TracerA = nullptr;
+    QCPItemTracer *ch1TracerB = nullptr;
+    QCPItemTracer *ch2TracerA = nullptr;
+    QCPItemTracer *ch2TracerB = nullptr;
+
+    // Theme
+    QPen ch1Pen, ch2Pen, refCh1Pen, refCh2Pen;
+    QPen ch1PersistPens[historyGraphs];
+    QPen ch2PersistPens[historyGraphs];
+    QPen logicPens[logicLines];
+    QPen refLogicPens[logicLines];
+    QPen fftPen1, fftPen2;
+    QPen gridPen;
+    QPen axisPen;
+    int appliedTheme = 0;           // the theme whose pens the plot carries
+    // Colour table of the Custom theme until the theme dialog provides one.
+    CustomColors customColors = CustomColors::defaults();
 };

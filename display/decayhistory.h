@@ -3,8 +3,8 @@
 #include <QList>
 #include <QVector>
 
-// The value vectors of the most recent frames, oldest first, shown on the
-// decay-history graphs.
+// The value vectors of one channel's most recent frames, oldest first, shown
+// on its decay-history graphs.
 class DecayHistory
 {
 public:
@@ -13,21 +13,19 @@ public:
 
     // depth < 1 empties the history; otherwise the frame is appended and the
     // oldest entries dropped until at most depth remain.
-    void update(const QVector<double> &ch1, const QVector<double> &ch2, int depth);
-    void clear();
+    void update(const QVector<double> &values, int depth);
+    void clear() { m_frames.clear(); }
 
-    const QList<QVector<double>> &ch1() const { return m_ch1; }
-    const QList<QVector<double>> &ch2() const { return m_ch2; }
+    const QList<QVector<double>> &frames() const { return m_frames; }
+    int size() const { return m_frames.size(); }
+    const QVector<double> &at(int k) const { return m_frames.at(k); }
 
     // Number of history graphs that get data: min(depth + 1, entries).
-    int shownCount(int depth, const QList<QVector<double>> &entries) const;
-    // First history graph whose data is cleared by an update with this depth
-    // (graphs from here to the last are emptied).
+    int shownCount(int depth) const;
+    // The graphs from first to last cleared by an update with this depth.
     static int firstClearedGraph(int depth) { return depth < 1 ? 0 : depth; }
-    // Last history graph cleared by an update with this depth.
     static int lastClearedGraph(int depth) { return depth < 1 ? 0 : GraphCount - 1; }
 
 private:
-    QList<QVector<double>> m_ch1;
-    QList<QVector<double>> m_ch2;
+    QList<QVector<double>> m_frames;
 };

@@ -20,25 +20,27 @@ void clear(GraphUpdate &update)
     update.values.resize(0);
 }
 
+// Keys and values of one point count: a history or reference taken at another
+// time base has another length than this frame's keys.
 void fill(GraphUpdate &update, Action action, const QVector<double> &keys, const QVector<double> &values)
 {
     update.action = action;
-    update.keys = keys;
-    update.values = values;
+    const int n = std::min(keys.size(), values.size());
+    update.keys = n == keys.size() ? keys : keys.mid(0, n);
+    update.values = n == values.size() ? values : values.mid(0, n);
 }
 
 // A trace with its decay history: accumulate with persistence, otherwise
 // replace, and show as many history frames as the depth allows.
 void planChannel(GraphUpdate &trace, GraphUpdate *persist, const QVector<double> &keys,
-                 const QVector<double> &values, const QList<QVector<double>> &history,
-                 const DecayHistory &decay, const Options &options)
+                 const QVector<double> &values, const DecayHistory &history, const Options &options)
 {
     if (options.persistence) {
         fill(trace, Action::Add, keys, values);
         return;
     }
     fill(trace, Action::Set, keys, values);
-    const int shown = decay.shownCount(options.decay, history);
+    const int shown = history.shownCount(options.decay);
     for (int k = 0; k < shown; ++k)
         fill(persist[k], Action::Set, keys, history.at(k));
 }
@@ -62,8 +64,9 @@ QVector<double> offsetValues(const QVector<double> &values, double offset)
     return shifted;
 }
 
-void plan(const frame::Traces &traces, const Options &options, const DecayHistory &history,
-          const References &references, const spectrum::Result *spectrumResult, Plan &out)
+void plan(const frame::Traces &traces, const Options &options, const DecayHistory &ch1History,
+          const DecayHistory &ch2History, const References &references,
+          const spectrum::Result *spectrumResult, Plan &out)
 {
     reset(out.ch1);
     reset(out.refCh1);
@@ -110,7 +113,7 @@ void plan(const frame::Traces &traces, const Options &options, const DecayHistor
             clear(g);
     }
     if (options.ch1Trace)
-        planChannel(out.ch1, out.ch1Persist, keys, traces.ch1, history.ch1(), history, options);
+        planChannel(out.ch1, out.ch1Persist, keys, traces.ch1, ch1History, options);
     if (options.refCh1)
         fill(out.refCh1, Action::Set, keys, offsetValues(references.ch1, options.ch1CaptureOffset));
     else
@@ -122,7 +125,7 @@ void plan(const frame::Traces &traces, const Options &options, const DecayHistor
             clear(g);
     }
     if (options.ch2Trace && options.samplingValue > frame::FastestTimeBase)
-        planChannel(out.ch2, out.ch2Persist, keys, traces.ch2, history.ch2(), history, options);
+        planChannel(out.ch2, out.ch2Persist, keys, traces.ch2, ch2History, options);
     if (options.refCh2)
         fill(out.refCh2, Action::Set, keys, offsetValues(references.ch2, options.ch2CaptureOffset));
     else
@@ -157,11 +160,12 @@ void plan(const frame::Traces &traces, const Options &options, const DecayHistor
     }
 }
 
-Plan plan(const frame::Traces &traces, const Options &options, const DecayHistory &history,
-          const References &references, const spectrum::Result *spectrumResult)
+Plan plan(const frame::Traces &traces, const Options &options, const DecayHistory &ch1History,
+          const DecayHistory &ch2History, const References &references,
+          const spectrum::Result *spectrumResult)
 {
     Plan out;
-    plan(traces, options, history, references, spectrumResult, out);
+    plan(traces, options, ch1History, ch2History, references, spectrumResult, out);
     return out;
 }
 

@@ -68,12 +68,14 @@ struct Plan
 // reference + offset for every point.
 QVector<double> offsetValues(const QVector<double> &values, double offset);
 
-// The history must already hold this frame (DecayHistory::update).
+// The histories must already hold this frame (DecayHistory::update).
 // spectrumResult is read only with the FFT trace on and XY off; it may be
 // null otherwise.
-void plan(const frame::Traces &traces, const Options &options, const DecayHistory &history,
-          const References &references, const spectrum::Result *spectrumResult, Plan &out);
-Plan plan(const frame::Traces &traces, const Options &options, const DecayHistory &history,
-          const References &references, const spectrum::Result *spectrumResult);
+void plan(const frame::Traces &traces, const Options &options, const DecayHistory &ch1History,
+          const DecayHistory &ch2History, const References &references,
+          const spectrum::Result *spectrumResult, Plan &out);
+Plan plan(const frame::Traces &traces, const Options &options, const DecayHistory &ch1History,
+          const DecayHistory &ch2History, const References &references,
+          const spectrum::Result *spectrumResult);
 
 } // namespace drawing

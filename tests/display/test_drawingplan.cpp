@@ -58,28 +58,28 @@ private slots:
         QFETCH(int, kept);
         DecayHistory history;
         for (int f = 0; f < frames; ++f)
-            history.update({double(f)}, {double(-f)}, depth);
-        QCOMPARE(history.ch1().size(), kept);
-        QCOMPARE(history.ch2().size(), kept);
+            history.update({double(f)}, depth);
+        QCOMPARE(history.size(), kept);
+        QCOMPARE(history.shownCount(depth), kept);
         if (kept > 0) {
             // Oldest first: the fourth frame at depth 3 has pushed out the first.
-            QCOMPARE(history.ch1().first().first(), double(frames - kept));
-            QCOMPARE(history.ch1().last().first(), double(frames - 1));
-            QCOMPARE(history.ch2().last().first(), double(1 - frames));
+            QCOMPARE(history.at(0).first(), double(frames - kept));
+            QCOMPARE(history.frames().last().first(), double(frames - 1));
         }
     }
 
     void decayHistoryFillsAndClearsItsGraphs()
     {
-        DecayHistory history;
+        DecayHistory h1, h2;
         drawing::Options options = timeMode();
         options.decay = 3;
         drawing::References refs;
         frame::Traces frames[4] = {tracesOf(1, 2), tracesOf(10, 20), tracesOf(100, 200), tracesOf(300, 400)};
         drawing::Plan plan;
         for (const auto &t : frames) {
-            history.update(t.ch1, t.ch2, options.decay);
-            drawing::plan(t, options, history, refs, nullptr, plan);
+            h1.update(t.ch1, options.decay);
+            h2.update(t.ch2, options.decay);
+            drawing::plan(t, options, h1, h2, refs, nullptr, plan);
         }
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(plan.ch1Persist[k].action, Action::Set);
@@ -95,13 +95,14 @@ private slots:
 
     void decayZeroClearsTheFirstHistoryGraph()
     {
-        DecayHistory history;
+        DecayHistory h1, h2;
         drawing::Options options = timeMode();
         options.decay = 0;
         options.persistence = true;  // no clearing by the trace step
         const frame::Traces t = tracesOf(1, 2);
-        history.update(t.ch1, t.ch2, 0);
-        const drawing::Plan plan = drawing::plan(t, options, history, {}, nullptr);
+        h1.update(t.ch1, 0);
+        h2.update(t.ch2, 0);
+        const drawing::Plan plan = drawing::plan(t, options, h1, h2, {}, nullptr);
         QCOMPARE(plan.ch1Persist[0].action, Action::Clear);
         QCOMPARE(plan.ch2Persist[0].action, Action::Clear);
         QCOMPARE(plan.ch1Persist[1].action, Action::Keep);
@@ -130,10 +131,11 @@ private slots:
         fft.values1.fill(1.0, 128);
         fft.values2.fill(2.0, 128);
         const frame::Traces t = tracesOf(1, 2);
-        DecayHistory decay;
-        decay.update(t.ch1, t.ch2, 2);
+        DecayHistory h1, h2;
+        h1.update(t.ch1, 2);
+        h2.update(t.ch2, 2);
         options.decay = 2;
-        const drawing::Plan plan = drawing::plan(t, options, decay, {}, &fft);
+        const drawing::Plan plan = drawing::plan(t, options, h1, h2, {}, &fft);
         QCOMPARE(plan.ch1.action, trace);
         QCOMPARE(plan.ch2.action, trace);
         QCOMPARE(plan.logic[4].action, trace);
@@ -153,13 +155,13 @@ private slots:
         drawing::Options options = timeMode();
         options.ch1Trace = false;
         options.ch2Trace = false;
-        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, nullptr);
+        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, {}, nullptr);
         QCOMPARE(plan.ch1.action, Action::Clear);
         QCOMPARE(plan.ch2.action, Action::Clear);
         QCOMPARE(plan.fft1.action, Action::Clear);
 
         options.persistence = true;
-        const drawing::Plan kept = drawing::plan(tracesOf(1, 2), options, {}, {}, nullptr);
+        const drawing::Plan kept = drawing::plan(tracesOf(1, 2), options, {}, {}, {}, nullptr);
         QCOMPARE(kept.ch1.action, Action::Keep);
         QCOMPARE(kept.ch2.action, Action::Keep);
         QCOMPARE(kept.fft1.action, Action::Keep);
@@ -179,7 +181,7 @@ private slots:
         QFETCH(Action, ch2);
         drawing::Options options = timeMode();
         options.samplingValue = sampling;
-        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, nullptr);
+        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, {}, nullptr);
         QCOMPARE(plan.ch2.action, ch2);
         QCOMPARE(plan.ch1.action, Action::Set);
     }
@@ -198,7 +200,7 @@ private slots:
         options.chdCaptureOffset = 48;
         // A later frame with other values: the references do not follow it.
         const frame::Traces now = tracesOf(300, 400);
-        const drawing::Plan plan = drawing::plan(now, options, {}, refs, nullptr);
+        const drawing::Plan plan = drawing::plan(now, options, {}, {}, refs, nullptr);
         QCOMPARE(plan.refCh1.action, Action::Set);
         QCOMPARE(plan.refCh1.values.first(), 50.0 + 16);
         QCOMPARE(plan.refCh1.values.last(), 50.0 + 127 + 16);
@@ -213,7 +215,33 @@ private slots:
         QCOMPARE(refs.ch1.first(), 50.0);
 
         options.refCh1 = false;
-        QCOMPARE(drawing::plan(now, options, {}, refs, nullptr).refCh1.action, Action::Clear);
+        QCOMPARE(drawing::plan(now, options, {}, {}, refs, nullptr).refCh1.action, Action::Clear);
+    }
+
+    void historyFromAnotherTimeBaseIsCutToTheKeys()
+    {
+        // Two frames at 20 ms/div (256 columns), then one at 10 ms/div (128).
+        DecayHistory h1, h2;
+        drawing::Options options = timeMode();
+        options.decay = 3;
+        for (int f = 0; f < 2; ++f) {
+            const frame::Traces slow = tracesOf(f, f, 256);
+            h1.update(slow.ch1, 3);
+            h2.update(slow.ch2, 3);
+        }
+        const frame::Traces fast = tracesOf(7, 7, 128);
+        h1.update(fast.ch1, 3);
+        h2.update(fast.ch2, 3);
+        drawing::References noCapture;
+        options.refCh1 = true;  // nothing captured yet
+        const drawing::Plan plan = drawing::plan(fast, options, h1, h2, noCapture, nullptr);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(plan.ch1Persist[k].keys.size(), 128);
+            QCOMPARE(plan.ch1Persist[k].values.size(), 128);
+        }
+        QCOMPARE(plan.refCh1.action, Action::Set);
+        QVERIFY(plan.refCh1.keys.isEmpty());
+        QVERIFY(plan.refCh1.values.isEmpty());
     }
 
     void bitLabelsFollowTheEnabledLines()
@@ -222,7 +250,7 @@ private slots:
         options.chdTrace = true;
         options.chdBitEnabled[0] = true;
         options.chdBitEnabled[7] = true;
-        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, nullptr);
+        const drawing::Plan plan = drawing::plan(tracesOf(1, 2), options, {}, {}, {}, nullptr);
         for (int n = 0; n < frame::LogicLines; ++n) {
             const bool enabled = n == 0 || n == 7;
             QCOMPARE(plan.bitLabelVisible[n], enabled);
@@ -242,10 +270,11 @@ private slots:
         fft.hasFirst = true;
         fft.values1.fill(1.0, 128);
         const frame::Traces t = tracesOf(1, 2);
-        DecayHistory history;
-        history.update(t.ch1, t.ch2, 4);
+        DecayHistory h1, h2;
+        h1.update(t.ch1, 4);
+        h2.update(t.ch2, 4);
         options.decay = 4;
-        const drawing::Plan plan = drawing::plan(t, options, history, {}, &fft);
+        const drawing::Plan plan = drawing::plan(t, options, h1, h2, {}, &fft);
         QCOMPARE(plan.ch1.action, Action::Set);
         QCOMPARE(plan.ch1.keys, t.xyKeys);
         QCOMPARE(plan.ch1.values, t.ch2);
@@ -274,7 +303,7 @@ private slots:
         spectrum::Result fft;
         fft.hasSecond = true;
         fft.values2.fill(3.0, 128);
-        const drawing::Plan plan = drawing::plan(tracesOf(1, 2, columns), options, {}, {}, &fft);
+        const drawing::Plan plan = drawing::plan(tracesOf(1, 2, columns), options, {}, {}, {}, &fft);
         QCOMPARE(plan.fft1.action, Action::Clear);
         QCOMPARE(plan.fft2.action, Action::Set);
         QCOMPARE(plan.fft2.keys.size(), 128);

@@ -1,0 +1,183 @@
+// Frames to traces: the plot timer's polling slot, the scroll bar, capture,
+// and the spectrum window table.
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "display/plotwidget.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int MeterPage = 1;
+constexpr quint16 HorizontalPositionRegister = 14;
+
+void apply(QCPGraph *graph, const drawing::GraphUpdate &update)
+{
+    switch (update.action) {
+    case drawing::Action::Keep:
+        break;
+    case drawing::Action::Clear:
+        graph->data()->clear();
+        break;
+    case drawing::Action::Set:
+        graph->setData(update.keys, update.values,
+                       std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
+        break;
+    case drawing::Action::Add:
+        graph->addData(update.keys, update.values,
+                       std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
+        break;
+    }
+}
+
+frame::CursorChannel cursorChannel(bool ch1, bool ch2)
+{
+    if (ch1)
+        return frame::CursorChannel::Ch1;
+    if (ch2)
+        return frame::CursorChannel::Ch2;
+    return frame::CursorChannel::None;
+}
+} // namespace
+
+void QuorvelInterface::plotData()
+{
+    PlotWidget *plot = ui->plotterWidget;
+    const bool meterShown = ui->mainTabWidget->currentIndex() == MeterPage;
+    if (meterShown)
+        plot->clearScene();
+
+    if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
+        return;
+    if (deviceMode != 0)
+        return;
+
+    // Cleared before the copy, so a frame published during this pass raises
+    // the flag again instead of being lost.
+    if (usbDevice.dataReady.exchange(false, std::memory_order_acq_rel)) {
+        const int length = usbDevice.copyLatestFrame(frameBuffer, int(sizeof frameBuffer));
+        if (length > 0)
+            frameLength = length;
+    }
+    if (frameLength > frame::Size) {
+        usbDevice.dataReady.store(true);
+        return;
+    }
+    if (frameLength == 0) {
+        // Nothing received yet: nothing to draw again.
+        redrawRequested = false;
+        return;
+    }
+
+    ch1Min = ch1Max = ch2Min = ch2Max = 0;
+    for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
+        tracer->setVisible(false);
+
+    frame::TraceInputs inputs;
+    inputs.plotColumns = plotColumns;
+    inputs.samplingValue = ui->samplingSlider->value();
+    inputs.rollMode = ui->rollMode->isChecked();
+    inputs.scrollValue = ui->horizontalScrollBar->value();
+    inputs.ch1Position = ui->ch1PositionSlider->value();
+    inputs.ch2Position = ui->ch2PositionSlider->value();
+    inputs.chdPosition = ui->chdPositionSlider->value();
+    inputs.chdSize = ui->chdSizeSlider->value();
+    inputs.cursorChannel = cursorChannel(ui->radioButtonCursorCH1->isChecked(),
+                                         ui->radioButtonCursorCH2->isChecked());
+    frame::buildTraces(frameBuffer, inputs, traces);
+    ch1Min = traces.ch1Min;
+    ch1Max = traces.ch1Max;
+    ch2Min = traces.ch2Min;
+    ch2Max = traces.ch2Max;
+    for (int n = 0; n < logicLines; ++n)
+        bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
+
+    const int decay = ui->decaySlider->value();
+    ch1History.update(traces.ch1, decay);
+    ch2History.update(traces.ch2, decay);
+
+    if (captureRequested) {
+        captureRequested = false;
+        references.capture(traces);
+    }
+
+    drawing::Options options;
+    options.xyMode = ui->xyMode->isChecked();
+    options.persistence = ui->checkBoxPersistence->isChecked();
+    options.ch1Trace = ui->checkBoxCH1Trace->isChecked();
+    options.ch2Trace = ui->checkBoxCH2Trace->isChecked();
+    options.chdTrace = ui->checkBoxCHDTrace->isChecked();
+    options.refCh1 = ui->refCH1->isChecked();
+    options.refCh2 = ui->refCH2->isChecked();
+    options.refLogic = ui->refLogic->isChecked();
+    options.fftTrace = ui->checkBoxFFTTrace->isChecked();
+    std::copy(std::begin(chdBitEnabled), std::end(chdBitEnabled), options.chdBitEnabled);
+    options.samplingValue = inputs.samplingValue;
+    options.decay = decay;
+    options.ch1CaptureOffset = ui->ch1CaptureSlider->value();
+    options.ch2CaptureOffset = ui->ch2CaptureSlider->value();
+    options.chdCaptureOffset = ui->chdCaptureSlider->value();
+
+    const spectrum::Result *spectrumPoints = nullptr;
+    if (options.fftTrace && !options.xyMode) {
+        spectrum::Options fft;
+        fft.iq = ui->checkBoxIQFFT->isChecked();
+        fft.ch1 = ui->checkBoxFFTCH1->isChecked();
+        fft.ch2 = ui->checkBoxFFTCH2->isChecked();
+        fft.logY = ui->checkBoxLogY->isChecked();
+        fft.firstBin = ui->horizontalScrollBar->value();
+        spectrum::compute(frameBuffer, fftWindow, fft, spectrumResult);
+        spectrumPoints = &spectrumResult;
+    }
+
+    drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
+    applyDrawingPlan(drawPlan);
+
+    plot->persistenceMode = options.persistence;
+    if (!meterShown)
+        plot->replot();
+
+    redrawRequested = false;
+}
+
+void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
+{
+    apply(ch1Graph, plan.ch1);
+    apply(refCh1Graph, plan.refCh1);
+    apply(ch2Graph, plan.ch2);
+    apply(refCh2Graph, plan.refCh2);
+    for (int k = 0; k < historyGraphs; ++k) {
+        apply(ch1PersistGraphs[k], plan.ch1Persist[k]);
+        apply(ch2PersistGraphs[k], plan.ch2Persist[k]);
+    }
+    if (plan.rescaleCh1ValueAxis) {
+        ch1Graph->rescaleValueAxis(true);
+        return;
+    }
+    for (int n = 0; n < logicLines; ++n) {
+        apply(logicGraphs[n], plan.logic[n]);
+        apply(refLogicGraphs[n], plan.refLogic[n]);
+        bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
+    }
+    apply(fftGraph1, plan.fft1);
+    apply(fftGraph2, plan.fft2);
+}
+
+void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
+{
+    if (!usbDevice.connected)
+        return;
+    usbDevice.controlWriteTransfer(HorizontalPositionRegister, quint8(value));
+    redrawRequested = true;
+    plotData();
+}
+
+void QuorvelInterface::on_captureButton_clicked()
+{
+    captureRequested = true;
+}
+
+void QuorvelInterface::setFFTWindow(int window)
+{
+    spectrum::fillWindow(window, fftWindow);
+}

@@ -1,0 +1,487 @@
+// The plot of the window against the simulated instrument.
+#include "app/quorvelinterface.h"
+#include "display/plotwidget.h"
+#include "quorveltest.h"
+#include "simcontrol.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// Graph indices in the scene's drawing order.
+constexpr int Ch1 = 0, RefCh1 = 1, Ch2 = 2, RefCh2 = 3;
+constexpr int persistCh1(int k) { return 4 + 2 * k; }
+constexpr int persistCh2(int k) { return 5 + 2 * k; }
+constexpr int logicLine(int n) { return 22 + 2 * n; }
+constexpr int refLogicLine(int n) { return 23 + 2 * n; }
+constexpr int Fft1 = 38, Fft2 = 39;
+
+QVector<double> keysOf(QCPGraph *graph)
+{
+    QVector<double> keys;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        keys.append(it->key);
+    return keys;
+}
+
+QVector<double> valuesOf(QCPGraph *graph)
+{
+    QVector<double> values;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        values.append(it->value);
+    return values;
+}
+
+// The sample byte behind a plotted channel value at position 0.
+int sampleOf(double value)
+{
+    return 255 - int(std::lround(value / 2));
+}
+
+// The colour the plot paints its background with (a corner outside the axes).
+QColor backgroundOf(QCustomPlot *plot)
+{
+    return plot->toPixmap(200, 200).toImage().pixelColor(1, 1);
+}
+
+// What the plot showed at each replot, recorded without asserting.
+struct ReplotLog
+{
+    QVector<QVector<double>> ch1, refCh1;
+};
+
+} // namespace
+
+class TestPlotWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QuorvelInterface> window;
+    PlotWidget *plot = nullptr;
+
+    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+
+    void startWindow()
+    {
+        window.reset(new QuorvelInterface);
+        window->resize(850, 850);
+        window->show();
+        plot = child<PlotWidget>("plotterWidget");
+        QVERIFY(plot);
+    }
+
+    // Waits for n replots made after this call.
+    bool waitForReplots(int n)
+    {
+        QSignalSpy spy(plot, &QCustomPlot::afterReplot);
+        for (int tries = 0; tries < 100 && spy.count() < n; ++tries)
+            spy.wait(100);
+        return spy.count() >= n;
+    }
+
+private slots:
+    void init()
+    {
+        quorvelsim::reset();
+        quorvelsim::setFrameRate(100);
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        plot = nullptr;
+        quorvelsim::reset();
+    }
+
+    void sceneHasItsGraphsInDrawingOrder()
+    {
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        QCOMPARE(plot->graphCount(), 40);
+        for (int i = 0; i < plot->graphCount(); ++i)
+            QVERIFY2(qobject_cast<PlotGraph *>(plot->graph(i)), qPrintable(QString::number(i)));
+        for (int i : {Ch1, RefCh1, Ch2, RefCh2, persistCh1(0), persistCh2(8)}) {
+            QCOMPARE(plot->graph(i)->lineStyle(), QCPGraph::lsLine);  // "Vectors" is on in the form
+            QCOMPARE(plot->graph(i)->scatterStyle().shape(), QCPScatterStyle::ssNone);
+        }
+        for (int n = 0; n < 8; ++n) {
+            QCOMPARE(plot->graph(logicLine(n))->lineStyle(), QCPGraph::lsStepCenter);
+            QCOMPARE(plot->graph(refLogicLine(n))->lineStyle(), QCPGraph::lsStepCenter);
+            QCOMPARE(plot->graph(logicLine(n))->selectable(), QCP::stNone);
+            QVERIFY(plot->graph(refLogicLine(n))->selectable() != QCP::stNone);
+        }
+        QCOMPARE(plot->graph(Fft1)->lineStyle(), QCPGraph::lsImpulse);
+        QCOMPARE(plot->graph(Fft2)->lineStyle(), QCPGraph::lsImpulse);
+
+        QCOMPARE(plot->xAxis->range(), QCPRange(0, 256));
+        QCOMPARE(plot->yAxis->range(), QCPRange(0, 512));
+        QCOMPARE(plot->yAxis2->range(), QCPRange(-256, 256));
+        QCOMPARE(plot->xAxis2->range(), QCPRange(0, 256));
+        QVERIFY(plot->xAxis2->visible());
+        QVERIFY(!plot->xAxis->tickLabels());
+        QVERIFY(!plot->yAxis2->tickLabels());
+        auto ticker = qSharedPointerDynamicCast<QCPAxisTickerFixed>(plot->xAxis->ticker());
+        QVERIFY(ticker);
+        QCOMPARE(ticker->tickStep(), 32.0);
+        QCOMPARE(plot->interactions(), QCP::Interactions(QCP::iSelectPlottables));
+        plot->xAxis->setRange(10, 100);
+        QCOMPARE(plot->xAxis2->range(), QCPRange(10, 100));
+    }
+
+    void sceneHasItsItems()
+    {
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        int pixmaps = 0, lines = 0, tracers = 0;
+        QStringList texts;
+        for (int i = 0; i < plot->itemCount(); ++i) {
+            QCPAbstractItem *item = plot->item(i);
+            QVERIFY(!item->selectable());
+            if (qobject_cast<QCPItemPixmap *>(item))
+                ++pixmaps;
+            else if (qobject_cast<QCPItemStraightLine *>(item))
+                ++lines;
+            else if (qobject_cast<QCPItemTracer *>(item))
+                ++tracers;
+            else if (auto *text = qobject_cast<QCPItemText *>(item)) {
+                texts << text->text();
+                QCOMPARE(text->font().family(), QStringLiteral("Courier New"));
+                QCOMPARE(text->font().pixelSize(), 13);
+                QVERIFY(!text->visible());
+            }
+        }
+        QCOMPARE(pixmaps, 9);
+        QCOMPARE(lines, 6);
+        QCOMPARE(tracers, 4);
+        QCOMPARE(texts.size(), 13);
+        for (const char *expected : {"Bit 0", "Bit 7", "ΔT = 0 ms", " 1/ΔT = 0 ms ", "ΔV = 0 V", "Vb = 0 V", "Va = 0 V"})
+            QVERIFY2(texts.contains(QString::fromUtf8(expected)), expected);
+    }
+
+    void scaleLabelsAtStart()
+    {
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        QCOMPARE(child<QLabel>("ch1Label")->text(), QStringLiteral(" CH1 = 0.64V/div"));
+        QCOMPARE(child<QLabel>("ch2Label")->text(), QStringLiteral(" CH2 = 0.64V/div"));
+    }
+
+    void samplingSliderWhileDisconnectedChangesNothing()
+    {
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        const QString before = child<QLabel>("timeLabel")->text();
+        const quint8 reg = quorvelsim::peekRegister(0);
+        child<QSlider>("samplingSlider")->setValue(15);
+        QCOMPARE(child<QLabel>("timeLabel")->text(), before);
+        QCOMPARE(quorvelsim::peekRegister(0), reg);
+    }
+
+    void samplingSliderWritesTheTimeBase()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        quorvelsim::clearCommandLog();
+        child<QSlider>("samplingSlider")->setValue(13);
+        QCOMPARE(child<QLabel>("timeLabel")->text(), QStringLiteral("Time = 0.1s/div"));
+        QCOMPARE(quorvelsim::peekRegister(0), quint8(13));
+    }
+
+    void framesBecomeTraces_data()
+    {
+        QTest::addColumn<int>("sampling");
+        QTest::addColumn<int>("scroll");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("keyStep");
+        QTest::newRow("10ms/div, scroll 0") << 10 << 0 << 128 << 2;
+        QTest::newRow("20ms/div") << 11 << 127 << 256 << 1;
+    }
+    void framesBecomeTraces()
+    {
+        QFETCH(int, sampling);
+        QFETCH(int, scroll);
+        QFETCH(int, points);
+        QFETCH(int, keyStep);
+        // Stamped frames: bytes 0..3 carry a sequence number, the rest a pattern of it.
+        quorvelsim::setFrameStamping(true);
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QSlider>("samplingSlider")->setValue(sampling);
+        child<QScrollBar>("horizontalScrollBar")->setValue(scroll);
+        QVERIFY(waitForReplots(2));
+
+        QCPGraph *ch1 = plot->graph(Ch1);
+        QCPGraph *ch2 = plot->graph(Ch2);
+        QCOMPARE(ch1->dataCount(), points);
+        QCOMPARE(ch2->dataCount(), points);
+        const QVector<double> keys = keysOf(ch1);
+        for (int c = 0; c < points; ++c)
+            QCOMPARE(keys[c], double(c * keyStep));
+
+        const QVector<double> v1 = valuesOf(ch1);
+        const QVector<double> v2 = valuesOf(ch2);
+        quint32 sequence = 0;
+        for (int i = 0; i < 4; ++i)
+            sequence |= quint32(sampleOf(v1[i])) << (8 * i);
+        for (int c = 4; c < points; ++c) {
+            QCOMPARE(v1[c], 2.0 * (255 - quorvelsim::stampByte(sequence, c)));
+            QCOMPARE(v2[c], 2.0 * (255 - quorvelsim::stampByte(sequence, 256 + c)));
+        }
+        // Logic line 0 of the same frame, at the default position 3 and size 0.
+        const QVector<double> logic0 = valuesOf(plot->graph(logicLine(0)));
+        QCOMPARE(logic0.size(), points);
+        for (int c = 4; c < points; ++c)
+            QCOMPARE(logic0[c], (quorvelsim::stampByte(sequence, 512 + c) & 1) ? 170.0 : 160.0);
+    }
+
+    void ch2IsNotDrawnAtTheFastestTimeBase()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch2)->dataCount() > 0);
+        child<QSlider>("samplingSlider")->setValue(0);
+        QVERIFY(waitForReplots(2));
+        QCOMPARE(plot->graph(Ch2)->dataCount(), 0);
+        QCOMPARE(plot->graph(Ch1)->dataCount(), 128);
+        child<QSlider>("samplingSlider")->setValue(1);
+        QVERIFY(waitForReplots(2));
+        QCOMPARE(plot->graph(Ch2)->dataCount(), 128);
+    }
+
+    void referencesKeepTheCapturedFrame()
+    {
+        quorvelsim::setFrameStamping(true);  // every frame differs
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QCheckBox>("refCH1")->setChecked(true);
+
+        ReplotLog log;
+        connect(plot, &QCustomPlot::afterReplot, this, [&] {
+            log.ch1.append(valuesOf(plot->graph(Ch1)));
+            log.refCh1.append(valuesOf(plot->graph(RefCh1)));
+        });
+        QVERIFY(waitForReplots(1));
+        QVERIFY(log.refCh1.last().isEmpty());
+        child<QPushButton>("captureButton")->click();
+        QVERIFY(waitForReplots(6));
+        disconnect(plot, &QCustomPlot::afterReplot, this, nullptr);
+
+        int captured = -1;
+        for (int i = 0; i < log.refCh1.size() && captured < 0; ++i)
+            if (!log.refCh1[i].isEmpty())
+                captured = i;
+        QVERIFY(captured >= 0);
+        QCOMPARE(log.refCh1[captured], log.ch1[captured]);
+        QCOMPARE(log.refCh1.last(), log.refCh1[captured]);
+        QVERIFY(log.ch1.last() != log.ch1[captured]);
+
+        // The capture slider moves the reference without changing it.
+        child<QSlider>("ch1CaptureSlider")->setValue(32);
+        QVERIFY(waitForReplots(2));
+        const QVector<double> moved = valuesOf(plot->graph(RefCh1));
+        for (int c = 0; c < moved.size(); ++c)
+            QCOMPARE(moved[c], log.refCh1[captured][c] + 32);
+    }
+
+    void persistenceAccumulatesAndClears()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QCheckBox>("checkBoxPersistence")->setChecked(true);
+        QVERIFY(waitForReplots(4));
+        QVERIFY(plot->persistenceMode);
+        const int accumulated = plot->graph(Ch1)->dataCount();
+        QVERIFY2(accumulated >= 3 * 128, qPrintable(QString::number(accumulated)));
+        QCOMPARE(accumulated % 128, 0);
+        QVERIFY(plot->graph(Ch2)->dataCount() >= 3 * 128);
+
+        child<QCheckBox>("checkBoxPersistence")->setChecked(false);
+        QVERIFY(waitForReplots(1));
+        QVERIFY(!plot->persistenceMode);
+        QCOMPARE(plot->graph(Ch1)->dataCount(), 128);
+        QCOMPARE(plot->graph(Ch2)->dataCount(), 128);
+    }
+
+    void decayHistoryFillsItsGraphs()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QSlider>("decaySlider")->setValue(3);
+        QVERIFY(waitForReplots(5));
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(plot->graph(persistCh1(k))->dataCount(), 128);
+            QCOMPARE(plot->graph(persistCh2(k))->dataCount(), 128);
+        }
+        for (int k = 3; k < 9; ++k)
+            QCOMPARE(plot->graph(persistCh1(k))->dataCount(), 0);
+        // The newest history entry is the frame on screen.
+        QCOMPARE(valuesOf(plot->graph(persistCh1(2))), valuesOf(plot->graph(Ch1)));
+    }
+
+    void spectrumIsFiniteAndFollowsTheChannels()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QCheckBox>("checkBoxFFTCH2")->setChecked(true);
+        child<QCheckBox>("checkBoxLogY")->setChecked(true);
+        child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
+        QVERIFY(waitForReplots(2));
+        for (int g : {Fft1, Fft2}) {
+            QCOMPARE(plot->graph(g)->dataCount(), 128);
+            const QVector<double> keys = keysOf(plot->graph(g));
+            QCOMPARE(keys.last(), 254.0);
+            for (double v : valuesOf(plot->graph(g)))
+                QVERIFY(std::isfinite(v));
+        }
+
+        child<QCheckBox>("checkBoxFFTCH2")->setChecked(false);
+        QVERIFY(waitForReplots(2));
+        QCOMPARE(plot->graph(Fft2)->dataCount(), 0);
+
+        child<QCheckBox>("xyMode")->setChecked(true);
+        QVERIFY(waitForReplots(2));
+        // XY: the spectrum is neither computed nor cleared.
+        QCOMPARE(plot->graph(Fft1)->dataCount(), 128);
+        QCOMPARE(plot->graph(Ch2)->dataCount(), 0);
+    }
+
+    void themeSwitchRecoloursAndResetsTheDimming()
+    {
+        startWindow();
+        auto *theme = child<QComboBox>("comboBoxTheme");
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(backgroundOf(plot), QColor(Qt::black));
+        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #4be51c; }"));
+
+        child<QSlider>("intensitySlider")->setValue(5);
+        const double dimmed = plot->graph(persistCh1(4))->pen().color().lightnessF();
+        QVERIFY2(std::fabs(dimmed - 0.277) < 0.002, qPrintable(QString::number(dimmed)));
+
+        theme->setCurrentIndex(1);
+        emit theme->activated(1);
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor("#2a50fd"));
+        QCOMPARE(plot->graph(Ch2)->pen().color(), QColor(Qt::red));
+        QCOMPARE(plot->graph(logicLine(2))->pen().color(), QColor(44, 2, 245));
+        QCOMPARE(backgroundOf(plot), QColor(Qt::white));
+        QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::black));
+        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
+        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #2a50fd; }"));
+        QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #ff0000; }"));
+        // Intensity 0 again (mirrored for Light), while the slider still shows 5.
+        QCOMPARE(child<QSlider>("intensitySlider")->value(), 5);
+        const double l = QColor("#2a50fd").lightnessF();
+        QVERIFY(std::fabs(plot->graph(persistCh1(4))->pen().color().lightnessF() - (1.0 - l)) < 0.002);
+        for (int i = 0; i < plot->itemCount(); ++i)
+            if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)))
+                if (!text->text().startsWith(QLatin1String("Bit")))
+                    QCOMPARE(text->color(), QColor(Qt::red));
+
+        theme->setCurrentIndex(0);
+        emit theme->activated(0);
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(plot->graph(Ch1)->pen().widthF(), 2.0);
+        QCOMPARE(backgroundOf(plot), QColor(Qt::black));
+
+        // "Custom" leaves the plot alone until the theme dialog applies colours.
+        theme->setCurrentIndex(2);
+        emit theme->activated(2);
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
+    }
+
+    void gridModes_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("style");
+        QTest::newRow("No Grid") << 0 << int(Qt::NoPen);
+        QTest::newRow("Dots") << 1 << int(Qt::DotLine);
+        QTest::newRow("Lines") << 2 << int(Qt::SolidLine);
+    }
+    void gridModes()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, style);
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        child<QComboBox>("comboBoxGrid")->setCurrentIndex(mode);
+        QCOMPARE(int(plot->xAxis->grid()->pen().style()), style);
+        QCOMPARE(int(plot->yAxis->grid()->pen().style()), style);
+        // The axes box stays.
+        QVERIFY(plot->xAxis2->visible());
+        QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::white));
+    }
+
+    void doubleClickRenamesTextItemsOnly()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QCPItemText *bit2 = nullptr;
+        QCPItemPixmap *marker = nullptr;
+        for (int i = 0; i < plot->itemCount(); ++i) {
+            if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)); text && text->text() == "Bit 2")
+                bit2 = text;
+            if (!marker)
+                marker = qobject_cast<QCPItemPixmap *>(plot->item(i));
+        }
+        QVERIFY(bit2 && marker);
+
+        int dialogs = 0;
+        QString shownText;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                shownText = dialog->textValue();
+                dialog->setTextValue(QStringLiteral("CLK"));
+                dialog->accept();
+            }
+        });
+        closer.start(10);
+
+        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        emit plot->itemDoubleClick(marker, &click);
+        QCOMPARE(dialogs, 0);
+
+        emit plot->itemDoubleClick(bit2, &click);
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(shownText, QStringLiteral("Bit 2"));
+        QCOMPARE(bit2->text(), QStringLiteral("CLK"));
+        QVERIFY(waitForReplots(3));
+        QCOMPARE(bit2->text(), QStringLiteral("CLK"));
+    }
+
+    void nothingNewMeansNoReplot()
+    {
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        quorvelsim::setFrameRate(20);
+        QVERIFY(waitForReplots(2));
+        const quint64 framesBefore = quorvelsim::framesDelivered();
+        QSignalSpy replots(plot, &QCustomPlot::afterReplot);
+        // The plot timer ticks about every 4 ms; only frames may cause a replot.
+        QTRY_VERIFY_WITH_TIMEOUT(quorvelsim::framesDelivered() >= framesBefore + 10, 10000);
+        const quint64 frames = quorvelsim::framesDelivered() - framesBefore;
+        QVERIFY2(quint64(replots.count()) <= frames + 1,
+                 qPrintable(QStringLiteral("%1 replots for %2 frames").arg(replots.count()).arg(frames)));
+        QVERIFY(replots.count() >= 5);
+    }
+};
+
+QUORVEL_TEST_MAIN(TestPlotWindow)
+#include "test_plot_window.moc"
