@@ -1,0 +1,378 @@
+// The window's connection management against the simulated instrument: the
+// start-up connect over USB, the firmware check, disconnecting and closing,
+// every failure a user can meet, an instrument unplugged mid-stream, and the
+// serial transport over the simulator's pseudo-terminal wire.
+
+#include "app/quorvelinterface.h"
+#include "quorveltest.h"
+#include "simcontrol.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QTimer>
+
+namespace sim = quorvelsim;
+
+namespace {
+const QString titleNotConnected = "Halvorine Ombrix Interface - Not Connected";
+const QString titleUsb = "Halvorine Ombrix Interface - USB Connected";
+const QString titleSerial = "Halvorine Ombrix Interface - Serial port Connected";
+
+QByteArray letters(const QVector<sim::Command> &log, sim::Wire wire)
+{
+    QByteArray out;
+    for (const sim::Command &c : log)
+        if (c.wire == wire)
+            out.append(c.letter);
+    return out;
+}
+
+bool samePixmap(const QLabel *label, const char *resource)
+{
+    const QPixmap shown = label->pixmap(Qt::ReturnByValue);
+    return !shown.isNull() && shown.toImage() == QPixmap(resource).toImage();
+}
+} // namespace
+
+class TestConnectionWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QuorvelInterface *window = nullptr;
+    QTimer boxCloser;
+    QStringList boxesSeen; // "title|text" of every modal box the window showed
+
+    template <typename T> T *child(const char *name)
+    {
+        T *w = window->findChild<T *>(name);
+        if (!w)
+            qFatal("form object %s missing", name);
+        return w;
+    }
+    QString info() { return child<QLabel>("infoLabel")->text(); }
+    QString connectLabel() { return child<QLabel>("connectLabel")->text(); }
+    QAbstractButton *connectButton() { return child<QAbstractButton>("connectButton"); }
+    bool windowEnabled() { return child<QWidget>("centralWidget")->isEnabled(); }
+
+    void openWindow()
+    {
+        window = new QuorvelInterface;
+        window->show();
+    }
+    // Start-up connect fails on purpose, so a test can pick the transport.
+    void openWindowWithoutInstrument()
+    {
+        sim::setFault(sim::Fault::NoDevice);
+        openWindow();
+        QTRY_COMPARE(info(), QString("Cannot open device"));
+        sim::clearFaults();
+    }
+    void chooseSerialPort(const QString &entry)
+    {
+        child<QRadioButton>("radioButton")->click();
+        QComboBox *ports = child<QComboBox>("comboBox_9");
+        ports->clear();
+        if (!entry.isEmpty())
+            ports->addItem(entry);
+    }
+
+    void checkNotConnectedState(bool serialChosen)
+    {
+        QCOMPARE(window->windowTitle(), titleNotConnected);
+        QCOMPARE(connectLabel(), QString("Not Connected"));
+        QCOMPARE(connectButton()->text(), QString("Connect"));
+        QVERIFY(samePixmap(child<QLabel>("connectIcon"), ":/Bitmaps/Bitmaps/led-off.png"));
+        QVERIFY(child<QWidget>("radioButton")->isEnabled());
+        QVERIFY(child<QWidget>("radioButton_2")->isEnabled());
+        QCOMPARE(child<QWidget>("rescanButton")->isEnabled(), serialChosen);
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString());
+        QVERIFY(windowEnabled());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Closes every modal box the window opens and remembers what it said.
+        boxCloser.setInterval(20);
+        connect(&boxCloser, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                boxesSeen << box->windowTitle() + "|" + box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        boxCloser.start();
+    }
+
+    void init()
+    {
+        sim::reset();
+        boxesSeen.clear();
+    }
+
+    void cleanup()
+    {
+        if (window) {
+            window->close();
+            delete window;
+            window = nullptr;
+        }
+        sim::stopPtyWire();
+    }
+
+    void startUpConnectsOverUsb()
+    {
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        QCOMPARE(connectLabel(), QString("USB Connected"));
+        QCOMPARE(connectButton()->text(), QString("Close connection"));
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString("2.37"));
+        QVERIFY(samePixmap(child<QLabel>("connectIcon"), ":/Bitmaps/Bitmaps/led-on.png"));
+        QVERIFY(!child<QWidget>("radioButton")->isEnabled());
+        QVERIFY(!child<QWidget>("radioButton_2")->isEnabled());
+        QVERIFY(!child<QWidget>("rescanButton")->isEnabled());
+        QCOMPARE(info(), QString());
+        QVERIFY(windowEnabled());
+        QVERIFY(boxesSeen.isEmpty());
+
+        // The version first, then the settings block.
+        const QByteArray usb = letters(sim::commandLog(), sim::Wire::Usb);
+        QVERIFY2(usb.startsWith("au"), usb.constData());
+
+        // Frames flow.
+        const quint64 before = sim::framesDelivered();
+        QTRY_VERIFY(sim::framesDelivered() > before + 5);
+    }
+
+    void firmwareCheck_data()
+    {
+        QTest::addColumn<QByteArray>("firmware");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("older") << QByteArray("2.30") << true;
+        QTest::newRow("same as latest") << QByteArray("2.37") << false;
+        QTest::newRow("2.4 is newer than 2.37") << QByteArray("2.4") << false;
+        QTest::newRow("no number") << QByteArray("beta") << true;
+    }
+    void firmwareCheck()
+    {
+        QFETCH(QByteArray, firmware);
+        QFETCH(bool, warned);
+        sim::setFirmwareVersion(firmware);
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        if (warned)
+            QCOMPARE(boxesSeen, QStringList{"Upgrade Firmware|Please upgrade your device firmware"});
+        else
+            QVERIFY(boxesSeen.isEmpty());
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text().trimmed(), QString::fromLatin1(firmware));
+    }
+
+    // A version request that fails leaves the field empty (0), which warns;
+    // the connection goes on.
+    void failedVersionRequestWarnsAndConnects()
+    {
+        sim::setControlTimeoutWait(5);
+        sim::setFault(sim::Fault::ControlTimeout);
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        QCOMPARE(boxesSeen, QStringList{"Upgrade Firmware|Please upgrade your device firmware"});
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString());
+    }
+
+    void disconnectStoresSettingsFirst()
+    {
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        int storesWhenShownDisconnected = -1;
+        const auto watch = connect(window, &QWidget::windowTitleChanged, this, [&](const QString &title) {
+            if (title == titleNotConnected)
+                storesWhenShownDisconnected = sim::commandsWithLetter('d').size();
+        });
+        connectButton()->click();
+        disconnect(watch);
+        QCOMPARE(storesWhenShownDisconnected, 1);
+        checkNotConnectedState(false);
+        QVERIFY(!sim::deviceOpen());
+        QCOMPARE(sim::transfersInFlight(), 0);
+
+        // And connects again.
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleUsb);
+        const quint64 before = sim::framesDelivered();
+        QTRY_VERIFY(sim::framesDelivered() > before + 5);
+    }
+
+    void closingWhileConnectedStoresSettings()
+    {
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        QVERIFY(sim::commandsWithLetter('d').isEmpty());
+        window->close();
+        QCOMPARE(sim::commandsWithLetter('d').size(), 1);
+        QVERIFY(!sim::deviceOpen());
+        QCOMPARE(sim::transfersInFlight(), 0);
+    }
+
+    void usbFailuresLeaveAUsableWindow_data()
+    {
+        QTest::addColumn<int>("fault");
+        QTest::newRow("no instrument") << int(sim::Fault::NoDevice);
+        QTest::newRow("open fails") << int(sim::Fault::OpenFails);
+        QTest::newRow("claim fails") << int(sim::Fault::ClaimFails);
+    }
+    void usbFailuresLeaveAUsableWindow()
+    {
+        QFETCH(int, fault);
+        sim::setFault(sim::Fault(fault));
+        openWindow();
+        QTRY_COMPARE(info(), QString("Cannot open device"));
+        checkNotConnectedState(false);
+        QVERIFY(!sim::interfaceClaimed());
+
+        sim::clearFaults();
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleUsb);
+        QCOMPARE(info(), QString());
+    }
+
+    void unplugMidStream()
+    {
+        openWindow();
+        QTRY_COMPARE(window->windowTitle(), titleUsb);
+        QTRY_VERIFY(sim::framesDelivered() > 5);
+        sim::unplug();
+        QTRY_COMPARE(info(), QString("Device disconnected"));
+        checkNotConnectedState(false);
+        QVERIFY(!sim::deviceOpen());
+        QVERIFY(sim::commandsWithLetter('d').isEmpty());
+
+        // Plugged back in.
+        sim::clearFaults();
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleUsb);
+        QCOMPARE(info(), QString());
+        const quint64 before = sim::framesDelivered();
+        QTRY_VERIFY(sim::framesDelivered() > before + 5);
+    }
+
+    void usbIgnoresThePortList()
+    {
+        openWindowWithoutInstrument();
+        child<QComboBox>("comboBox_9")->addItem("rfcomm9: nothing here");
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleUsb);
+    }
+
+    void serialConnectAndDisconnect()
+    {
+        const QString path = sim::startPtyWire();
+        QVERIFY(!path.isEmpty());
+        openWindowWithoutInstrument();
+        chooseSerialPort(path + ": simulated instrument");
+        sim::clearCommandLog();
+
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleSerial);
+        QCOMPARE(connectLabel(), QString("Serial port Connected"));
+        QCOMPARE(connectButton()->text(), QString("Close connection"));
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString("2.37"));
+        QVERIFY(!child<QWidget>("rescanButton")->isEnabled());
+        QVERIFY(windowEnabled());
+        QVERIFY(sim::waitForCommand('q'));
+        // Stream off at open, version, settings read with the stream off and on around it.
+        QCOMPARE(letters(sim::commandLog(), sim::Wire::Serial).left(5), QByteArray("papuq"));
+
+        sim::clearCommandLog();
+        connectButton()->click();
+        QVERIFY(sim::waitForCommand('d'));
+        QCOMPARE(letters(sim::commandLog(), sim::Wire::Serial), QByteArray("pd"));
+        checkNotConnectedState(true);
+    }
+
+    void serialSilentPortGivesUp()
+    {
+        const QString path = sim::startPtyWire();
+        openWindowWithoutInstrument();
+        chooseSerialPort(path + ": simulated instrument");
+        sim::setFault(sim::Fault::SerialSilent);
+        connectButton()->click(); // blocks for the bound
+        QCOMPARE(info(), QString("Port is busy or unreachable."));
+        checkNotConnectedState(true);
+        // The window works on: a later connect succeeds.
+        sim::clearFaults();
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleSerial);
+    }
+
+    void serialWithoutPortFails()
+    {
+        openWindowWithoutInstrument();
+        chooseSerialPort(QString());
+        connectButton()->click();
+        QCOMPARE(info(), QString("Port is busy or unreachable."));
+        checkNotConnectedState(true);
+    }
+
+    void transportRadios()
+    {
+        openWindowWithoutInstrument();
+        QComboBox *ports = child<QComboBox>("comboBox_9");
+        QWidget *rescan = child<QWidget>("rescanButton");
+        QVERIFY(!ports->isEnabled());
+        QVERIFY(!rescan->isEnabled());
+        child<QRadioButton>("radioButton")->click();
+        QVERIFY(ports->isEnabled());
+        QVERIFY(rescan->isEnabled());
+        child<QRadioButton>("radioButton_2")->click();
+        QVERIFY(!ports->isEnabled());
+        QVERIFY(!rescan->isEnabled());
+    }
+
+    void rescanRefillsTheList()
+    {
+        openWindowWithoutInstrument();
+        chooseSerialPort("stale: entry");
+        child<QAbstractButton>("rescanButton")->click();
+        QComboBox *ports = child<QComboBox>("comboBox_9");
+        QCOMPARE(ports->findText("stale: entry"), -1);
+        for (int i = 0; i < ports->count(); ++i) {
+            const QString name = ports->itemText(i).toLower();
+            QVERIFY(name.startsWith("bluetooth") || name.startsWith("rfcomm"));
+        }
+        QCOMPARE(info(), QString());
+        QVERIFY(windowEnabled());
+    }
+
+    void portFilter_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("bluetooth") << "bluetooth-Incoming-Port" << true;
+        QTest::newRow("mixed case") << "BlueTooth-Modem" << true;
+        QTest::newRow("upper case") << "BLUETOOTH" << true;
+        QTest::newRow("rfcomm") << "rfcomm0" << true;
+        QTest::newRow("RFCOMM") << "RFCOMM1" << true;
+        QTest::newRow("usb serial") << "ttyUSB0" << false;
+        QTest::newRow("onboard") << "ttyS0" << false;
+        QTest::newRow("bluetooth inside") << "cu.bluetooth" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+    void portFilter()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, offered);
+        openWindowWithoutInstrument();
+        bool result = !offered;
+        QVERIFY(QMetaObject::invokeMethod(window, "checkIfCorrectPort", Q_RETURN_ARG(bool, result),
+                                          Q_ARG(QString, name)));
+        QCOMPARE(result, offered);
+    }
+};
+
+QUORVEL_TEST_MAIN(TestConnectionWindow)
+#include "test_connection_window.moc"
