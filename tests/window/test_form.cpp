@@ -997,6 +997,23 @@ private slots:
         QVERIFY2(strays.isEmpty(), qPrintable(strays.join(' ')));
     }
 
+    // The scale labels at their longest still fit beside the tab widget at the
+    // form's size.
+    void longestScaleLabelsFit()
+    {
+        window->show();
+        window->resize(850, 850);
+        window->findChild<QLabel *>("ch1Label")->setText("-CH1 X -CH2 = 5.12V/div");
+        window->findChild<QLabel *>("ch2Label")->setText("-CH2 X -CH1 = 5.12V/div");
+        window->findChild<QLabel *>("timeLabel")->setText(QString("Time = 500%1s/div").arg(QChar(0x00B5)));
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QApplication::processEvents();
+        QVERIFY2(window->minimumSizeHint().width() <= 850,
+                 qPrintable(QString("the window needs %1 pixels").arg(window->minimumSizeHint().width())));
+        const QStringList faults = layoutFaults(window->findChild<QWidget *>("widget"));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
+
     void layoutFits_data()
     {
         QTest::addColumn<QSize>("size");
