@@ -78,7 +78,7 @@ quint8 BusTraffic::level(double t)
     const double offset = t - n * period;
     const auto it = std::upper_bound(c.times.begin(), c.times.end(), offset);
     const int i = int(it - c.times.begin()) - 1;
-    quint8 bits = c.levels[std::max(0, i)];
+    quint8 bits = c.levels[size_t(std::max(0, i))];
     const qint64 counter = qint64(std::floor(t * CounterRate));
     bits |= quint8((counter << counterShift()) & 0xFF);
     return bits;
@@ -93,7 +93,7 @@ double BusTraffic::lineFrequency(int bit)
         return CounterRate / double(2 << (bit - shift));
     const Cycle &c = cycle(0);
     int rising = 0;
-    for (int i = 1; i < c.levels.size(); ++i)
+    for (size_t i = 1; i < c.levels.size(); ++i)
         if (!(c.levels[i - 1] >> bit & 1) && (c.levels[i] >> bit & 1))
             ++rising;
     return rising / period;
@@ -103,7 +103,8 @@ void BusTraffic::build(Cycle &c, qint64 n) const
 {
     c.index = n;
     c.exchange = Exchange();
-    QVector<Edge> edges;
+    std::vector<Edge> edges;
+    edges.reserve(2048);
     quint8 idle = quint8(1 << SdaBit | 1 << SclBit);
     const quint8 tag = quint8(n & 0xFF);
 
@@ -215,16 +216,18 @@ void BusTraffic::build(Cycle &c, qint64 n) const
     std::stable_sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.time < b.time; });
     c.times.clear();
     c.levels.clear();
-    c.times.append(0.0);
-    c.levels.append(idle);
+    c.times.reserve(edges.size() + 1);
+    c.levels.reserve(edges.size() + 1);
+    c.times.push_back(0.0);
+    c.levels.push_back(idle);
     quint8 now = idle;
     for (const Edge &e : edges) {
         now = quint8(e.level ? (now | 1 << e.bit) : (now & ~(1 << e.bit)));
-        if (e.time == c.times.last())
-            c.levels.last() = now;
+        if (e.time == c.times.back())
+            c.levels.back() = now;
         else {
-            c.times.append(e.time);
-            c.levels.append(now);
+            c.times.push_back(e.time);
+            c.levels.push_back(now);
         }
     }
 }

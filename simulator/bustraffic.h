@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QVector>
 #include <QtGlobal>
+#include <vector>
 
 namespace quorvelsim {
 
@@ -44,8 +45,8 @@ private:
     struct Cycle
     {
         qint64 index = -1;
-        QVector<double> times;   // event offsets within the cycle, ascending
-        QVector<quint8> levels;  // bus bits from that offset on
+        std::vector<double> times;  // event offsets within the cycle, ascending
+        std::vector<quint8> levels; // bus bits from that offset on
         Exchange exchange;
     };
 

@@ -301,14 +301,15 @@ double InstrumentModel::channelLevel(int channel, double t)
     const quint8 own = settings[size_t(channel == 1 ? reg::Ch1Options : reg::Ch2Options)];
     const quint8 other = settings[size_t(channel == 1 ? reg::Ch2Options : reg::Ch1Options)];
     double a = channel == 1 ? ch1Input(t) : ch2Input(t);
-    double b = channel == 1 ? ch2Input(t) : ch1Input(t);
     if (own & 0x10)
         a = -a;
-    if (other & 0x10)
-        b = -b;
     double x = a;
-    if (own & 0x40)
+    if (own & 0x40) {
+        double b = channel == 1 ? ch2Input(t) : ch1Input(t);
+        if (other & 0x10)
+            b = -b;
         x = (own & 0x80) ? a - b : a * b;
+    }
     const double vdiv = voltsPerDivision(settings[size_t(channel == 1 ? reg::Ch1Gain : reg::Ch2Gain)]);
     return ZeroLevel + x * CountsPerDiv / vdiv;
 }
