@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -288,8 +289,10 @@ void LibUsbDevice::asyncBulkReadTransfer()
         qCDebug(lcUsb) << "Transfer Failed! " << r;
         return;
     }
-    if (!eventFuture.isRunning())
+    if (!eventFuture.isRunning()) {
+        eventThreadActive = true;
         eventFuture = QtConcurrent::run(this, &LibUsbDevice::eventThread);
+    }
 }
 
 void LibUsbDevice::eventThread()
@@ -310,6 +313,7 @@ void LibUsbDevice::eventThread()
         timeval wake{0, eventWakeUs};
         libusb_handle_events_timeout_completed(context, &wake, nullptr);
     }
+    eventThreadActive.store(false, std::memory_order_release);
 }
 
 void LIBUSB_CALL LibUsbDevice::readCompleted(libusb_transfer *transfer)
@@ -363,6 +367,8 @@ void LibUsbDevice::stopReception()
     if (readTransfer && transferInFlight.load())
         libusb_cancel_transfer(readTransfer);
     eventFuture.waitForFinished();
+    while (eventThreadActive.load(std::memory_order_acquire))
+        QThread::yieldCurrentThread();
     if (readTransfer && !transferInFlight.load()) {
         libusb_free_transfer(readTransfer);
         readTransfer = nullptr;

@@ -129,6 +129,9 @@ private:
     std::atomic<int> sharedSlot{1};  // slot index | freshFlag when unread
     int frontSlot = 2;               // read by copyLatestFrame (GUI thread)
     std::atomic<bool> transferInFlight{false};
+    // Cleared by the event thread as its last act: the closing thread sees
+    // everything the event thread did once it reads false.
+    std::atomic<bool> eventThreadActive{false};
     std::atomic<bool> linkLost{false};
     int consecutiveErrors = 0;       // event thread only
 };

@@ -254,6 +254,26 @@ private slots:
         QCOMPARE(takeFrames(3000, true), 3000);
     }
 
+    // Reception started and closed again and again at the instrument's
+    // fastest rate, with the consumer copying frames meanwhile: every frame
+    // whole, and nothing left running or in flight after each close.
+    void receptionAndCloseCycles()
+    {
+        sim::setFrameStamping(true);
+        sim::setFrameRate(0);
+        for (int cycle = 0; cycle < 20; ++cycle) {
+            QVERIFY(connectUsb());
+            dev->asyncBulkReadTransfer();
+            QCOMPARE(takeFrames(50 + cycle * 10, true), 50 + cycle * 10);
+            dev->closeDevice();
+            QVERIFY(!dev->eventFuture.isRunning());
+            QCOMPARE(sim::transfersInFlight(), 0);
+            QVERIFY(!sim::deviceOpen());
+            dev->reset();
+        }
+        QCOMPARE(sim::commandsWithLetter('d').size(), 20);
+    }
+
     void smallCopyTakesWhatFits()
     {
         sim::setFrameStamping(true);
