@@ -9,8 +9,9 @@ namespace quorvelsim {
 
 SimInstrument &SimInstrument::instance()
 {
-    static SimInstrument sim;
-    return sim;
+    // Never destroyed: a wire thread may still run while statics go away at exit.
+    static SimInstrument *sim = new SimInstrument;
+    return *sim;
 }
 
 SimInstrument::SimInstrument() = default;

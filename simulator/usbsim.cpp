@@ -11,6 +11,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -20,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 struct libusb_context
 {
     int interrupts = 0;
+    bool inUse = false;
 };
 
 struct libusb_device
@@ -58,6 +60,7 @@ libusb_device rootHub{1, 1, 0x1D6B, 0x0002, -1, 0};
 libusb_device instruments[MaxInstruments];
 std::vector<Pending> pending;             // guarded by sim().mutex
 std::vector<libusb_device_handle *> handles; // guarded by sim().mutex
+std::vector<std::unique_ptr<libusb_context>> contexts; // guarded by sim().mutex
 
 libusb_device &instrument(int i)
 {
@@ -203,8 +206,22 @@ extern "C" {
 
 int LIBUSB_CALL libusb_init(libusb_context **ctx)
 {
-    if (ctx)
-        *ctx = new libusb_context;
+    if (ctx) {
+        std::lock_guard<std::mutex> lock(sim().mutex);
+        // Contexts are kept until the process ends, so an event loop that
+        // outlives libusb_exit by a moment touches no freed memory.
+        libusb_context *free = nullptr;
+        for (const auto &c : contexts)
+            if (!c->inUse)
+                free = c.get();
+        if (!free) {
+            contexts.push_back(std::make_unique<libusb_context>());
+            free = contexts.back().get();
+        }
+        free->inUse = true;
+        free->interrupts = 0;
+        *ctx = free;
+    }
     return LIBUSB_SUCCESS;
 }
 
@@ -212,7 +229,9 @@ void LIBUSB_CALL libusb_exit(libusb_context *ctx)
 {
     if (!ctx || ctx == &defaultContext)
         return;
-    delete ctx;
+    std::lock_guard<std::mutex> lock(sim().mutex);
+    ctx->interrupts = 0;
+    ctx->inUse = false;
 }
 
 void LIBUSB_CALL libusb_set_debug(libusb_context *, int) {}
