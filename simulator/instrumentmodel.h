@@ -2,6 +2,29 @@
 // The simulated instrument without any wire: settings block, command set,
 // signal synthesis, sampling, triggering, meter and sniffer. Not thread-safe;
 // the wires serialise access (see siminstrument.h).
+//
+// How it behaves where the command set leaves the instrument free:
+//  * Sampling: 16 samples per division at time bases 0-10 (the program shows
+//    128 of the 256), 32 at 11-21; 32 sample counts per division, 0 V at 127.
+//  * Triggering at time bases 0-10: the trigger sample is index
+//    256 - post-trigger; level register r is the sample value 255 - r; a slope
+//    is an edge rising or falling by 2 counts or more per sample; the window
+//    fires on leaving the band of registers 26/27; EXT is the generator output
+//    crossing 0 V; logic sources use the line's edges. Hold-off in ms. Auto
+//    free-runs after the time-out of register 28, Normal sends nothing until a
+//    trigger, Single one frame per arming ('g' or a write of register 5), 'h'
+//    forces one frame.
+//  * Time bases 11-21 keep a circular record, sent whole with the index of its
+//    oldest sample in byte 769 whether roll mode is on or not; no trigger.
+//  * Average: each sample position follows successive acquisitions by 1/4.
+//  * Auto set-up: CH1 gain keeping the signal within 3.5 divisions of 0 V, the
+//    fastest time base 0-10 showing two periods, Auto rising trigger on CH1 at
+//    the signal's middle.
+//  * Meter: 0x41 peak-to-peak of both inputs, 0x81 their mean (same encoding),
+//    0x01 frequency of the counter source in hertz (EXT and CH1: the
+//    generator), 0xC1 pulses counted since that mode was set.
+//  * Sniffer: capture begins with the next whole bus cycle; Circular wraps the
+//    count, otherwise Single stops with a full buffer and Normal starts over.
 
 #include "bustraffic.h"
 #include "generator.h"

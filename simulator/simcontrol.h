@@ -71,7 +71,8 @@ enum class Fault : unsigned {
     ClaimFails = 1u << 2,     // claiming interface 0 fails (LIBUSB_ERROR_BUSY)
     ControlTimeout = 1u << 3, // control requests and bulk OUT end in LIBUSB_ERROR_TIMEOUT
     Unplugged = 1u << 4,      // pending and later IN transfers complete with
-                              // LIBUSB_TRANSFER_NO_DEVICE, requests fail with LIBUSB_ERROR_NO_DEVICE
+                              // LIBUSB_TRANSFER_NO_DEVICE, requests fail with LIBUSB_ERROR_NO_DEVICE;
+                              // clearing it plugs in again: the instrument starts from its stored copy
     SerialSilent = 1u << 5,   // the serial wire reads commands but sends nothing
     SerialGarbage = 1u << 6,  // the serial wire sends garbage bytes between frames
 };

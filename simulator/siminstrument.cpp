@@ -90,6 +90,9 @@ void reset()
 void setFault(Fault fault, bool on)
 {
     Lock lock(sim().mutex);
+    // Plugged in again, the bus-powered instrument starts from what it stored.
+    if (fault == Fault::Unplugged && !on && sim().fault(Fault::Unplugged))
+        sim().model.powerCycle();
     if (on)
         sim().faults |= unsigned(fault);
     else

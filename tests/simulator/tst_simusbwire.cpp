@@ -141,6 +141,7 @@ private slots:
     void firstOpenableInstrumentIsUsed();
     void kernelDriverMustBeDetached();
     void unplugInMidStream();
+    void replugStartsFromStoredSettings();
     void cancelCallsBackOnce();
     void controlRequestsWhileStreaming();
     void stampedFramesRevealTearing();
@@ -366,6 +367,25 @@ void TestSimUsbWire::unplugInMidStream()
     // Gone from the bus as well.
     QCOMPARE(libusb_open_device_with_vid_pid(client.ctx, sim::UsbVendorId, sim::UsbProductId),
              static_cast<libusb_device_handle *>(nullptr));
+}
+
+void TestSimUsbWire::replugStartsFromStoredSettings()
+{
+    StreamClient client;
+    QVERIFY(client.open());
+    QCOMPARE(control(client.handle, 'b', 5, 12), 0);
+    QCOMPARE(control(client.handle, 'd', 0, 0), 0);
+    QCOMPARE(control(client.handle, 'b', 1, 12), 0);
+    sim::unplug();
+    QCOMPARE(sim::peekRegister(12), quint8(1)); // nothing changes while it is away
+    sim::setFault(sim::Fault::Unplugged, false);
+    QCOMPARE(sim::peekRegister(12), quint8(5));
+    libusb_device_handle *again = libusb_open_device_with_vid_pid(client.ctx, sim::UsbVendorId, sim::UsbProductId);
+    QVERIFY(again);
+    unsigned char in[64];
+    QCOMPARE(control(again, 'u', 0, 14, in, 64), 44);
+    QCOMPARE(in[12], quint8(5));
+    libusb_close(again);
 }
 
 void TestSimUsbWire::cancelCallsBackOnce()
