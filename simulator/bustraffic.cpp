@@ -51,7 +51,7 @@ int BusTraffic::uartBitsPerChar() const
 
 QByteArray BusTraffic::uartMessage(qint64 cycle)
 {
-    return QByteArray("T") + QByteArray::number(cycle % 10000).rightJustified(4, '0') + "\r\n";
+    return QByteArray("T") + QByteArray::number((cycle % 10000 + 10000) % 10000).rightJustified(4, '0') + "\r\n";
 }
 
 QByteArray BusTraffic::uartReply() { return QByteArray("OK\r\n"); }
@@ -80,7 +80,7 @@ quint8 BusTraffic::level(double t)
     const int i = int(it - c.times.begin()) - 1;
     quint8 bits = c.levels[size_t(std::max(0, i))];
     const qint64 counter = qint64(std::floor(t * CounterRate));
-    bits |= quint8((counter << counterShift()) & 0xFF);
+    bits |= quint8((quint64(counter) << counterShift()) & 0xFF);
     return bits;
 }
 

@@ -51,6 +51,7 @@ struct Pending
     libusb_transfer *transfer;
     Clock::time_point due;
     bool cancelled;
+    Clock::time_point expires; // the transfer's own time-out; max() when it has none
 };
 
 SimInstrument &sim() { return SimInstrument::instance(); }
@@ -127,6 +128,10 @@ int handleEvents(libusb_context *ctx, Clock::time_point deadline, int *completed
                 t->status = LIBUSB_TRANSFER_NO_DEVICE;
                 t->actual_length = 0;
                 done = true;
+            } else if (p.expires <= now) {
+                t->status = LIBUSB_TRANSFER_TIMED_OUT;
+                t->actual_length = 0;
+                done = true;
             } else if (p.due <= now) {
                 if (t->endpoint & LIBUSB_ENDPOINT_IN) {
                     quint8 frame[SnifferFrameSize + 1];
@@ -157,7 +162,7 @@ int handleEvents(libusb_context *ctx, Clock::time_point deadline, int *completed
                 ready.push_back(t);
                 pending.erase(pending.begin() + long(i));
             } else {
-                earliest = std::min(earliest, p.due);
+                earliest = std::min({earliest, p.due, p.expires});
                 ++i;
             }
         }
@@ -623,7 +628,9 @@ int LIBUSB_CALL libusb_submit_transfer(struct libusb_transfer *t)
             return LIBUSB_ERROR_BUSY;
     const Clock::time_point now = Clock::now();
     const Clock::time_point due = t->endpoint == FrameEndpoint ? std::max(now, sim().nextFrameDue) : now;
-    pending.push_back({t, due, false});
+    const Clock::time_point expires =
+        t->timeout ? now + std::chrono::milliseconds(t->timeout) : Clock::time_point::max();
+    pending.push_back({t, due, false, expires});
     updatePendingCount();
     sim().changed.notify_all();
     return LIBUSB_SUCCESS;

@@ -143,6 +143,7 @@ private slots:
     void unplugInMidStream();
     void replugStartsFromStoredSettings();
     void cancelCallsBackOnce();
+    void stoppedAcquisitionTimesOutATransfer();
     void controlRequestsWhileStreaming();
     void stampedFramesRevealTearing();
     void customWaveAndUnknownRequests();
@@ -420,6 +421,34 @@ void TestSimUsbWire::cancelCallsBackOnce()
     libusb_handle_events_timeout(client.ctx, &tv);
     QCOMPARE(client.cancelled.load(), 1);
     QCOMPARE(client.frames.load(), 1);
+}
+
+void TestSimUsbWire::stoppedAcquisitionTimesOutATransfer()
+{
+    StreamClient client;
+    QVERIFY(client.open());
+    QCOMPARE(control(client.handle, 'f', 0, 0), 0); // stop: no frames
+    client.running = false;
+    client.transfer = libusb_alloc_transfer(0);
+    libusb_fill_bulk_transfer(client.transfer, client.handle, 0x81, client.rx, sizeof client.rx,
+                              StreamClient::callback, &client, 50);
+    QCOMPARE(libusb_submit_transfer(client.transfer), 0);
+    for (int i = 0; i < 50 && sim::transfersInFlight() > 0; ++i) {
+        timeval tv{0, 100000};
+        libusb_handle_events_timeout(client.ctx, &tv);
+    }
+    QCOMPARE(sim::transfersInFlight(), 0);
+    QCOMPARE(client.transfer->status, LIBUSB_TRANSFER_TIMED_OUT);
+    QCOMPARE(client.frames.load(), 0);
+    // Started again, the next transfer gets a frame.
+    QCOMPARE(control(client.handle, 'g', 0, 0), 0);
+    QCOMPARE(libusb_submit_transfer(client.transfer), 0);
+    for (int i = 0; i < 50 && sim::transfersInFlight() > 0; ++i) {
+        timeval tv{0, 100000};
+        libusb_handle_events_timeout(client.ctx, &tv);
+    }
+    QCOMPARE(client.frames.load(), 1);
+    QCOMPARE(client.transfer->actual_length, 770);
 }
 
 void TestSimUsbWire::controlRequestsWhileStreaming()
