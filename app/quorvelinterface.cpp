@@ -128,8 +128,6 @@ void QuorvelInterface::on_sizeChanged()
         {vbLabel, w - 150, h - 70},   {vaLabel, w - 150, h - 85},
     };
     for (const auto &r : readOuts) {
-        if (!r.label)
-            continue; // the scene is built later in construction
         r.label->position->setType(QCPItemPosition::ptAbsolute);
         r.label->position->setCoords(r.x, r.y);
     }
