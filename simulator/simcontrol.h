@@ -22,6 +22,14 @@
 //  * While the sniffer runs the serial link carries no frames (a capture
 //    frame does not fit its 768-byte payload); USB carries 1289-byte capture
 //    frames instead of 770-byte oscilloscope frames.
+//  * Serial stream after 'q': at time bases 0-10 whole frames between their
+//    markers, paced by the frame rate and the line's byte rate; from 11 on the
+//    stream start marker, then one 3-byte sample group per sample interval and
+//    the end marker after every 256 samples. A sample that equals a marker is
+//    sent with CH1 changed by one count. 'p' drops stream bytes not yet sent.
+//    Garbage (Fault::SerialGarbage) uses bytes 0x80-0xFF only, so it never
+//    forms a marker; its length decides whether a reader reading groups of
+//    three stays aligned.
 //
 // Frame stamping (setFrameStamping): every USB frame is then filled with a
 // pattern that depends on a per-frame sequence number, so that a consumer can
