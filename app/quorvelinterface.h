@@ -7,6 +7,7 @@
 #include "display/traces.h"
 #include "themes/customcolors.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QPen>
@@ -37,6 +38,8 @@ class QuorvelInterface;
 class QuorvelInterface : public QMainWindow
 {
     Q_OBJECT
+    // New frames plotData has decoded since start (read by the benchmarks).
+    Q_PROPERTY(quint64 framesProcessed READ framesProcessed)
 
 public:
     explicit QuorvelInterface(QWidget *parent = nullptr);
@@ -116,6 +119,12 @@ private:
     void setFFTWindow(int window);
     // Applies one plotted frame's plan to the graphs.
     void applyDrawingPlan(const drawing::Plan &plan);
+    // Replots now, or at the next display refresh when the last replot is more
+    // recent than one refresh period: every frame is decoded, but the plot is
+    // drawn no more often than the screen can show it.
+    void scheduleReplot();
+    void replotNow();
+    quint64 framesProcessed() const { return processedFrameCount; }
 
     static constexpr int logicLines = frame::LogicLines;
     static constexpr int historyGraphs = DecayHistory::GraphCount;
@@ -145,6 +154,10 @@ private:
     drawing::Plan drawPlan;
     spectrum::Result spectrumResult;
     spectrum::WindowTable fftWindow = spectrum::makeWindow(spectrum::Rectangular);
+    quint64 processedFrameCount = 0;  // new frames decoded, for diagnostics
+    QTimer replotTimer;               // the deferred replot of scheduleReplot()
+    QElapsedTimer replotClock;        // since the last replot
+    qint64 replotPeriodNs = 1000000000 / 60;
 
     // Scene
     QCPGraph *ch1Graph = nullptr;

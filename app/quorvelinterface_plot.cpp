@@ -54,10 +54,13 @@ void QuorvelInterface::plotData()
 
     // Cleared before the copy, so a frame published during this pass raises
     // the flag again instead of being lost.
+    bool newFrame = false;
     if (usbDevice.dataReady.exchange(false, std::memory_order_acq_rel)) {
         const int length = usbDevice.copyLatestFrame(frameBuffer, int(sizeof frameBuffer));
-        if (length > 0)
+        if (length > 0) {
             frameLength = length;
+            newFrame = true;
+        }
     }
     if (frameLength > frame::Size) {
         usbDevice.dataReady.store(true);
@@ -69,6 +72,8 @@ void QuorvelInterface::plotData()
         return;
     }
 
+    if (newFrame)
+        ++processedFrameCount;
     ch1Min = ch1Max = ch2Min = ch2Max = 0;
     for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
         tracer->setVisible(false);
@@ -135,9 +140,29 @@ void QuorvelInterface::plotData()
 
     plot->persistenceMode = options.persistence;
     if (!meterShown)
-        plot->replot();
+        scheduleReplot();
 
     redrawRequested = false;
+}
+
+void QuorvelInterface::scheduleReplot()
+{
+    if (!replotClock.isValid() || replotClock.nsecsElapsed() >= replotPeriodNs) {
+        replotNow();
+        return;
+    }
+    if (!replotTimer.isActive()) {
+        const qint64 remainingNs = replotPeriodNs - replotClock.nsecsElapsed();
+        replotTimer.start(int((remainingNs + 999999) / 1000000));
+    }
+}
+
+void QuorvelInterface::replotNow()
+{
+    replotTimer.stop();
+    replotClock.start();
+    if (ui->mainTabWidget->currentIndex() != MeterPage)
+        ui->plotterWidget->replot();
 }
 
 void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)

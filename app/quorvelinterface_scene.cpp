@@ -6,7 +6,9 @@
 #include "display/plotwidget.h"
 #include "themes/themepalette.h"
 
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QScreen>
 
 namespace {
 
@@ -116,6 +118,20 @@ void QuorvelInterface::setupGrid(QCustomPlot *plot)
     connect(plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), plot->xAxis2,
             qOverload<const QCPRange &>(&QCPAxis::setRange));
     plot->setInteractions(QCP::iSelectPlottables);
+
+    // Nothing draws on the overlay layer; without a buffer of its own every
+    // replot clears and composes one full-size buffer less.
+    if (QCPLayer *overlay = plot->layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
+
+    // Frames may come faster than a screen shows them; the plot is drawn at
+    // most once per refresh (see scheduleReplot).
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const double refreshRate = screen && screen->refreshRate() >= 30 ? screen->refreshRate() : 60.0;
+    replotPeriodNs = qint64(1e9 / qMin(refreshRate, 240.0));
+    replotTimer.setSingleShot(true);
+    replotTimer.setTimerType(Qt::PreciseTimer);
+    connect(&replotTimer, &QTimer::timeout, this, &QuorvelInterface::replotNow);
 }
 
 void QuorvelInterface::setupGraphs(QCustomPlot *plot)

@@ -52,6 +52,17 @@ double plotValue(double magnitude, bool logY)
     return logY ? 16.0 * std::log(magnitude) / Ln2 : 0.05 * magnitude;
 }
 
+namespace {
+// plotValue of the magnitude sqrt(norm), without the square root on the
+// logarithmic path (16 log2 sqrt(x) = 8 log2 x).
+double plotValueOfNorm(double norm, bool logY)
+{
+    if (!(norm > 0.0) || !std::isfinite(norm))
+        return 0.0;
+    return logY ? 8.0 * std::log(norm) / Ln2 : 0.05 * std::sqrt(norm);
+}
+} // namespace
+
 void compute(const unsigned char *frame, const WindowTable &window, const Options &options,
              Result &result)
 {
@@ -81,7 +92,7 @@ void compute(const unsigned char *frame, const WindowTable &window, const Option
         for (int j = 0; j < OutputPoints; ++j, ++bin) {
             if (bin > Points - 1 || bin < 0)
                 bin = 0;
-            result.values1.append(plotValue(a[bin].abs(), options.logY));
+            result.values1.append(plotValueOfNorm(a[bin].norm(), options.logY));
         }
         return;
     }
@@ -92,9 +103,9 @@ void compute(const unsigned char *frame, const WindowTable &window, const Option
         CFFT::Forward(b, Points);
     for (int j = 0; j < OutputPoints; ++j) {
         if (result.hasFirst)
-            result.values1.append(plotValue(a[j].abs(), options.logY));
+            result.values1.append(plotValueOfNorm(a[j].norm(), options.logY));
         if (result.hasSecond)
-            result.values2.append(plotValue(b[j].abs(), options.logY));
+            result.values2.append(plotValueOfNorm(b[j].norm(), options.logY));
     }
 }
 
