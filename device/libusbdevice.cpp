@@ -38,6 +38,8 @@ constexpr long eventWakeUs = 100000;
 // How long the event thread keeps handling events for a cancelled transfer
 // whose completion never comes, before it gives up on it.
 constexpr int cancelGraceMs = 2000;
+// How often the GUI thread looks for a link lost on the event thread.
+constexpr int linkWatchIntervalMs = 20;
 // A bulk IN transfer that fails this many times in a row counts as a lost link.
 constexpr int maxConsecutiveErrors = 100;
 
@@ -47,6 +49,7 @@ const char *const notConnected = "Device not connected";
 LibUsbDevice::LibUsbDevice(QObject *parent) : QObject(parent)
 {
     connect(&serialLink, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
+    connect(&linkWatch, &QTimer::timeout, this, &LibUsbDevice::reportLinkLost);
     resetFrameSlots();
 }
 
@@ -77,10 +80,22 @@ void LibUsbDevice::resetFrameSlots()
 
 void LibUsbDevice::markLinkLost()
 {
-    if (!linkLost.exchange(true)) {
-        qCDebug(lcUsb) << "link lost";
-        emit linkLostDetected();
-    }
+    if (linkLost.exchange(true))
+        return;
+    // From the event thread the watch timer reports it, so receivers always
+    // hear it on the GUI thread.
+    if (QThread::currentThread() == thread())
+        reportLinkLost();
+}
+
+void LibUsbDevice::reportLinkLost()
+{
+    if (linkLostReported || !linkLost.load(std::memory_order_acquire))
+        return;
+    linkLostReported = true;
+    linkWatch.stop();
+    qCDebug(lcUsb) << "link lost";
+    emit linkLostDetected();
 }
 
 void LibUsbDevice::noteControlResult(int result)
@@ -255,6 +270,7 @@ void LibUsbDevice::reset()
     readTransfer = nullptr;
     dataReady = false;
     linkLost = false;
+    linkLostReported = false;
     transferInFlight = false;
     resetFrameSlots();
 }
@@ -289,14 +305,18 @@ void LibUsbDevice::asyncBulkReadTransfer()
         qCDebug(lcUsb) << "Transfer Failed! " << r;
         return;
     }
+    linkWatch.start(linkWatchIntervalMs);
     if (!eventFuture.isRunning()) {
-        eventThreadActive = true;
+        eventThreadActive.store(true, std::memory_order_release);
         eventFuture = QtConcurrent::run(this, &LibUsbDevice::eventThread);
     }
 }
 
 void LibUsbDevice::eventThread()
 {
+    // Pairs with the store before the start: everything set up for the
+    // transfer (context, handle, slots) is visible here.
+    eventThreadActive.load(std::memory_order_acquire);
     QElapsedTimer cancelClock;
     while (running.load() || transferInFlight.load()) {
         if (!running.load()) {
@@ -363,6 +383,7 @@ void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
 
 void LibUsbDevice::stopReception()
 {
+    linkWatch.stop();
     running = false;
     if (readTransfer && transferInFlight.load())
         libusb_cancel_transfer(readTransfer);

@@ -5,6 +5,7 @@
 #include <QFuture>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <libusb.h>
 
@@ -96,7 +97,7 @@ public:
     void awgBulkWriteTransfer();
 
 signals:
-    // Emitted (possibly from the event thread) once when the link breaks.
+    // Emitted once, on the GUI thread, when the link breaks while connected.
     void linkLostDetected();
 
 public slots:
@@ -114,6 +115,7 @@ private:
     bool checkConnected() const;
     void sendCommand(char letter);
     void markLinkLost();
+    void reportLinkLost();
     void noteControlResult(int result);
     void resetFrameSlots();
 
@@ -133,5 +135,8 @@ private:
     // everything the event thread did once it reads false.
     std::atomic<bool> eventThreadActive{false};
     std::atomic<bool> linkLost{false};
+    bool linkLostReported = false; // GUI thread only
+    // Reports on the GUI thread a link lost on the event thread.
+    QTimer linkWatch;
     int consecutiveErrors = 0;       // event thread only
 };

@@ -56,7 +56,9 @@ private:
                     qWarning() << "torn frame of" << n << "bytes";
                     return -1;
                 }
-                if (taken > 0 && sequence <= previous) {
+                // The flag may be raised again for a frame already copied;
+                // copying it twice is harmless, an older one is not.
+                if (taken > 0 && sequence < previous) {
                     qWarning() << "frame" << sequence << "after" << previous;
                     return -1;
                 }
