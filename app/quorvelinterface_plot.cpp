@@ -87,8 +87,8 @@ void QuorvelInterface::plotData()
     inputs.ch2Position = ui->ch2PositionSlider->value();
     inputs.chdPosition = ui->chdPositionSlider->value();
     inputs.chdSize = ui->chdSizeSlider->value();
-    inputs.cursorChannel = cursorChannel(ui->radioButtonCursorCH1->isChecked(),
-                                         ui->radioButtonCursorCH2->isChecked());
+    inputs.cursorChannel =
+        cursorChannel(ui->radioButtonCursorCH1->isChecked(), ui->radioButtonCursorCH2->isChecked());
     frame::buildTraces(frameBuffer, inputs, traces);
     ch1Min = traces.ch1Min;
     ch1Max = traces.ch1Max;

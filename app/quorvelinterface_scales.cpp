@@ -33,7 +33,8 @@ void QuorvelInterface::updateCh1Label()
     state.otherInverted = ui->checkBoxCH2Invert->isChecked();
     state.math = ui->checkBoxCH1Math->isChecked();
     state.mode = mathMode(ui->radioButtonCH1Sub->isChecked(), ui->radioButtonCH1Multiply->isChecked());
-    ui->ch1Label->setText(scales::channelLabel(1, state, scales::gainText(gainTexts, ui->ch1GainSlider->value())));
+    ui->ch1Label->setText(
+        scales::channelLabel(1, state, scales::gainText(gainTexts, ui->ch1GainSlider->value())));
 }
 
 void QuorvelInterface::updateCh2Label()
@@ -43,7 +44,8 @@ void QuorvelInterface::updateCh2Label()
     state.otherInverted = ui->checkBoxCH1Invert->isChecked();
     state.math = ui->checkBoxCH2Math->isChecked();
     state.mode = mathMode(ui->radioButtonCH2Sub->isChecked(), ui->radioButtonCH2Multiply->isChecked());
-    ui->ch2Label->setText(scales::channelLabel(2, state, scales::gainText(gainTexts, ui->ch2GainSlider->value())));
+    ui->ch2Label->setText(
+        scales::channelLabel(2, state, scales::gainText(gainTexts, ui->ch2GainSlider->value())));
 }
 
 void QuorvelInterface::on_samplingSlider_valueChanged(int value)

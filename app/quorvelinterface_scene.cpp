@@ -223,7 +223,8 @@ void QuorvelInterface::setupCursors(QCustomPlot *plot)
     {
         QCPItemPixmap *marker;
         int position;
-    } zeros[] = {{ch1ZeroMarker, ui->ch1PositionSlider->value()}, {ch2ZeroMarker, ui->ch2PositionSlider->value()}};
+    } zeros[] = {{ch1ZeroMarker, ui->ch1PositionSlider->value()},
+                 {ch2ZeroMarker, ui->ch2PositionSlider->value()}};
     for (const auto &zero : zeros) {
         zero.marker->topLeft->setTypeX(QCPItemPosition::ptAbsolute);
         zero.marker->topLeft->setTypeY(QCPItemPosition::ptPlotCoords);

@@ -7,7 +7,10 @@
 
 void QuorvelInterface::setTheme(int theme, CustomColors *colors)
 {
-    const theme::Palette palette = theme::palette(theme, colors ? colors : &customColors);
+    // The grid modes read the Custom grid colour later: keep the applied table.
+    if (theme != theme::Dark && theme != theme::Light && colors && colors != &customColors)
+        customColors = *colors;
+    const theme::Palette palette = theme::palette(theme, &customColors);
     appliedTheme = theme;
 
     ch1Pen = palette.ch1;

@@ -11,10 +11,10 @@
 namespace drawing {
 
 enum class Action {
-    Keep,   // leave the graph's data as it is
-    Clear,  // remove all points
-    Set,    // replace the data by keys/values
-    Add     // add keys/values to the data already there (persistence)
+    Keep,  // leave the graph's data as it is
+    Clear, // remove all points
+    Set,   // replace the data by keys/values
+    Add    // add keys/values to the data already there (persistence)
 };
 
 struct GraphUpdate
@@ -62,7 +62,7 @@ struct Plan
     GraphUpdate refLogic[frame::LogicLines];
     GraphUpdate fft1, fft2;
     bool bitLabelVisible[frame::LogicLines] = {};
-    bool rescaleCh1ValueAxis = false;  // XY: enlarge the value axis to the trace
+    bool rescaleCh1ValueAxis = false; // XY: enlarge the value axis to the trace
 };
 
 // reference + offset for every point.

@@ -29,9 +29,9 @@ QList<QString> gainTexts()
 
 QList<int> sweepRates()
 {
-    return {10,     2000000, 1000000, 500000, 250000, 125000, 62500, 32000,
+    return {10,       2000000, 1000000, 500000,  250000, 125000, 62500,  32000,
             16000000, 8000000, 3200000, 1600000, 800000, 320000, 160000, 80000,
-            32000,  16000,   8000,    3200,   1600,   800,    320};
+            32000,    16000,   8000,    3200,    1600,   800,    320};
 }
 
 namespace {
@@ -39,8 +39,8 @@ QStringList iconPaths(const char *suffix)
 {
     QStringList paths;
     for (const char *type : {"rising", "falling", "dual", "positive", "negative", "window1", "window2"})
-        paths << QStringLiteral(":/Bitmaps/Bitmaps/") + QLatin1String(type) + QLatin1String(suffix)
-                     + QStringLiteral(".png");
+        paths << QStringLiteral(":/Bitmaps/Bitmaps/") + QLatin1String(type) + QLatin1String(suffix) +
+                     QStringLiteral(".png");
     return paths;
 }
 } // namespace

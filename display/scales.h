@@ -8,8 +8,8 @@
 // above the plot and the number formatter of every read-out.
 namespace scales {
 
-constexpr int TimeBaseCount = 22;          // samplingSlider 0..21
-constexpr int GainCount = 8;               // gain index 0..6, 7 = out of range
+constexpr int TimeBaseCount = 22; // samplingSlider 0..21
+constexpr int GainCount = 8;      // gain index 0..6, 7 = out of range
 constexpr int OutOfRangeGain = 7;
 constexpr int SweepRateCount = 23;
 constexpr int TriggerIconCount = 7;
@@ -36,7 +36,7 @@ struct ChannelLabelState
     bool thisInverted = false;
     bool otherInverted = false;
     bool math = false;
-    MathMode mode = MathMode::None;   // which math radio button is checked
+    MathMode mode = MathMode::None; // which math radio button is checked
 };
 
 // Long form: " CH1 - CH2 = 0.64V/div" and its variants. channel is 1 or 2.

@@ -10,7 +10,7 @@ namespace {
 constexpr double TwoPi = 6.283185307179586;
 constexpr double FourPi = 12.566370614359172;
 constexpr double Ln2 = 0.6931471805599453;
-constexpr double EdgeDenominator = 255.0;  // w[0] and w[255] both take the edge value
+constexpr double EdgeDenominator = 255.0; // w[0] and w[255] both take the edge value
 } // namespace
 
 bool fillWindow(int window, WindowTable &table)
@@ -29,8 +29,8 @@ bool fillWindow(int window, WindowTable &table)
         return true;
     case Blackman:
         for (int k = 0; k < Points; ++k)
-            table[k] = 0.42 - 0.5 * std::cos(TwoPi * k / EdgeDenominator)
-                       + 0.08 * std::cos(FourPi * k / EdgeDenominator);
+            table[k] = 0.42 - 0.5 * std::cos(TwoPi * k / EdgeDenominator) +
+                       0.08 * std::cos(FourPi * k / EdgeDenominator);
         return true;
     default:
         return false;
@@ -63,8 +63,7 @@ double plotValueOfNorm(double norm, bool logY)
 }
 } // namespace
 
-void compute(const unsigned char *frame, const WindowTable &window, const Options &options,
-             Result &result)
+void compute(const unsigned char *frame, const WindowTable &window, const Options &options, Result &result)
 {
     complex a[Points];
     complex b[Points];

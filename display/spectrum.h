@@ -7,7 +7,7 @@
 // Window tables and the magnitude spectrum of one acquisition frame.
 namespace spectrum {
 
-constexpr int Points = 256;     // transform length: one channel record
+constexpr int Points = 256; // transform length: one channel record
 constexpr int OutputPoints = 128;
 
 enum Window { Rectangular = 0, Hamming = 1, Hann = 2, Blackman = 3 };
@@ -21,17 +21,17 @@ WindowTable makeWindow(int window);
 
 struct Options
 {
-    bool iq = false;      // CH1 + j*CH2 as one complex signal
-    bool ch1 = false;     // spectrum of CH1 (ignored in IQ mode)
-    bool ch2 = false;     // spectrum of CH2 (ignored in IQ mode)
-    bool logY = false;    // 16 * log2(magnitude) instead of 0.05 * magnitude
-    int firstBin = 0;     // IQ mode: first of the 128 bins shown; wraps after 255
+    bool iq = false;   // CH1 + j*CH2 as one complex signal
+    bool ch1 = false;  // spectrum of CH1 (ignored in IQ mode)
+    bool ch2 = false;  // spectrum of CH2 (ignored in IQ mode)
+    bool logY = false; // 16 * log2(magnitude) instead of 0.05 * magnitude
+    int firstBin = 0;  // IQ mode: first of the 128 bins shown; wraps after 255
 };
 
 struct Result
 {
-    bool hasFirst = false;   // values1 filled (IQ or CH1)
-    bool hasSecond = false;  // values2 filled (CH2, not in IQ mode)
+    bool hasFirst = false;  // values1 filled (IQ or CH1)
+    bool hasSecond = false; // values2 filled (CH2, not in IQ mode)
     QVector<double> values1;
     QVector<double> values2;
 };
@@ -45,7 +45,6 @@ Result compute(const unsigned char *frame, const WindowTable &window, const Opti
 
 // Same, writing into result's existing vectors (no allocation once they have
 // grown to 128 entries).
-void compute(const unsigned char *frame, const WindowTable &window, const Options &options,
-             Result &result);
+void compute(const unsigned char *frame, const WindowTable &window, const Options &options, Result &result);
 
 } // namespace spectrum

@@ -40,8 +40,8 @@ void buildTraces(const unsigned char *frameData, const TraceInputs &inputs, Trac
     const unsigned char *ch1 = frameData + Ch1Offset;
     const unsigned char *ch2 = frameData + Ch2Offset;
     const unsigned char *logic = frameData + LogicOffset;
-    const ColumnPlan plan = columnPlan(inputs.samplingValue, inputs.rollMode, frameData[RollIndexOffset],
-                                       inputs.scrollValue);
+    const ColumnPlan plan =
+        columnPlan(inputs.samplingValue, inputs.rollMode, frameData[RollIndexOffset], inputs.scrollValue);
 
     out.keys.resize(0);
     out.xyKeys.resize(0);

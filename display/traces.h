@@ -42,8 +42,8 @@ double bitLabelY(int line, int chdPosition, int chdSize);
 
 struct ColumnPlan
 {
-    int start = 0;  // sample index of the first column
-    int step = 1;   // columns per sample
+    int start = 0; // sample index of the first column
+    int step = 1;  // columns per sample
 };
 ColumnPlan columnPlan(int samplingValue, bool rollMode, unsigned char rollIndex, int scrollValue);
 
@@ -71,14 +71,14 @@ struct TraceInputs
 
 struct Traces
 {
-    QVector<double> keys;     // running column x
-    QVector<double> xyKeys;   // 255 - CH1 sample, the keys of the XY display
+    QVector<double> keys;   // running column x
+    QVector<double> xyKeys; // 255 - CH1 sample, the keys of the XY display
     QVector<double> ch1;
     QVector<double> ch2;
     QVector<double> logic[LogicLines];
     QVector<int> sampleIndex; // sample shown in each column
     double ch1Min = 0, ch1Max = 0, ch2Min = 0, ch2Max = 0;
-    double cursorMin = 0, cursorMax = 0;  // of the cursor channel; 0 with none
+    double cursorMin = 0, cursorMax = 0; // of the cursor channel; 0 with none
     double bitLabelY[LogicLines] = {};
 };
 

@@ -14,7 +14,7 @@ const QColor LightGrid(QStringLiteral("#C8C8C8"));
 void historyPens(QPen *pens, const QColor &color)
 {
     for (int k = 0; k < HistoryGraphs; ++k)
-        pens[k] = makePen(color, k == 0 ? 1 : 0);  // 0: cosmetic one-pixel pen
+        pens[k] = makePen(color, k == 0 ? 1 : 0); // 0: cosmetic one-pixel pen
 }
 } // namespace
 
@@ -36,7 +36,8 @@ Palette palette(int theme, const CustomColors *colors)
         historyPens(p.ch1Persist, ch1);
         historyPens(p.ch2Persist, Qt::red);
         for (int n = 0; n < LogicLines; ++n) {
-            const QColor logic = dark ? QColor(255 - 10 * n, 4 + 10 * n, 4) : QColor(4 + 20 * n, n, 255 - 5 * n);
+            const QColor logic =
+                dark ? QColor(255 - 10 * n, 4 + 10 * n, 4) : QColor(4 + 20 * n, n, 255 - 5 * n);
             p.logic[n] = makePen(logic, LogicWidth);
             p.refLogic[n] = makePen(Qt::blue, LogicWidth);
         }

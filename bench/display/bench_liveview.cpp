@@ -16,7 +16,8 @@ static double processCpuSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 static double threadCpuSeconds()
@@ -61,9 +62,11 @@ int main(int argc, char *argv[])
     const quint64 frames = quorvelsim::framesDelivered() - framesBefore;
     const quint64 processed = window.property("framesProcessed").toULongLong() - processedBefore;
 
-    std::printf("plot %dx%d, %.1f s at %.0f frames/s requested\n", plot->width(), plot->height(), elapsed, rate);
-    std::printf("  frames sent %llu (%.1f/s), processed by plotData %llu: %.1f %%\n", (unsigned long long)frames,
-                frames / elapsed, (unsigned long long)processed, frames ? 100.0 * processed / frames : 0.0);
+    std::printf("plot %dx%d, %.1f s at %.0f frames/s requested\n", plot->width(), plot->height(), elapsed,
+                rate);
+    std::printf("  frames sent %llu (%.1f/s), processed by plotData %llu: %.1f %%\n",
+                (unsigned long long)frames, frames / elapsed, (unsigned long long)processed,
+                frames ? 100.0 * processed / frames : 0.0);
     std::printf("  replots %d (%.1f/s)\n", replots, replots / elapsed);
     std::printf("  CPU of the program: %.1f %% of one core (GUI thread %.1f %%, the rest is the transport's\n"
                 "  event thread and the simulated instrument in the same process)\n",

@@ -70,7 +70,7 @@ int main(int argc, char *argv[])
         const double cpuEnd = threadCpuMicroseconds();
         const Clock::time_point end = Clock::now();
         if (replots != before + 1)
-            continue;  // the frame had not been published yet
+            continue; // the frame had not been published yet
         decode.push_back(cpuBeforeReplot - cpuStart);
         replot.push_back(cpuAfterReplot - cpuBeforeReplot);
         total.push_back(cpuEnd - cpuStart);
@@ -111,13 +111,15 @@ int main(int argc, char *argv[])
                 benchwindow::median(decode), benchwindow::percentile(decode, 0.9));
     std::printf("  replot:                                  median %8.1f us   p90 %8.1f us\n",
                 benchwindow::median(replot), benchwindow::percentile(replot, 0.9));
-    std::printf("  whole pass:                              median %8.1f us   p90 %8.1f us   (tick 4000 us)\n",
-                benchwindow::median(total), benchwindow::percentile(total, 0.9));
+    std::printf(
+        "  whole pass:                              median %8.1f us   p90 %8.1f us   (tick 4000 us)\n",
+        benchwindow::median(total), benchwindow::percentile(total, 0.9));
     std::printf("  whole pass, wall clock:                  median %8.1f us   p90 %8.1f us\n",
                 benchwindow::median(wall), benchwindow::percentile(wall, 0.9));
     std::printf("  replot with every graph hidden (same plot, same run): median %8.1f us\n",
                 benchwindow::median(emptyScene));
-    std::printf("pass with nothing new (call through the meta-object included): median %.3f us over %d batches of %d\n",
+    std::printf("pass with nothing new (call through the meta-object included): median %.3f us over %d "
+                "batches of %d\n",
                 benchwindow::median(idle), int(idle.size()), batch);
     return 0;
 }

@@ -89,7 +89,8 @@ private slots:
         // The recurrence accumulates rounding; stay well inside a part in 1e9
         // of the largest possible output (N * 128 * sqrt 2).
         const double tolerance = 1e-9 * n * 182.0;
-        QVERIFY2(maxError(inPlace, expected) < tolerance, qPrintable(QString::number(maxError(inPlace, expected))));
+        QVERIFY2(maxError(inPlace, expected) < tolerance,
+                 qPrintable(QString::number(maxError(inPlace, expected))));
 
         std::vector<complex> outOfPlace(n);
         QVERIFY(CFFT::Forward(input.data(), outOfPlace.data(), n));
@@ -257,13 +258,16 @@ private slots:
         // tone comes back after the wrap at point 256 - 200 + 3 = 59.
         std::vector<unsigned char> frame(770, 0);
         for (int k = 0; k < 256; ++k) {
-            frame[k] = static_cast<unsigned char>(std::lround(127.5 + 127 * std::cos(2 * M_PI * 3 * k / 256)));
-            frame[256 + k] = static_cast<unsigned char>(std::lround(127.5 + 127 * std::sin(2 * M_PI * 3 * k / 256)));
+            frame[k] =
+                static_cast<unsigned char>(std::lround(127.5 + 127 * std::cos(2 * M_PI * 3 * k / 256)));
+            frame[256 + k] =
+                static_cast<unsigned char>(std::lround(127.5 + 127 * std::sin(2 * M_PI * 3 * k / 256)));
         }
         spectrum::Options options;
         options.iq = true;
         options.firstBin = 200;
-        const auto result = spectrum::compute(frame.data(), spectrum::makeWindow(spectrum::Rectangular), options);
+        const auto result =
+            spectrum::compute(frame.data(), spectrum::makeWindow(spectrum::Rectangular), options);
         // Point 56 is bin 0 (the DC of the offset samples), point 59 bin 3;
         // every other point is far below both.
         QVector<double> others = result.values1;

@@ -98,7 +98,7 @@ private slots:
         DecayHistory h1, h2;
         drawing::Options options = timeMode();
         options.decay = 0;
-        options.persistence = true;  // no clearing by the trace step
+        options.persistence = true; // no clearing by the trace step
         const frame::Traces t = tracesOf(1, 2);
         h1.update(t.ch1, 0);
         h2.update(t.ch2, 0);
@@ -233,7 +233,7 @@ private slots:
         h1.update(fast.ch1, 3);
         h2.update(fast.ch2, 3);
         drawing::References noCapture;
-        options.refCh1 = true;  // nothing captured yet
+        options.refCh1 = true; // nothing captured yet
         const drawing::Plan plan = drawing::plan(fast, options, h1, h2, noCapture, nullptr);
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(plan.ch1Persist[k].keys.size(), 128);

@@ -90,28 +90,28 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::newRow("ch1 plain") << 1 << false << false << false << MathMode::Subtract << 3
                                    << " CH1 = 0.64V/div";
-        QTest::newRow("ch1 inverted, subtract") << 1 << true << false << true << MathMode::Subtract << 3
-                                                << "-CH1 - CH2 = 0.64V/div";
-        QTest::newRow("ch1 subtract inverted ch2") << 1 << true << true << true << MathMode::Subtract << 3
-                                                   << "-CH1 + CH2 = 0.64V/div";
-        QTest::newRow("ch1 multiply") << 1 << false << false << true << MathMode::Multiply << 0
-                                      << " CH1 X CH2 = 5.12V/div";
-        QTest::newRow("ch1 multiply inverted ch2") << 1 << false << true << true << MathMode::Multiply << 0
-                                                   << " CH1 X -CH2 = 5.12V/div";
-        QTest::newRow("ch1 multiply, own invert") << 1 << true << false << true << MathMode::Multiply << 0
-                                                  << "-CH1 X CH2 = 5.12V/div";
-        QTest::newRow("ch1 math box off") << 1 << false << true << false << MathMode::Multiply << 1
-                                          << " CH1 = 2.56V/div";
-        QTest::newRow("ch2 multiply") << 2 << false << false << true << MathMode::Multiply << 6
-                                      << " CH2 X CH1 = 80mV/div";
-        QTest::newRow("ch2 subtract inverted ch1") << 2 << false << true << true << MathMode::Subtract << 6
-                                                   << " CH2 + CH1 = 80mV/div";
-        QTest::newRow("ch2 multiply takes its own invert") << 2 << true << false << true << MathMode::Multiply
-                                                           << 6 << "-CH2 X -CH1 = 80mV/div";
-        QTest::newRow("ch2 multiply, ch1 inverted") << 2 << false << true << true << MathMode::Multiply << 6
-                                                    << " CH2 X CH1 = 80mV/div";
-        QTest::newRow("ch2 gain out of range") << 2 << false << false << false << MathMode::None << 7
-                                               << " CH2 = ----";
+        QTest::newRow("ch1 inverted, subtract")
+            << 1 << true << false << true << MathMode::Subtract << 3 << "-CH1 - CH2 = 0.64V/div";
+        QTest::newRow("ch1 subtract inverted ch2")
+            << 1 << true << true << true << MathMode::Subtract << 3 << "-CH1 + CH2 = 0.64V/div";
+        QTest::newRow("ch1 multiply")
+            << 1 << false << false << true << MathMode::Multiply << 0 << " CH1 X CH2 = 5.12V/div";
+        QTest::newRow("ch1 multiply inverted ch2")
+            << 1 << false << true << true << MathMode::Multiply << 0 << " CH1 X -CH2 = 5.12V/div";
+        QTest::newRow("ch1 multiply, own invert")
+            << 1 << true << false << true << MathMode::Multiply << 0 << "-CH1 X CH2 = 5.12V/div";
+        QTest::newRow("ch1 math box off")
+            << 1 << false << true << false << MathMode::Multiply << 1 << " CH1 = 2.56V/div";
+        QTest::newRow("ch2 multiply")
+            << 2 << false << false << true << MathMode::Multiply << 6 << " CH2 X CH1 = 80mV/div";
+        QTest::newRow("ch2 subtract inverted ch1")
+            << 2 << false << true << true << MathMode::Subtract << 6 << " CH2 + CH1 = 80mV/div";
+        QTest::newRow("ch2 multiply takes its own invert")
+            << 2 << true << false << true << MathMode::Multiply << 6 << "-CH2 X -CH1 = 80mV/div";
+        QTest::newRow("ch2 multiply, ch1 inverted")
+            << 2 << false << true << true << MathMode::Multiply << 6 << " CH2 X CH1 = 80mV/div";
+        QTest::newRow("ch2 gain out of range")
+            << 2 << false << false << false << MathMode::None << 7 << " CH2 = ----";
     }
     void channelLabels()
     {
@@ -132,7 +132,8 @@ private slots:
 
     void shortChannelLabels()
     {
-        QCOMPARE(scales::shortChannelLabel(1, QStringLiteral("0.32V/div")), QStringLiteral("CH1 = 0.32V/div"));
+        QCOMPARE(scales::shortChannelLabel(1, QStringLiteral("0.32V/div")),
+                 QStringLiteral("CH1 = 0.32V/div"));
         QCOMPARE(scales::shortChannelLabel(2, QStringLiteral("----")), QStringLiteral("CH2 = ----"));
     }
 

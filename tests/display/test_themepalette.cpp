@@ -17,7 +17,7 @@ private slots:
         QVERIFY(!colors.ch1.isValid());
         QVERIFY(!colors.bitRef[7].isValid());
         QCOMPARE(colors.background.style(), Qt::NoBrush);
-        QCOMPARE(colors.colorMap.size(), 25);  // every name but BACKGROUND
+        QCOMPARE(colors.colorMap.size(), 25); // every name but BACKGROUND
         QVERIFY(!colors.colorMap.contains(QStringLiteral("BACKGROUND")));
     }
 
@@ -111,7 +111,7 @@ private slots:
         QFETCH(QColor, axis);
         QFETCH(QColor, background);
         QFETCH(QColor, labels);
-        CustomColors ignored;  // invalid colours: a built-in theme must not read them
+        CustomColors ignored; // invalid colours: a built-in theme must not read them
         const theme::Palette p = theme::palette(theme, &ignored);
         QCOMPARE(p.ch1.color(), ch1);
         QCOMPARE(p.ch1.widthF(), 2.0);
@@ -199,7 +199,7 @@ private slots:
         QTest::addColumn<int>("theme");
         QTest::addColumn<double>("lightness");
         const QColor green(75, 229, 28);
-        const double l = (229 + 28) / 2.0 / 255.0;  // 0.5039
+        const double l = (229 + 28) / 2.0 / 255.0; // 0.5039
         QTest::newRow("dark 0") << green << 0 << 0 << l;
         QTest::newRow("dark 5") << green << 5 << 0 << l - 0.5 * (l - 0.05);
         QTest::newRow("dark 10") << green << 10 << 0 << 0.05;

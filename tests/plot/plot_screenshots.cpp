@@ -32,12 +32,12 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
     const QString outputFolder = QDir(folder).absolutePath();
-    quorveltest::IsolatedEnvironment isolated;  // settings and log.txt stay out of the way
+    quorveltest::IsolatedEnvironment isolated; // settings and log.txt stay out of the way
 
     quorvelsim::reset();
     quorvelsim::setFrameRate(60);
     QuorvelInterface window;
-    window.resize(1500, 850);  // a plot wider than the tab column
+    window.resize(1500, 850); // a plot wider than the tab column
     window.show();
     auto *plot = window.findChild<PlotWidget *>("plotterWidget");
     waitForReplots(plot, 3);

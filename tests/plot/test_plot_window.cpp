@@ -19,10 +19,22 @@ namespace {
 
 // Graph indices in the scene's drawing order.
 constexpr int Ch1 = 0, RefCh1 = 1, Ch2 = 2, RefCh2 = 3;
-constexpr int persistCh1(int k) { return 4 + 2 * k; }
-constexpr int persistCh2(int k) { return 5 + 2 * k; }
-constexpr int logicLine(int n) { return 22 + 2 * n; }
-constexpr int refLogicLine(int n) { return 23 + 2 * n; }
+constexpr int persistCh1(int k)
+{
+    return 4 + 2 * k;
+}
+constexpr int persistCh2(int k)
+{
+    return 5 + 2 * k;
+}
+constexpr int logicLine(int n)
+{
+    return 22 + 2 * n;
+}
+constexpr int refLogicLine(int n)
+{
+    return 23 + 2 * n;
+}
 constexpr int Fft1 = 38, Fft2 = 39;
 
 QVector<double> keysOf(QCPGraph *graph)
@@ -110,7 +122,7 @@ private slots:
         for (int i = 0; i < plot->graphCount(); ++i)
             QVERIFY2(qobject_cast<PlotGraph *>(plot->graph(i)), qPrintable(QString::number(i)));
         for (int i : {Ch1, RefCh1, Ch2, RefCh2, persistCh1(0), persistCh2(8)}) {
-            QCOMPARE(plot->graph(i)->lineStyle(), QCPGraph::lsLine);  // "Vectors" is on in the form
+            QCOMPARE(plot->graph(i)->lineStyle(), QCPGraph::lsLine); // "Vectors" is on in the form
             QCOMPARE(plot->graph(i)->scatterStyle().shape(), QCPScatterStyle::ssNone);
         }
         for (int n = 0; n < 8; ++n) {
@@ -163,7 +175,8 @@ private slots:
         QCOMPARE(lines, 6);
         QCOMPARE(tracers, 4);
         QCOMPARE(texts.size(), 13);
-        for (const char *expected : {"Bit 0", "Bit 7", "ΔT = 0 ms", " 1/ΔT = 0 ms ", "ΔV = 0 V", "Vb = 0 V", "Va = 0 V"})
+        for (const char *expected :
+             {"Bit 0", "Bit 7", "ΔT = 0 ms", " 1/ΔT = 0 ms ", "ΔV = 0 V", "Vb = 0 V", "Va = 0 V"})
             QVERIFY2(texts.contains(QString::fromUtf8(expected)), expected);
     }
 
@@ -261,7 +274,7 @@ private slots:
 
     void referencesKeepTheCapturedFrame()
     {
-        quorvelsim::setFrameStamping(true);  // every frame differs
+        quorvelsim::setFrameStamping(true); // every frame differs
         startWindow();
         QTRY_VERIFY(quorvelsim::deviceOpen());
         QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
@@ -366,7 +379,8 @@ private slots:
         auto *theme = child<QComboBox>("comboBoxTheme");
         QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
         QCOMPARE(backgroundOf(plot), QColor(Qt::black));
-        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #4be51c; }"));
+        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #4be51c; }"));
 
         child<QSlider>("intensitySlider")->setValue(5);
         const double dimmed = plot->graph(persistCh1(4))->pen().color().lightnessF();
@@ -380,8 +394,10 @@ private slots:
         QCOMPARE(backgroundOf(plot), QColor(Qt::white));
         QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::black));
         QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
-        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #2a50fd; }"));
-        QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(), QStringLiteral("QLabel { background-color : #ff0000; }"));
+        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #2a50fd; }"));
+        QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #ff0000; }"));
         // Intensity 0 again (mirrored for Light), while the slider still shows 5.
         QCOMPARE(child<QSlider>("intensitySlider")->value(), 5);
         const double l = QColor("#2a50fd").lightnessF();
@@ -401,6 +417,46 @@ private slots:
         theme->setCurrentIndex(2);
         emit theme->activated(2);
         QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
+    }
+
+    void customColoursReachEveryElement()
+    {
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        startWindow();
+        CustomColors colors = CustomColors::defaults();
+        colors.setColor(QStringLiteral("CH1"), Qt::cyan);
+        colors.setColor(QStringLiteral("BIT 3 REF"), Qt::yellow);
+        colors.setColor(QStringLiteral("GRID"), QColor(10, 200, 10));
+        colors.setColor(QStringLiteral("AXES"), Qt::magenta);
+        colors.setColor(QStringLiteral("LABELS"), QColor(1, 2, 3));
+        colors.setColor(QStringLiteral("BACKGROUND"), QColor(20, 20, 60));
+        QVERIFY(QMetaObject::invokeMethod(window.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
+                                          Q_ARG(CustomColors *, &colors)));
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(Qt::cyan));
+        QCOMPARE(plot->graph(persistCh1(0))->pen().color().hslHue(), QColor(Qt::cyan).hslHue());
+        QCOMPARE(plot->graph(refLogicLine(3))->pen().color(), QColor(Qt::yellow));
+        QCOMPARE(plot->graph(refLogicLine(2))->pen().color(), QColor(Qt::blue));
+        QCOMPARE(plot->graph(logicLine(3))->pen().color(), QColor(225, 34, 4));
+        QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(10, 200, 10));
+        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::DotLine);
+        QCOMPARE(plot->yAxis2->basePen().color(), QColor(Qt::magenta));
+        QCOMPARE(plot->xAxis->tickPen().color(), QColor(Qt::magenta));
+        QCOMPARE(backgroundOf(plot), QColor(20, 20, 60));
+        QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
+                 QStringLiteral("QLabel { background-color : #00ffff; }"));
+        int readOuts = 0;
+        for (int i = 0; i < plot->itemCount(); ++i)
+            if (auto *text = qobject_cast<QCPItemText *>(plot->item(i));
+                text && !text->text().startsWith("Bit")) {
+                QCOMPARE(text->color(), QColor(1, 2, 3));
+                ++readOuts;
+            }
+        QCOMPARE(readOuts, 5);
+        // The Custom grid colour also feeds the grid modes.
+        child<QComboBox>("comboBoxTheme")->setCurrentIndex(2);
+        child<QComboBox>("comboBoxGrid")->setCurrentIndex(2);
+        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::SolidLine);
+        QCOMPARE(plot->yAxis->grid()->pen().color(), QColor(10, 200, 10));
     }
 
     void gridModes_data()
@@ -453,7 +509,8 @@ private slots:
         });
         closer.start(10);
 
-        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         emit plot->itemDoubleClick(marker, &click);
         QCOMPARE(dialogs, 0);
 
