@@ -6,6 +6,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 Q_LOGGING_CATEGORY(lcUsb, "device.usb")
@@ -70,8 +71,10 @@ bool LibUsbDevice::checkConnected() const
 
 void LibUsbDevice::resetFrameSlots()
 {
-    for (FrameSlot &slot : frameSlots)
+    for (FrameSlot &slot : frameSlots) {
         slot.length = 0;
+        slot.receivedAtNs = 0;
+    }
     backSlot = 0;
     sharedSlot.store(1);
     frontSlot = 2;
@@ -348,6 +351,9 @@ void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
         consecutiveErrors = 0;
         const int length = std::clamp(transfer->actual_length, 0, rxBufferSize);
         frameSlots[backSlot].length = length;
+        frameSlots[backSlot].receivedAtNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                std::chrono::steady_clock::now().time_since_epoch())
+                                                .count();
         // Publish the filled slot; take back the one nobody reads now.
         backSlot = sharedSlot.exchange(backSlot | freshFlag, std::memory_order_acq_rel) & ~freshFlag;
         rxLength.store(length, std::memory_order_relaxed);
@@ -396,8 +402,10 @@ void LibUsbDevice::stopReception()
     }
 }
 
-int LibUsbDevice::copyLatestFrame(unsigned char *dst, int capacity)
+int LibUsbDevice::copyLatestFrame(unsigned char *dst, int capacity, qint64 *receivedAtNs)
 {
+    if (receivedAtNs)
+        *receivedAtNs = 0;
     if (!dst || capacity <= 0)
         return 0;
     if (!usbMode) {
@@ -412,6 +420,8 @@ int LibUsbDevice::copyLatestFrame(unsigned char *dst, int capacity)
         frontSlot = sharedSlot.exchange(frontSlot, std::memory_order_acq_rel) & ~freshFlag;
     const FrameSlot &slot = frameSlots[frontSlot];
     std::memcpy(dst, slot.data, std::min(slot.length, capacity));
+    if (receivedAtNs)
+        *receivedAtNs = slot.receivedAtNs;
     return slot.length;
 }
 

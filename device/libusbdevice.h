@@ -70,7 +70,9 @@ public:
     // returns its length; 0 when none has arrived since the last reset. Over
     // the serial link in roll mode the length is 3 (one sample) and the copy
     // carries the whole 770-byte frame the samples are written into.
-    int copyLatestFrame(unsigned char *dst, int capacity);
+    // `receivedAtNs`, when given, gets the steady-clock time (ns) at which a
+    // USB frame's transfer completed (0 over the serial link).
+    int copyLatestFrame(unsigned char *dst, int capacity, qint64 *receivedAtNs = nullptr);
 
     // The link broke while connected (instrument unplugged, a failed
     // resubmission, or a serial exchange that ran out of time). Cleared by reset().
@@ -125,6 +127,7 @@ private:
     {
         unsigned char data[rxBufferSize];
         int length = 0;
+        qint64 receivedAtNs = 0;
     };
     FrameSlot frameSlots[slotCount];
     int backSlot = 0;                // filled by the transfer (event thread)
