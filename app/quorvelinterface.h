@@ -124,6 +124,7 @@ private:
     // drawn no more often than the screen can show it.
     void scheduleReplot();
     void replotNow();
+    void deferredReplot();
     quint64 framesProcessed() const { return processedFrameCount; }
 
     static constexpr int logicLines = frame::LogicLines;

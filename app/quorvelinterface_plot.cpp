@@ -161,8 +161,23 @@ void QuorvelInterface::replotNow()
 {
     replotTimer.stop();
     replotClock.start();
+    // Painted at once, so that the time the loop is busy drawing is one
+    // stretch that starts right after a frame was taken.
     if (ui->mainTabWidget->currentIndex() != MeterPage)
-        ui->plotterWidget->replot();
+        ui->plotterWidget->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void QuorvelInterface::deferredReplot()
+{
+    // A frame that is already waiting is taken first: while the plot is being
+    // drawn the transport keeps only the latest frame, so a waiting one would
+    // be overwritten by the next.
+    if (usbDevice.dataReady.load(std::memory_order_acquire)) {
+        plotData();
+        if (replotClock.isValid() && replotClock.nsecsElapsed() < replotPeriodNs)
+            return; // plotData has drawn it
+    }
+    replotNow();
 }
 
 void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)

@@ -131,7 +131,7 @@ void QuorvelInterface::setupGrid(QCustomPlot *plot)
     replotPeriodNs = qint64(1e9 / qMin(refreshRate, 240.0));
     replotTimer.setSingleShot(true);
     replotTimer.setTimerType(Qt::PreciseTimer);
-    connect(&replotTimer, &QTimer::timeout, this, &QuorvelInterface::replotNow);
+    connect(&replotTimer, &QTimer::timeout, this, &QuorvelInterface::deferredReplot);
 }
 
 void QuorvelInterface::setupGraphs(QCustomPlot *plot)
