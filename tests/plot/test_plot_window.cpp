@@ -258,6 +258,44 @@ private slots:
             QCOMPARE(logic0[c], (quorvelsim::stampByte(sequence, 512 + c) & 1) ? 170.0 : 160.0);
     }
 
+    void rollModeStartsAtTheFramesWriteIndex()
+    {
+        // Stamped frames: the write index (byte 769) is part of the pattern,
+        // so each frame starts its roll at another sample.
+        quorvelsim::setFrameStamping(true);
+        startWindow();
+        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        child<QSlider>("samplingSlider")->setValue(12);
+        child<QCheckBox>("rollMode")->setChecked(true);
+        QVERIFY(waitForReplots(2));
+
+        const QVector<double> v1 = valuesOf(plot->graph(Ch1));
+        QCOMPARE(v1.size(), 256);
+        // Find the start r for which column c shows sample (r + c) mod 256:
+        // bytes 0..3 then give the sequence number, and the pattern must
+        // match everywhere, the write index included.
+        int matches = 0, start = -1;
+        for (int r = 0; r < 256; ++r) {
+            quint32 sequence = 0;
+            for (int i = 0; i < 4; ++i)
+                sequence |= quint32(sampleOf(v1[(256 - r + i) % 256])) << (8 * i);
+            if (quorvelsim::stampByte(sequence, 769) != r)
+                continue;
+            bool all = true;
+            for (int c = 0; c < 256 && all; ++c) {
+                const int i = (r + c) % 256;
+                all = i < 4 || v1[c] == 2.0 * (255 - quorvelsim::stampByte(sequence, i));
+            }
+            if (all) {
+                ++matches;
+                start = r;
+            }
+        }
+        QCOMPARE(matches, 1);
+        QVERIFY(start >= 0);
+    }
+
     void ch2IsNotDrawnAtTheFastestTimeBase()
     {
         startWindow();
