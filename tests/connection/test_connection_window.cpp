@@ -207,10 +207,19 @@ private slots:
         QTRY_VERIFY(sim::framesDelivered() > before + 5);
     }
 
+    void closingWhileConnectedStoresSettings_data()
+    {
+        QTest::addColumn<double>("framesPerSecond");
+        QTest::newRow("60 frames/s") << 60.0;
+        QTest::newRow("as fast as they are taken") << 0.0;
+    }
     void closingWhileConnectedStoresSettings()
     {
+        QFETCH(double, framesPerSecond);
+        sim::setFrameRate(framesPerSecond);
         openWindow();
         QTRY_COMPARE(window->windowTitle(), titleUsb);
+        QTRY_VERIFY(sim::framesDelivered() > 20);
         QVERIFY(sim::commandsWithLetter('d').isEmpty());
         window->close();
         QCOMPARE(sim::commandsWithLetter('d').size(), 1);
@@ -240,8 +249,16 @@ private slots:
         QCOMPARE(info(), QString());
     }
 
+    void unplugMidStream_data()
+    {
+        QTest::addColumn<double>("framesPerSecond");
+        QTest::newRow("60 frames/s") << 60.0;
+        QTest::newRow("as fast as they are taken") << 0.0;
+    }
     void unplugMidStream()
     {
+        QFETCH(double, framesPerSecond);
+        sim::setFrameRate(framesPerSecond);
         openWindow();
         QTRY_COMPARE(window->windowTitle(), titleUsb);
         QTRY_VERIFY(sim::framesDelivered() > 5);
