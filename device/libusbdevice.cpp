@@ -51,6 +51,10 @@ LibUsbDevice::LibUsbDevice(QObject *parent) : QObject(parent)
 {
     connect(&serialLink, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
     connect(&linkWatch, &QTimer::timeout, this, &LibUsbDevice::reportLinkLost);
+    connect(&serialLink, &SerialPortConnection::portFailed, this, [this] {
+        if (!usbMode && connected)
+            markLinkLost();
+    });
     resetFrameSlots();
 }
 

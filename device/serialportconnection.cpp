@@ -36,6 +36,8 @@ bool SerialPortConnection::connectToPort(QString name)
     if (isOpen())
         return false;
     port = std::make_unique<QSerialPort>();
+    portBroken = false;
+    connect(port.get(), &QSerialPort::errorOccurred, this, &SerialPortConnection::onPortError);
     port->setPortName(name);
     port->setReadBufferSize(readBufferLimit);
     if (port->open(QIODevice::ReadWrite) && port->setBaudRate(QSerialPort::Baud115200) &&
@@ -50,6 +52,24 @@ bool SerialPortConnection::connectToPort(QString name)
     frameBuffer = nullptr;
     port.reset();
     return false;
+}
+
+void SerialPortConnection::onPortError(QSerialPort::SerialPortError error)
+{
+    if (portBroken || (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
+        return;
+    portBroken = true;
+    qCDebug(lcSerial).noquote() << "port failed:" << port->errorString();
+    // A port whose device is gone keeps signalling; let it go once this
+    // signal has returned, so the GUI thread does not spin on it.
+    QTimer::singleShot(0, this, &SerialPortConnection::dropFailedPort);
+    emit portFailed();
+}
+
+void SerialPortConnection::dropFailedPort()
+{
+    if (port && portBroken)
+        clearPort();
 }
 
 void SerialPortConnection::close()

@@ -2,12 +2,11 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 #include <QTimer>
 
 #include <memory>
-
-class QSerialPort;
 
 // The serial half of the instrument link: opens the port, writes command
 // bytes and, while the instrument streams, cuts the byte stream into frames
@@ -49,6 +48,8 @@ public:
     QTimer pollTimer;
     // The last bounded wait ran out of time (or the port failed meanwhile).
     bool timedOut = false;
+    // The port reported that its device is gone.
+    bool portBroken = false;
 
     bool isOpen() const;
     // Waits (singleWaitMs at a time, overallWaitMs in all) until `count` bytes
@@ -69,6 +70,8 @@ public:
 signals:
     void newData(int length);
     void connectionStatus(QString status);
+    // The open port failed (its device went away); emitted once per port.
+    void portFailed();
 
 public slots:
     bool connectToPort(QString name);
@@ -83,6 +86,8 @@ public slots:
     void onReadyRead();
 
 private:
+    void onPortError(QSerialPort::SerialPortError error);
+    void dropFailedPort();
     void parseRollMode();
     void parseFrameMode();
     void storeSample(const char *group);

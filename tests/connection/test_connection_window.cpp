@@ -326,6 +326,18 @@ private slots:
         QCOMPARE(window->windowTitle(), titleSerial);
     }
 
+    void serialPortVanishes()
+    {
+        const QString path = sim::startPtyWire();
+        openWindowWithoutInstrument();
+        chooseSerialPort(path + ": simulated instrument");
+        connectButton()->click();
+        QCOMPARE(window->windowTitle(), titleSerial);
+        sim::stopPtyWire();
+        QTRY_COMPARE(info(), QString("Port is busy or unreachable."));
+        checkNotConnectedState(true);
+    }
+
     void serialWithoutPortFails()
     {
         openWindowWithoutInstrument();

@@ -228,6 +228,21 @@ private slots:
         QCOMPARE(letters(sim::commandLog()), QByteArray("pd"));
     }
 
+    // The terminal goes away mid-stream (a Bluetooth link dropping): the
+    // link reports it once and lets the port go instead of spinning on it.
+    void vanishedPortIsReported()
+    {
+        QVERIFY(startStream());
+        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        sim::stopPtyWire();
+        QVERIFY(lost.wait(5000));
+        QVERIFY(dev->isLinkLost());
+        QTRY_VERIFY(!dev->serialLink.port);
+        dev->dropLostLink();
+        QVERIFY(!dev->connected);
+        QCOMPARE(lost.count(), 1);
+    }
+
     // Each exchange that waits for a reply gives up after the overall bound
     // with the status text, instead of hanging the window.
     void silentPortGivesUp_data()
