@@ -65,13 +65,42 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
     const auto *plot = qobject_cast<const PlotWidget *>(mParentPlot);
     const bool persistence = plot && plot->persistenceMode;
     const double u = mParentPlot->width() / 220.0;
+
+    // Consecutive segments that continue in the same direction (the flat runs
+    // of logic lines and steps) are drawn as one: the same pixels, fewer
+    // strokes, and no doubled antialiasing where segments would meet.
+    segments.clear();
+    QLineF run(lines.at(0), lines.at(0));
     for (int i = 0; i < n - 1; ++i) {
-        painter->drawLine(QLineF(lines.at(i), lines.at(i + 1)));
+        const QPointF &a = lines.at(i);
+        const QPointF &b = lines.at(i + 1);
+        if (b != a) {
+            const QPointF along = run.p2() - run.p1();
+            const QPointF next = b - a;
+            const bool continues = along.x() * next.y() == along.y() * next.x() &&
+                                   along.x() * next.x() + along.y() * next.y() > 0;
+            if (continues) {
+                run.setP2(b);
+            } else {
+                if (run.p1() != run.p2())
+                    segments.append(run);
+                run = QLineF(a, b);
+            }
+        }
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
-            const double y = lines.at(i).y();
-            painter->drawLine(QLineF(x0, y, x0 + 5 * u, y));
-            painter->drawLine(QLineF(x0, y + u, x0 + 5 * u, y + u));
+            const double y = a.y();
+            strokes.append(QLineF(x0, y, x0 + 5 * u, y));
+            strokes.append(QLineF(x0, y + u, x0 + 5 * u, y + u));
         }
     }
+    if (run.p1() != run.p2())
+        segments.append(run);
+    // One stroke per line: a wide pen over a batch of lines would be filled
+    // as one large path, which costs more than the lines one by one.
+    for (const QLineF &line : qAsConst(segments))
+        painter->drawLine(line);
+    for (const QLineF &line : qAsConst(strokes))
+        painter->drawLine(line);
+    strokes.clear();
 }

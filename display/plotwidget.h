@@ -43,4 +43,9 @@ public:
 
 protected:
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
+
+private:
+    // Reused between draws so that a replot does not allocate.
+    mutable QVector<QLineF> segments;
+    mutable QVector<QLineF> strokes;
 };
