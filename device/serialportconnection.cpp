@@ -216,10 +216,15 @@ void SerialPortConnection::onReadyRead()
 {
     if (!autoMode || !isOpen() || port->bytesAvailable() < 1 || !frameBuffer)
         return;
+    parseStream(*port);
+}
+
+void SerialPortConnection::parseStream(QIODevice &in)
+{
     if (samplingValue > lastFrameModeSampling)
-        parseRollMode();
+        parseRollMode(in);
     else
-        parseFrameMode();
+        parseFrameMode(in);
 }
 
 void SerialPortConnection::storeSample(const char *group)
@@ -235,13 +240,13 @@ void SerialPortConnection::storeSample(const char *group)
     emit newData(markerSize);
 }
 
-void SerialPortConnection::parseRollMode()
+void SerialPortConnection::parseRollMode(QIODevice &in)
 {
-    const qint64 groups = port->bytesAvailable() / markerSize;
+    const qint64 groups = in.bytesAvailable() / markerSize;
     if (groups == 0)
         return;
     char chunk[payloadSize];
-    const qint64 n = port->read(chunk, qMin<qint64>(groups * markerSize, payloadSize));
+    const qint64 n = in.read(chunk, qMin<qint64>(groups * markerSize, payloadSize));
     for (qint64 at = 0; at + markerSize <= n; at += markerSize) {
         // A newData receiver may close the link; stop writing then.
         if (!frameBuffer)
@@ -258,13 +263,13 @@ void SerialPortConnection::parseRollMode()
     }
 }
 
-void SerialPortConnection::parseFrameMode()
+void SerialPortConnection::parseFrameMode(QIODevice &in)
 {
     char group[markerSize];
     switch (frameState) {
     case 0:
-        while (isOpen() && port->bytesAvailable() >= markerSize) {
-            if (port->read(group, markerSize) != markerSize)
+        while (in.isOpen() && in.bytesAvailable() >= markerSize) {
+            if (in.read(group, markerSize) != markerSize)
                 return;
             if (checkIfStartOfFrame(group, true)) {
                 frameState = 1;
@@ -273,9 +278,9 @@ void SerialPortConnection::parseFrameMode()
         }
         return;
     case 1: {
-        if (port->bytesAvailable() < payloadSize)
+        if (in.bytesAvailable() < payloadSize)
             return;
-        const qint64 n = port->read(reinterpret_cast<char *>(frameBuffer), payloadSize);
+        const qint64 n = in.read(reinterpret_cast<char *>(frameBuffer), payloadSize);
         if (n == payloadSize) {
             frameBuffer[payloadSize] = 0;
             frameBuffer[payloadSize + 1] = 0;
@@ -285,9 +290,9 @@ void SerialPortConnection::parseFrameMode()
         return;
     }
     case 2:
-        if (port->bytesAvailable() < markerSize)
+        if (in.bytesAvailable() < markerSize)
             return;
-        if (port->read(group, markerSize) == markerSize && checkIfEndOfFrame(group))
+        if (in.read(group, markerSize) == markerSize && checkIfEndOfFrame(group))
             frameState = 0;
         return;
     default:

@@ -66,6 +66,9 @@ public:
     // stop are not taken for the reply to the next command.
     void drainInput(int quietMs = 20);
     void flushOutput();
+    // One parser step over the bytes `in` holds: what the poll timer runs on
+    // the port, and what the stream fuzzer runs on a buffer.
+    void parseStream(QIODevice &in);
 
 signals:
     void newData(int length);
@@ -88,7 +91,7 @@ public slots:
 private:
     void onPortError(QSerialPort::SerialPortError error);
     void dropFailedPort();
-    void parseRollMode();
-    void parseFrameMode();
+    void parseRollMode(QIODevice &in);
+    void parseFrameMode(QIODevice &in);
     void storeSample(const char *group);
 };

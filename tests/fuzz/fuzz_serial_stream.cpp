@@ -1,0 +1,83 @@
+// The serial stream parser fed arbitrary bytes, delivered in arbitrary pieces,
+// with mode switches between frame and roll mode in the middle. It must never
+// write outside the frame buffer, never announce a length other than a frame
+// or a sample, and always consume what it is given.
+//
+// Input layout: byte 0 picks the starting sampling index; the rest is a
+// sequence of pieces, each a header byte and up to 63 stream bytes. A header
+// with the top bit set first switches the sampling index to (header & 31) % 22.
+
+#include "device/serialportconnection.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int guardSize = 64;
+constexpr unsigned char guardByte = 0xA5;
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static int argc = 1;
+    static char name[] = "fuzz_serial_stream";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *app = QCoreApplication::instance() ? nullptr : new QCoreApplication(argc, argv);
+    Q_UNUSED(app)
+    if (size < 1)
+        return 0;
+
+    unsigned char frame[SerialPortConnection::frameBufferSize + guardSize];
+    std::memset(frame, guardByte, sizeof frame);
+
+    SerialPortConnection link;
+    link.frameBuffer = frame;
+    link.autoMode = true;
+    link.setSamplingValue(data[0] % 22);
+    QObject::connect(&link, &SerialPortConnection::newData, [](int length) {
+        require(length == SerialPortConnection::markerSize || length == SerialPortConnection::frameSize);
+    });
+
+    QBuffer stream;
+    stream.open(QIODevice::ReadOnly);
+    size_t at = 1;
+    while (at < size) {
+        const uint8_t header = data[at++];
+        if (header & 0x80)
+            link.setSamplingValue((header & 31) % 22);
+        const size_t piece = std::min<size_t>(header & 63, size - at);
+        stream.buffer().append(reinterpret_cast<const char *>(data + at), int(piece));
+        at += piece;
+        link.parseStream(stream);
+    }
+    // Whatever is left is consumed: every call takes at least one group while
+    // three or more bytes wait, so the loop ends.
+    for (int calls = 0; stream.bytesAvailable() >= SerialPortConnection::markerSize; ++calls) {
+        const qint64 before = stream.bytesAvailable();
+        link.parseStream(stream);
+        if (stream.bytesAvailable() == before) {
+            // Only a frame payload may wait for more bytes than have come.
+            require(link.frameState == 1 && before < SerialPortConnection::payloadSize);
+            break;
+        }
+        require(calls < int(size));
+    }
+
+    for (int i = 0; i < guardSize; ++i)
+        require(frame[SerialPortConnection::frameBufferSize + i] == guardByte);
+    require(link.sampleIndex >= 0 && link.sampleIndex <= SerialPortConnection::planeSize);
+    require(link.frameState >= 0 && link.frameState <= 2);
+    return 0;
+}
