@@ -11,6 +11,32 @@ namespace {
 constexpr int MeterPage = 1;
 constexpr quint16 HorizontalPositionRegister = 14;
 
+// Persistence adds every frame's points to the trace. A point the trace
+// already holds adds nothing to the picture, so it is kept once: the samples
+// are whole numbers on fixed columns, which bounds the data however long
+// persistence runs.
+void addNewPoints(QCPGraph *graph, const QVector<double> &keys, const QVector<double> &values)
+{
+    QVector<double> newKeys, newValues;
+    const QSharedPointer<QCPGraphDataContainer> data = graph->data();
+    const int n = std::min(keys.size(), values.size());
+    for (int i = 0; i < n; ++i) {
+        bool held = false;
+        for (auto it = data->findBegin(keys[i], false); it != data->constEnd() && it->key == keys[i]; ++it) {
+            if (it->value == values[i]) {
+                held = true;
+                break;
+            }
+        }
+        if (!held) {
+            newKeys.append(keys[i]);
+            newValues.append(values[i]);
+        }
+    }
+    if (!newKeys.isEmpty())
+        graph->addData(newKeys, newValues, std::is_sorted(newKeys.constBegin(), newKeys.constEnd()));
+}
+
 void apply(QCPGraph *graph, const drawing::GraphUpdate &update)
 {
     switch (update.action) {
@@ -24,8 +50,7 @@ void apply(QCPGraph *graph, const drawing::GraphUpdate &update)
                        std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
         break;
     case drawing::Action::Add:
-        graph->addData(update.keys, update.values,
-                       std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
+        addNewPoints(graph, update.keys, update.values);
         break;
     }
 }
