@@ -105,6 +105,20 @@ void LibUsbDevice::reportLinkLost()
     emit linkLostDetected();
 }
 
+// The end of a control read of n bytes into inBuffer: a failure text for a
+// negative count, else a terminating zero when the reply left room for one.
+bool LibUsbDevice::acceptControlRead(qint64 n)
+{
+    if (n < 0) {
+        lastError = QStringLiteral("Read Error!");
+        qCDebug(lcUsb) << "read error: " << n;
+        return false;
+    }
+    if (n <= inBufferSize - 1)
+        inBuffer[n] = 0;
+    return true;
+}
+
 void LibUsbDevice::noteControlResult(int result)
 {
     if (result == LIBUSB_ERROR_NO_DEVICE && connected)
@@ -456,15 +470,9 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     if (usbMode) {
         const int n = libusb_control_transfer(handle, vendorRequestIn, request, value, index, inBuffer,
                                               inBufferSize, controlTimeoutMs);
-        if (n < 0) {
+        if (n < 0)
             noteControlResult(n);
-            lastError = QStringLiteral("Read Error!");
-            qCDebug(lcUsb) << "read error: " << n;
-            return false;
-        }
-        if (n <= inBufferSize - 1)
-            inBuffer[n] = 0;
-        return true;
+        return acceptControlRead(n);
     }
 
     const bool needsStreamOff = request == cmdReadSettings || request == cmdGeneratorFrequency ||
@@ -488,14 +496,7 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
         }
         const qint64 n = serialLink.readInto(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
         turnOnAutoMode();
-        if (n < 0) {
-            lastError = QStringLiteral("Read Error!");
-            qCDebug(lcUsb) << "read error: " << n;
-            return false;
-        }
-        if (n <= inBufferSize - 1)
-            inBuffer[n] = 0;
-        return true;
+        return acceptControlRead(n);
     }
     if (needsStreamOff)
         turnOnAutoMode();

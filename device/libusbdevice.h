@@ -119,6 +119,7 @@ private:
     void markLinkLost();
     void reportLinkLost();
     void noteControlResult(int result);
+    bool acceptControlRead(qint64 n);
     void resetFrameSlots();
 
     static constexpr int slotCount = 3;
