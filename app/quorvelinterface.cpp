@@ -37,8 +37,12 @@ static void registerCourierFont()
 
 QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(new Ui::QuorvelInterface)
 {
-    registerResources();
-    registerCourierFont();
+    static const bool registered = [] {
+        registerResources();
+        registerCourierFont();
+        return true;
+    }();
+    Q_UNUSED(registered)
 
     // "log.txt" in the working folder, truncated at every start.
     logFile = new QFile("log.txt");
