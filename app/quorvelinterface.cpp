@@ -37,6 +37,7 @@ static void registerCourierFont()
 
 QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(new Ui::QuorvelInterface)
 {
+    // Once per process, however many windows are built.
     static const bool registered = [] {
         registerResources();
         registerCourierFont();
