@@ -80,6 +80,24 @@ private slots:
     void updateCh2Label();
     QString get4Digits(double value);
 
+    // Each subsystem below adds its slots in its own block, so work on one
+    // subsystem never touches another's lines.
+
+    // Settings decode and control encoders
+    // (quorvelinterface_devicesettings.cpp, _controls.cpp)
+
+    // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)
+
+    // Waveform generator (_generator.cpp)
+
+    // Meter and frequency counter (_meter.cpp)
+
+    // Protocol sniffer (_sniffer.cpp)
+
+    // Wave files, recording, screenshots, log (_files.cpp)
+
+    // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
+
 private:
     // Application shell
     Ui::QuorvelInterface *ui;
@@ -204,4 +222,18 @@ private:
     int appliedTheme = 0;           // the theme whose pens the plot carries
     // Colour table of the Custom theme until the theme dialog provides one.
     CustomColors customColors = CustomColors::defaults();
+
+    // Settings decode and control encoders: state and helpers
+
+    // Measurement cursors and trigger markers: state and helpers
+
+    // Waveform generator: state and helpers
+
+    // Meter and frequency counter: state and helpers
+
+    // Protocol sniffer: state and helpers
+
+    // Wave files, recording, screenshots, log: state and helpers
+
+    // Application settings and the custom theme: state and helpers
 };
