@@ -234,6 +234,8 @@ private:
     // Protocol sniffer: state and helpers
 
     // Wave files, recording, screenshots, log: state and helpers
+    // One line into "log.txt", flushed at once; nothing when the log did not open.
+    void logToFile(const QString &text);
 
     // Application settings and the custom theme: state and helpers
 };
