@@ -40,6 +40,11 @@ FileText readWaveText(const QString &fileName)
     }
     result.opened = true;
     QByteArray bytes = file.read(MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.opened = false;
+        result.error = file.errorString();
+        return result;
+    }
     if (bytes.size() > MaxFileBytes) {
         result.truncated = true;
         bytes.truncate(int(MaxFileBytes));

@@ -23,7 +23,7 @@ int parseCSV(const QString &text, unsigned char *buffer);
 // zero byte, as Latin-1.
 struct FileText
 {
-    bool opened = false;
+    bool opened = false;    // opened and read
     bool truncated = false; // the file is larger than MaxFileBytes
     QString text;
     QString error; // why the file could not be opened

@@ -110,10 +110,18 @@ private slots:
         QCOMPARE(exact.text.size(), int(customwave::MaxFileBytes));
     }
 
-    void missingFileSaysWhy()
+    void unreadableFileSaysWhy_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "none.csv";
+        QTest::newRow("a folder") << "folder.csv";
+    }
+    void unreadableFileSaysWhy()
+    {
+        QFETCH(QString, name);
         QTemporaryDir dir;
-        const customwave::FileText read = customwave::readWaveText(dir.filePath("none.csv"));
+        QVERIFY(QDir(dir.path()).mkdir("folder.csv"));
+        const customwave::FileText read = customwave::readWaveText(dir.filePath(name));
         QVERIFY(!read.opened);
         QVERIFY(!read.error.isEmpty());
         QVERIFY(read.text.isEmpty());
