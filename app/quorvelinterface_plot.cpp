@@ -162,6 +162,7 @@ void QuorvelInterface::plotData()
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    updateCursorReadouts();
 
     plot->persistenceMode = options.persistence;
     if (!meterShown)

@@ -73,8 +73,8 @@ int horizontalCursorRegister(int relative)
 
 double voltsOfRelative(int relative, double voltsPerDiv)
 {
-    // Relative values are not negative, so the division is a floor.
-    return (relative / 4 - ZeroRow) * voltsPerDiv / StepsPerDivision;
+    // Floor, also for the values of a trace that runs below the screen.
+    return (std::floor(relative / 4.0) - ZeroRow) * voltsPerDiv / StepsPerDivision;
 }
 
 ScaleText parseTimeBaseText(const QString &text)
