@@ -141,12 +141,18 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         break;
     }
     case cursors::TriggerMarker:
+        // In "Free" mode nothing triggers: a drag changes nothing, not even
+        // the stored level and position the markers return to later.
+        if (ui->radioButtonFree->isChecked())
+            return;
         triggerLevel = trigger::levelFromPointer(plotY, triggerSourcePosition());
         triggerPosition = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
         setTriggerLevelPosition(pixel, 2);
         break;
     case cursors::WindowMarker1:
     case cursors::WindowMarker2: {
+        if (ui->radioButtonFree->isChecked())
+            return;
         const int which = item == cursors::WindowMarker1 ? 0 : 1;
         const trigger::WindowDrag drag = trigger::dragWindowLevel(
             which, trigger::levelFromPointer(plotY, triggerSourcePosition()), windowLevel1, windowLevel2);

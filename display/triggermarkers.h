@@ -75,7 +75,7 @@ inline double plotXOfPosition(int triggerPosition, int scrollValue)
 // Window levels while one of them is dragged. Level 1 is the upper marker (the
 // smaller level): a drag step that would bring the levels closer than
 // WindowMinGap or past each other is refused and leaves both as they are.
-constexpr int WindowMinGap = 8;
+constexpr int WindowMinGap = 16; // a quarter division, more than a marker's height
 constexpr int WindowLevelMin = 128, WindowLevelMax = 384;
 struct WindowDrag
 {

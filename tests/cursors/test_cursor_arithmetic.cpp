@@ -448,13 +448,13 @@ void TestCursorArithmetic::windowDrag_data()
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("level");
     QTest::newRow("level 1 up") << 0 << 150 << 200 << 312 << true << 150;
-    QTest::newRow("level 1 at the gap") << 0 << 304 << 200 << 312 << true << 304;
-    QTest::newRow("level 1 within the gap") << 0 << 305 << 200 << 312 << false << 305;
+    QTest::newRow("level 1 at the gap") << 0 << 296 << 200 << 312 << true << 296;
+    QTest::newRow("level 1 within the gap") << 0 << 297 << 200 << 312 << false << 297;
     QTest::newRow("level 1 across level 2") << 0 << 400 << 200 << 312 << false << 384;
     QTest::newRow("level 1 clamped at the top") << 0 << 20 << 200 << 312 << true << 128;
     QTest::newRow("level 2 down") << 1 << 380 << 200 << 312 << true << 380;
-    QTest::newRow("level 2 at the gap") << 1 << 208 << 200 << 312 << true << 208;
-    QTest::newRow("level 2 within the gap") << 1 << 207 << 200 << 312 << false << 207;
+    QTest::newRow("level 2 at the gap") << 1 << 216 << 200 << 312 << true << 216;
+    QTest::newRow("level 2 within the gap") << 1 << 215 << 200 << 312 << false << 215;
     QTest::newRow("level 2 across level 1") << 1 << 100 << 200 << 312 << false << 128;
     QTest::newRow("level 2 clamped at the bottom") << 1 << 500 << 200 << 312 << true << 384;
 }
