@@ -131,6 +131,9 @@ void QuorvelInterface::plotData()
         references.capture(traces);
     }
 
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+
     drawing::Options options;
     options.xyMode = ui->xyMode->isChecked();
     options.persistence = ui->checkBoxPersistence->isChecked();
