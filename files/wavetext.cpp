@@ -222,16 +222,31 @@ qint64 appendRecordValues(const char *begin, const char *end, QVector<double> &v
     if (!comma)
         return 0; // one item only: the label
     qint64 numbers = 0;
-    const char *item = comma + 1;
+    const char *p = comma + 1;
     for (;;) {
-        const char *next = static_cast<const char *>(std::memchr(item, ',', size_t(end - item)));
-        const char *itemEnd = next ? next : end;
-        bool ok = false;
-        values.append(parseNumber(item, itemEnd, &ok));
-        numbers += ok;
-        if (!next)
+        // Most items are short whole numbers ending at a comma: read them in
+        // the same scan that finds the comma. Anything else takes the full rule.
+        const char *item = p;
+        const bool negative = p < end && *p == '-';
+        if (negative)
+            ++p;
+        const char *digits = p;
+        long long whole = 0;
+        while (p < end && unsigned(*p - '0') < 10 && p - digits < 15)
+            whole = whole * 10 + (*p++ - '0');
+        if (p > digits && (p == end || *p == ',')) {
+            values.append(negative ? -double(whole) : double(whole));
+            ++numbers;
+        } else {
+            const char *next = static_cast<const char *>(std::memchr(item, ',', size_t(end - item)));
+            p = next ? next : end;
+            bool ok = false;
+            values.append(parseNumber(item, p, &ok));
+            numbers += ok;
+        }
+        if (p == end)
             break;
-        item = next + 1;
+        ++p; // past the comma
     }
     return numbers;
 }
