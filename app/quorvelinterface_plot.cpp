@@ -168,6 +168,9 @@ void QuorvelInterface::plotData()
         references.capture(traces);
     }
 
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+
     const spectrum::Result *spectrumPoints = nullptr;
     if (options.fftTrace && !options.xyMode) {
         spectrum::compute(frameBuffer, fftWindow, request.fft, spectrumResult);
