@@ -1,14 +1,13 @@
 #include "instruments/generator.h"
 
+#include "settings/registers.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace generator {
 
 namespace {
-constexpr double DutyStepsPerPercent = 100000.0 * 128 / 5000064;
-constexpr double OffsetStepsPerVolt = 100000.0 * 32 / 50016;
-constexpr double AmplitudeStepsPerVolt = 32.0;
 // The timer: a 125 MHz clock / 2 per tick, divided by a prescaler of 1 .. 64.
 constexpr qint64 TimerTicksPerHundredthSecond = 6250000;
 constexpr qint64 TimerClock = 125000000;
@@ -19,45 +18,12 @@ constexpr int MaxPrescaler = 64;
 // From 1000 Hz on the read-out is in kilohertz.
 constexpr qint32 KilohertzFrom = 99999;
 
-int nearest(double x)
-{
-    return int(std::lround(x));
-}
 } // namespace
 
 double roundToDecimals(double x, int decimals)
 {
     const double scale = std::pow(10.0, decimals);
     return std::round(x * scale) / scale;
-}
-
-double amplitudeVolts(int slider)
-{
-    return slider * AmplitudeVoltsPerStep;
-}
-double dutyPercent(int slider)
-{
-    return slider * DutyPercentPerStep;
-}
-double offsetVolts(int slider)
-{
-    return slider * OffsetVoltsPerStep;
-}
-
-quint8 encodeAmplitude(double volts)
-{
-    const int steps = std::clamp(nearest(volts * AmplitudeStepsPerVolt), 0, 128);
-    return quint8(-steps);
-}
-
-quint8 encodeDuty(double percent)
-{
-    return quint8(std::clamp(nearest(percent * DutyStepsPerPercent), 1, 255));
-}
-
-quint8 encodeOffset(double volts)
-{
-    return quint8(std::clamp(nearest(-volts * OffsetStepsPerVolt), -128, 127));
 }
 
 float desiredFrequency(int slider, Range range)
@@ -102,7 +68,7 @@ FrequencyRequest frequencyRequest(double hertz)
     if (!(hertz >= MinDesiredHz)) // also NaN
         hertz = MinDesiredHz;
     hertz = std::min(hertz, MaxDesiredHz);
-    r.hundredths = qint32(std::llround(hertz * 100));
+    r.hundredths = qint32(reg::encodeDesiredFrequency(hertz));
     r.prescaler = prescalerFor(r.hundredths);
     const qint64 q = r.prescaler * TimerTicksPerHundredthSecond / r.hundredths;
     r.period = q - 1 >= MinPeriod - 1 ? q : MinPeriod;

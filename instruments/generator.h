@@ -15,31 +15,14 @@ enum Waveform : quint8 { Noise = 0, Sine = 1, Square = 2, Triangle = 3, Expo = 4
 enum Range { Range10 = 0, Range100, Range1K, Range10K, Range100K };
 
 // Decimals the amplitude, duty and offset spin boxes show; a spin box keeps
-// only the value it can show before it reports it.
+// only the value it can show before it reports it. (The slider to spin box
+// and spin box to register conversions are the register map's.)
 constexpr int SpinBoxDecimals = 3;
-constexpr double AmplitudeVoltsPerStep = 0.03125;
-constexpr double DutyPercentPerStep = 0.39063;
-constexpr double OffsetVoltsPerStep = 0.50016 * 0.03125;
 constexpr double MinDesiredHz = 1.0;
 constexpr double MaxDesiredHz = 200000.0;
 
 // x rounded to `decimals` decimals, as a spin box stores it.
 double roundToDecimals(double x, int decimals);
-
-// Slider to spin box: amplitude volts, duty percent, offset volts.
-double amplitudeVolts(int slider);
-double dutyPercent(int slider);
-double offsetVolts(int slider);
-
-// Spin box to register byte, each to the nearest register step, so a slider
-// value reaches the register it stands for and decoding a register then
-// encoding it again gives the same byte.
-//   register 36: -volts x 32, 0 down to -128 (0x80)
-quint8 encodeAmplitude(double volts);
-//   register 38: percent / 0.390627, within 1 .. 255 (0 is not a duty cycle)
-quint8 encodeDuty(double percent);
-//   register 39: -volts / (0.50016 x 0.03125), within -128 .. 127
-quint8 encodeOffset(double volts);
 
 // Desired frequency of a frequency slider position on a range, in hertz,
 // computed in single precision as the slider's step implies.

@@ -3,6 +3,7 @@
 #include "quorveltest.h"
 
 #include "instruments/generator.h"
+#include "settings/registers.h"
 
 #include <algorithm>
 
@@ -164,14 +165,14 @@ private slots:
         double x = 0;
         quint8 byte = 0;
         if (control == "amplitude") {
-            x = roundToDecimals(amplitudeVolts(slider), SpinBoxDecimals);
-            byte = encodeAmplitude(x);
+            x = roundToDecimals(reg::amplitudeVolts(slider), SpinBoxDecimals);
+            byte = reg::encodeAmplitude(x);
         } else if (control == "duty") {
-            x = roundToDecimals(dutyPercent(slider), SpinBoxDecimals);
-            byte = encodeDuty(x);
+            x = roundToDecimals(reg::dutyPercent(slider), SpinBoxDecimals);
+            byte = reg::encodeDutyCycle(x);
         } else {
-            x = std::clamp(roundToDecimals(offsetVolts(slider), SpinBoxDecimals), -2.0, 2.0);
-            byte = encodeOffset(x);
+            x = std::clamp(roundToDecimals(reg::offsetVolts(slider), SpinBoxDecimals), -2.0, 2.0);
+            byte = reg::encodeOffset(x);
         }
         QCOMPARE(x, shown);
         QCOMPARE(int(byte), reg);
@@ -197,27 +198,32 @@ private slots:
         QFETCH(QString, control);
         QFETCH(double, x);
         QFETCH(int, reg);
-        const quint8 byte = control == "duty"     ? encodeDuty(x)
-                            : control == "offset" ? encodeOffset(x)
-                                                  : encodeAmplitude(x);
+        const quint8 byte = control == "duty"     ? reg::encodeDutyCycle(x)
+                            : control == "offset" ? reg::encodeOffset(x)
+                                                  : reg::encodeAmplitude(x);
         QCOMPARE(int(byte), reg);
     }
 
-    // Decoding a register the way the settings read shows it, then encoding the
-    // spin box value, gives the byte back for every byte the control can show.
-    void decodeThenEncodeIsIdentity()
+    // A register read from the instrument sets the slider; the slider sets
+    // the spin box, whose shown value writes the register: the same byte
+    // comes back for every byte the controls can show.
+    void sliderRouteGivesTheByteBack()
     {
         for (int a = 0; a <= 128; ++a) { // register 36 = -a
-            const double shown = roundToDecimals(a * AmplitudeVoltsPerStep, SpinBoxDecimals);
-            QCOMPARE(int(encodeAmplitude(shown)), int(quint8(-a)));
+            const quint8 byte = quint8(-a);
+            const double shown =
+                roundToDecimals(reg::amplitudeVolts(reg::decodeAmplitude(byte)), SpinBoxDecimals);
+            QCOMPARE(int(reg::encodeAmplitude(shown)), int(byte));
         }
         for (int d = 1; d <= 255; ++d) {
-            const double shown = roundToDecimals(d * DutyPercentPerStep, SpinBoxDecimals);
-            QCOMPARE(int(encodeDuty(shown)), d);
+            const double shown =
+                roundToDecimals(reg::dutyPercent(reg::decodeDutyCycle(quint8(d))), SpinBoxDecimals);
+            QCOMPARE(int(reg::encodeDutyCycle(shown)), d);
         }
-        for (int o = -128; o <= 127; ++o) { // slider -o, spin box -o x 0.01563
-            const double shown = std::clamp(roundToDecimals(-o * 0.01563, SpinBoxDecimals), -2.0, 2.0);
-            QCOMPARE(int(qint8(encodeOffset(shown))), o);
+        for (int o = -128; o <= 127; ++o) {
+            const double volts = reg::offsetVolts(reg::decodeOffset(quint8(o)));
+            const double shown = std::clamp(roundToDecimals(volts, SpinBoxDecimals), -2.0, 2.0);
+            QCOMPARE(int(qint8(reg::encodeOffset(shown))), o);
         }
     }
 };
