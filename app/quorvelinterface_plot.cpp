@@ -146,6 +146,9 @@ void QuorvelInterface::plotData()
         references.capture(traces);
     }
 
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+
     const spectrum::Result *spectrumPoints = nullptr;
     if (options.fftTrace && !options.xyMode) {
         spectrum::compute(frameBuffer, fftWindow, request.fft, spectrumResult);
@@ -162,6 +165,7 @@ void QuorvelInterface::plotData()
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    updateCursorReadouts();
 
     if (!meterShown)
         scheduleReplot();
