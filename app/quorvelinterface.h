@@ -7,6 +7,7 @@
 #include "display/traces.h"
 #include "settings/registers.h"
 #include "themes/customcolors.h"
+#include "themes/themepalette.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -245,7 +246,7 @@ private:
 
     // Frames
     int plotColumns = 256;
-    int deviceMode = 0;             // 0 oscilloscope frames, 1 sniffer frames
+    int deviceMode = frame::OscilloscopeFrames; // frame::DeviceMode
     bool chdBitEnabled[logicLines] = {true, true, true, true, true, true, true, true};
     bool redrawRequested = false;
     bool captureRequested = false;
@@ -299,14 +300,7 @@ private:
     QCPItemTracer *ch2TracerB = nullptr;
 
     // Theme
-    QPen ch1Pen, ch2Pen, refCh1Pen, refCh2Pen;
-    QPen ch1PersistPens[historyGraphs];
-    QPen ch2PersistPens[historyGraphs];
-    QPen logicPens[logicLines];
-    QPen refLogicPens[logicLines];
-    QPen fftPen1, fftPen2;
-    QPen gridPen;
-    QPen axisPen;
+    theme::Palette plotPalette; // pens of the applied theme; its grid pen follows the grid mode
     int appliedTheme = 0;           // the theme whose pens the plot carries
     // Colour table of the Custom theme until the theme dialog provides one.
     CustomColors customColors = CustomColors::defaults();
