@@ -337,7 +337,7 @@ private:
     void decodeSniffer(const reg::DeviceSettings &block);
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
-    void placeTriggerMarkers(const reg::DeviceSettings &block);
+    void decodeTriggerLevels(const reg::DeviceSettings &block);
 
     bool decodingSettings = false;
     reg::DeviceSettings decodedBlock;        // the block being decoded

@@ -35,21 +35,6 @@ const CounterSource counterSources[] = {
 };
 constexpr quint8 NoCounterSource = 0xFF;
 
-int mirroredIcon(int type)
-{
-    switch (type) {
-    case reg::Rising:
-        return reg::Falling;
-    case reg::Falling:
-        return reg::Rising;
-    case reg::PositiveSlope:
-        return reg::NegativeSlope;
-    case reg::NegativeSlope:
-        return reg::PositiveSlope;
-    default:
-        return -1;
-    }
-}
 } // namespace
 
 void QuorvelInterface::writeRegister(quint16 index, quint8 value)
@@ -182,10 +167,10 @@ void QuorvelInterface::sendDisplayControls()
     d.showSettings = ui->checkBoxShowSettings->isChecked();
     writeRegister(reg::Display, reg::encodeDisplay(d));
 
-    ch1Pen.setWidth(2);
-    ch2Pen.setWidth(2);
-    ch1Graph->setPen(ch1Pen);
-    ch2Graph->setPen(ch2Pen);
+    plotPalette.ch1.setWidth(2);
+    plotPalette.ch2.setWidth(2);
+    ch1Graph->setPen(plotPalette.ch1);
+    ch2Graph->setPen(plotPalette.ch2);
 }
 
 void QuorvelInterface::sendMFFTControls()
@@ -353,15 +338,6 @@ void QuorvelInterface::on_checkBoxCH1Invert_clicked()
     sendCH1Controls();
     updateCh1Label();
     updateCh2Label();
-    // The instrument triggers on the inverted signal: edge and slope icons
-    // swap while CH1 is the source.
-    if (ui->comboBoxTrigSource->currentIndex() != reg::TriggerSourceCh1)
-        return;
-    const int mirrored = mirroredIcon(triggerIconIndex);
-    if (mirrored < 0)
-        return;
-    triggerIconIndex = mirrored;
-    redrawRequested = true;
 }
 
 void QuorvelInterface::on_checkBoxCH2Invert_clicked()
@@ -369,13 +345,6 @@ void QuorvelInterface::on_checkBoxCH2Invert_clicked()
     sendCH2Controls();
     updateCh1Label();
     updateCh2Label();
-    if (ui->comboBoxTrigSource->currentIndex() != reg::TriggerSourceCh2)
-        return;
-    const int mirrored = mirroredIcon(triggerIconIndex);
-    if (mirrored < 0)
-        return;
-    triggerIconIndex = mirrored;
-    redrawRequested = true;
 }
 
 void QuorvelInterface::on_ch1GainSlider_valueChanged(int value)

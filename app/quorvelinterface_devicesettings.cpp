@@ -23,12 +23,24 @@ constexpr int SlowTimeBaseFrom = 11;
 constexpr int MeterPage = 1;
 constexpr int SnifferPage = 3;
 constexpr int ZeroLevelOffset = 256;
-constexpr int PlotValueRange = 512;
 
 void setSlider(QAbstractSlider *slider, int value)
 {
     slider->setValue(value);
     slider->setSliderPosition(value);
+}
+
+// Sets a value control whose handler writes a register. When the control
+// keeps the value it had (it showed it already, or clamps to it), no change
+// signal comes, so the handler runs here: the instrument gets what the
+// control shows even where that is not the byte it sent.
+template <typename Control, typename Value, typename Handler>
+void setAndEcho(Control *control, Value value, Handler handler)
+{
+    const auto before = control->value();
+    control->setValue(value);
+    if (control->value() == before)
+        handler(control->value());
 }
 } // namespace
 
@@ -84,7 +96,7 @@ void QuorvelInterface::readDeviceSettings()
     ch1Zero = ui->ch1PositionSlider->value() + ZeroLevelOffset;
     ch2Zero = ui->ch2PositionSlider->value() + ZeroLevelOffset;
     triggerPosition = 256 - block.postTrigger();
-    placeTriggerMarkers(block);
+    decodeTriggerLevels(block);
 
     logToFile(dump.last());
 
@@ -200,10 +212,10 @@ void QuorvelInterface::decodeDisplay(const reg::DeviceSettings &block)
     ui->checkBoxInvert->setChecked(d.invert);
     ui->checkBoxFlip->setChecked(d.flip);
     ui->checkBoxPersistence->setChecked(d.persistence);
-    ch1Pen.setWidth(2);
-    ch2Pen.setWidth(2);
-    ch1Graph->setPen(ch1Pen);
-    ch2Graph->setPen(ch2Pen);
+    plotPalette.ch1.setWidth(2);
+    plotPalette.ch2.setWidth(2);
+    ch1Graph->setPen(plotPalette.ch1);
+    ch2Graph->setPen(plotPalette.ch2);
     ui->checkBoxVectors->setChecked(d.vectors);
     setupScatterStyles(ui->checkBoxVectors->isChecked());
     ui->checkBoxShowSettings->setChecked(d.showSettings);
@@ -323,10 +335,15 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
         // The trigger types the source allows, also when it did not change.
         on_comboBoxTrigSource_currentIndexChanged(source);
 
-    ui->doubleSpinBoxTrigAuto->setValue(reg::triggerTimeoutSeconds(block[reg::TriggerTimeout]));
+    setAndEcho(ui->doubleSpinBoxTrigAuto, reg::triggerTimeoutSeconds(block[reg::TriggerTimeout]),
+               [this](double v) { on_doubleSpinBoxTrigAuto_valueChanged(v); });
 
-    setSlider(ui->ch1PositionSlider, reg::decodeChannelPosition(block[reg::Ch1Position]));
-    setSlider(ui->ch2PositionSlider, reg::decodeChannelPosition(block[reg::Ch2Position]));
+    setAndEcho(ui->ch1PositionSlider, reg::decodeChannelPosition(block[reg::Ch1Position]),
+               [this](int v) { on_ch1PositionSlider_valueChanged(v); });
+    ui->ch1PositionSlider->setSliderPosition(ui->ch1PositionSlider->value());
+    setAndEcho(ui->ch2PositionSlider, reg::decodeChannelPosition(block[reg::Ch2Position]),
+               [this](int v) { on_ch2PositionSlider_valueChanged(v); });
+    ui->ch2PositionSlider->setSliderPosition(ui->ch2PositionSlider->value());
     if (ui->radioButtonCursorCH1->isChecked())
         placeHorizontalCursorMarkers(ch1Zero, ch1CursorA, ch1CursorB);
     else
@@ -334,7 +351,7 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
 
     const int logic = reg::decodeLogicPosition(block[reg::LogicPosition]);
     if (logic >= 0 && logic <= reg::LogicPositionMax)
-        ui->chdPositionSlider->setValue(logic);
+        setAndEcho(ui->chdPositionSlider, logic, [this](int v) { on_chdPositionSlider_valueChanged(v); });
 }
 
 void QuorvelInterface::decodeGenerator(const reg::DeviceSettings &block)
@@ -386,23 +403,14 @@ void QuorvelInterface::decodeGenerator(const reg::DeviceSettings &block)
     ui->doubleSpinBoxDesiredFreq->setValue(f.hertz);
 }
 
-void QuorvelInterface::placeTriggerMarkers(const reg::DeviceSettings &block)
+void QuorvelInterface::decodeTriggerLevels(const reg::DeviceSettings &block)
 {
     const int h = ui->horizontalScrollBar->value();
     const int source = ui->comboBoxTrigSource->currentIndex();
-    int y0 = 0;
-    if (source == reg::TriggerSourceCh1)
-        y0 = ui->ch1PositionSlider->value();
-    else if (source == reg::TriggerSourceCh2)
-        y0 = ui->ch2PositionSlider->value();
-    else
+    if (source != reg::TriggerSourceCh1 && source != reg::TriggerSourceCh2)
         triggerMarkerOnLogic = true;
     markerScrollPosition = h;
     triggerLevel = 2 * block[reg::TriggerLevel];
     windowLevel1 = 2 * block[reg::WindowLevel1];
     windowLevel2 = 2 * block[reg::WindowLevel2];
-    const double x = PlotValueRange - 2 * block.postTrigger() - 2 * h;
-    triggerMarker->topLeft->setCoords(x, y0 + triggerLevel);
-    windowMarker1->topLeft->setCoords(x, y0 + windowLevel1);
-    windowMarker2->topLeft->setCoords(x, y0 + windowLevel2);
 }
