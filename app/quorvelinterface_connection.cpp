@@ -17,8 +17,6 @@ const char *const ledOff = ":/Bitmaps/Bitmaps/led-off.png";
 const char *const portUnreachable = "Port is busy or unreachable.";
 constexpr int usbPlotIntervalMs = 4;
 constexpr int serialPlotIntervalMs = 0;
-constexpr uint8_t settingsReadRequest = 'u';
-constexpr uint16_t settingsReadIndex = 14;
 
 // Port list entries read "name: description"; the port is the part before ": ".
 QString portNameOf(const QString &entry)
@@ -68,10 +66,8 @@ void QuorvelInterface::on_connectButton_clicked()
             return;
     }
 
-    // The settings block; turning it into control values comes with the
-    // settings decode.
-    if (!usbDevice.controlReadTransfer(settingsReadRequest, 0, settingsReadIndex) && !usbDevice.usbMode &&
-        usbDevice.isLinkLost()) {
+    readDeviceSettings();
+    if (!usbDevice.usbMode && usbDevice.isLinkLost()) {
         // The serial link gave up and already shows why.
         disconnectDevice(false);
         return;

@@ -297,6 +297,8 @@ private slots:
         QVERIFY(startStreaming());
         child<QSlider>("samplingSlider")->setValue(sampling);
         child<QScrollBar>("horizontalScrollBar")->setValue(scroll);
+        // The connect shows the instrument's logic position; the levels below are those of position 3.
+        child<QSlider>("chdPositionSlider")->setValue(3);
         QVERIFY(waitForReplots(2));
 
         QCPGraph *ch1 = plot->graph(Ch1);
@@ -316,7 +318,7 @@ private slots:
             QCOMPARE(v1[c], 2.0 * (255 - quorvelsim::stampByte(sequence, c)));
             QCOMPARE(v2[c], 2.0 * (255 - quorvelsim::stampByte(sequence, 256 + c)));
         }
-        // Logic line 0 of the same frame, at the default position 3 and size 0.
+        // Logic line 0 of the same frame, at position 3 and size 0.
         const QVector<double> logic0 = valuesOf(plot->graph(logicLine(0)));
         QCOMPARE(logic0.size(), points);
         for (int c = 4; c < points; ++c)
