@@ -6,6 +6,7 @@
 #include "display/spectrum.h"
 #include "display/traces.h"
 #include "themes/customcolors.h"
+#include "themes/customtheme.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -97,6 +98,8 @@ private slots:
     // Wave files, recording, screenshots, log (_files.cpp)
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
+    // Connected to the application's quit by main.
+    void writeAppSettings();
 
 private:
     // Application shell
@@ -238,4 +241,8 @@ private:
     void logToFile(const QString &text);
 
     // Application settings and the custom theme: state and helpers
+    // Window size and position, theme choice and last folder from the store.
+    void readAppSettings();
+    // The custom theme dialog; it owns the Custom theme's colour table.
+    CustomTheme customTheme{this};
 };

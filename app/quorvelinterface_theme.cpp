@@ -40,6 +40,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
 
     PlotWidget *plot = ui->plotterWidget;
     gridPen = palette.grid;
+    // The grid keeps the mode its control shows: "No Grid" stays gridless.
+    theme::gridPen(theme, ui->comboBoxGrid->currentIndex(), &customColors, gridPen);
     plot->xAxis->grid()->setPen(gridPen);
     plot->yAxis->grid()->setPen(gridPen);
     axisPen = palette.axis;
@@ -77,6 +79,12 @@ void QuorvelInterface::on_comboBoxTheme_activated(int index)
 {
     if (startingUp)
         return;
-    if (index == theme::Dark || index == theme::Light)
+    if (index == theme::Dark || index == theme::Light) {
         setTheme(index, nullptr);
+    } else if (index == theme::Custom) {
+        // The dialog applies its colours itself, through applyCustomTheme.
+        customTheme.loadTheme();
+        customTheme.show();
+        customTheme.raise();
+    }
 }
