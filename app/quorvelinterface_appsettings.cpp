@@ -15,9 +15,11 @@ void QuorvelInterface::readAppSettings()
     const appsettings::Values stored = appsettings::read(store);
 
     if (appsettings::sizeApplies(stored)) {
-        setGeometry(0, 0, stored.size.width(), stored.size.height());
+        // No smaller than the layout allows, so the centring uses the size shown.
+        const QSize shown = stored.size.expandedTo(minimumSizeHint());
+        setGeometry(0, 0, shown.width(), shown.height());
         if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(appsettings::centredTopLeft(screen->geometry(), stored.size));
+            move(appsettings::centredTopLeft(screen->geometry(), shown));
     }
     // Not "activated": the theme itself is applied when the plot scene is set up.
     ui->comboBoxTheme->setCurrentIndex(stored.theme);
