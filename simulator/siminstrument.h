@@ -41,6 +41,10 @@ public:
     quint64 framesDelivered = 0;
     std::chrono::steady_clock::time_point nextFrameDue{}; // wall time the next USB frame may leave
 
+    // Serial wire state kept by the pseudo-terminal wire.
+    quint64 serialBytesRead = 0;     // bytes read and parsed
+    int serialCommandsAbandoned = 0; // half commands dropped after a pause
+
     bool fault(Fault f) const { return faults & unsigned(f); }
     qint64 elapsedNs() const;
     // Caller holds the mutex.
