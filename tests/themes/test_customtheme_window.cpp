@@ -7,6 +7,7 @@
 #include "simcontrol.h"
 #include "themes/customtheme.h"
 #include "themes/themestore.h"
+#include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -98,34 +99,35 @@ void storeTheme(const CustomColors &colors)
     themestore::save(store, colors);
 }
 
-// Answers the modal colour chooser the next time it opens: records the
-// colour it offered, then accepts `answer` or, when it is invalid, rejects.
-class ChooserAnswer : public QObject
+// Answers the modal colour chooser through the fixture's box closer while it
+// lives: records the colour the chooser offered, then accepts `answer` or,
+// when that is invalid, rejects.
+class ChooserAnswer
 {
 public:
-    explicit ChooserAnswer(const QColor &answer) : answer(answer)
+    ChooserAnswer(quorveltest::ModalBoxCloser &closer, const QColor &answer) : closer(closer)
     {
-        connect(&poll, &QTimer::timeout, this, [this] {
-            auto *chooser = qobject_cast<QColorDialog *>(QApplication::activeModalWidget());
-            if (!chooser || !chooser->isVisible())
-                return;
+        closer.custom = [this, answer](QWidget *modal) {
+            auto *chooser = qobject_cast<QColorDialog *>(modal);
+            if (!chooser)
+                return false;
             ++opened;
             offered = chooser->currentColor();
-            if (this->answer.isValid()) {
-                chooser->setCurrentColor(this->answer);
+            if (answer.isValid()) {
+                chooser->setCurrentColor(answer);
                 chooser->accept();
             } else {
                 chooser->reject();
             }
-        });
-        poll.start(20);
+            return true;
+        };
     }
+    ~ChooserAnswer() { closer.custom = nullptr; }
     int opened = 0;
     QColor offered;
 
 private:
-    QColor answer;
-    QTimer poll;
+    quorveltest::ModalBoxCloser &closer;
 };
 
 } // namespace
@@ -134,7 +136,7 @@ class TestCustomThemeWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QuorvelInterface> window;
+    quorveltest::WindowFixture f;
     PlotWidget *plot = nullptr;
     CustomTheme *dialog = nullptr;
 
@@ -145,15 +147,15 @@ class TestCustomThemeWindow : public QObject
             qFatal("object %s missing", name);
         return object;
     }
-    QComboBox *themeBox() { return child<QComboBox>(window.get(), "comboBoxTheme"); }
+    QComboBox *themeBox() { return f.child<QComboBox>("comboBoxTheme"); }
     QAbstractButton *dialogButton(const char *name) { return child<QAbstractButton>(dialog, name); }
 
+    // No instrument: no frames, so only the theme moves the plot.
     void startWindow()
     {
-        window.reset(new QuorvelInterface);
-        window->show();
-        plot = child<PlotWidget>(window.get(), "plotterWidget");
-        dialog = window->findChild<CustomTheme *>();
+        f.startWithoutInstrument();
+        plot = f.plot();
+        dialog = f.get()->findChild<CustomTheme *>();
         QVERIFY(dialog);
     }
     // As the user picks an entry of the theme box.
@@ -166,17 +168,15 @@ class TestCustomThemeWindow : public QObject
 private slots:
     void init()
     {
-        quorvelsim::reset();
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice); // no frames: only the theme moves the plot
+        f.init();
         QSettings(themestore::Organisation, themestore::Application).clear();
         QSettings("Halvorine Ombrix", "Settings").clear();
     }
     void cleanup()
     {
-        window.reset();
+        f.cleanup();
         plot = nullptr;
         dialog = nullptr;
-        quorvelsim::reset();
     }
 
     void dialogForm()
@@ -257,7 +257,7 @@ private slots:
         startWindow();
         chooseTheme(2);
         {
-            ChooserAnswer yellow(Qt::yellow);
+            ChooserAnswer yellow(f.closer, Qt::yellow);
             dialogButton("bit3RefButton")->click();
             QCOMPARE(yellow.opened, 1);
             QCOMPARE(yellow.offered, QColor(Qt::blue)); // the chooser starts at the button's colour
@@ -289,7 +289,7 @@ private slots:
         chooseTheme(2);
         QCOMPARE(iconColour(dialogButton("ch1Button")), QColor(Qt::cyan));
         {
-            ChooserAnswer yellow(Qt::yellow);
+            ChooserAnswer yellow(f.closer, Qt::yellow);
             dialogButton("ch2Button")->click();
             QCOMPARE(yellow.opened, 1);
         }
@@ -311,7 +311,7 @@ private slots:
     {
         startWindow();
         chooseTheme(2);
-        ChooserAnswer reject{QColor()};
+        ChooserAnswer reject(f.closer, QColor());
         dialogButton("gridButton")->click();
         QCOMPARE(reject.opened, 1);
         QCOMPARE(dialog->colorTable()->colorAt("GRID"), QColor(140, 140, 140));
@@ -334,7 +334,7 @@ private slots:
         QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(10, 200, 10));
         QCOMPARE(backgroundOf(plot), QColor(20, 20, 60));
         // The grid modes take the stored grid colour too.
-        child<QComboBox>(window.get(), "comboBoxGrid")->setCurrentIndex(1);
+        f.child<QComboBox>("comboBoxGrid")->setCurrentIndex(1);
         QCOMPARE(plot->yAxis->grid()->pen().color(), QColor(10, 200, 10));
         QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
     }
@@ -375,7 +375,7 @@ private slots:
         saved.setColor("GRID", QColor(10, 200, 10));
         storeTheme(saved);
         startWindow();
-        child<QComboBox>(window.get(), "comboBoxGrid")->setCurrentIndex(mode);
+        f.child<QComboBox>("comboBoxGrid")->setCurrentIndex(mode);
 
         const struct
         {
