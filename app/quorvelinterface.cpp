@@ -64,6 +64,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     checkForAvailableComPorts();
 
     connect(&customTheme, &CustomTheme::applyCustomTheme, this, &QuorvelInterface::setTheme);
+    // The dialog is modeless: the theme box may have moved on while it was open.
+    connect(&customTheme, &CustomTheme::applyCustomTheme, ui->comboBoxTheme,
+            [this] { ui->comboBoxTheme->setCurrentIndex(theme::Custom); });
     // The stored Custom theme, applied by the scene set-up when it is the chosen one.
     customColors = *customTheme.colorTable();
     setupValues();

@@ -86,7 +86,6 @@ void CustomTheme::saveTheme()
 {
     QSettings store(themestore::Organisation, themestore::Application);
     themestore::save(store, colors);
-    themeSet = themestore::MarkerValue;
 }
 
 void CustomTheme::loadDefaultTheme()

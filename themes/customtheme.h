@@ -53,5 +53,4 @@ private:
     std::unique_ptr<QColorDialog> colorDialog; // no parent: a window of its own
     CustomColors colors;
     QButtonGroup buttonGroup;
-    int themeSet = 0;
 };

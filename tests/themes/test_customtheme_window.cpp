@@ -252,6 +252,17 @@ private slots:
         QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::white));
     }
 
+    void applyAfterPickingAnotherThemeShowsCustomInTheBox()
+    {
+        startWindow();
+        chooseTheme(2);
+        chooseTheme(1); // the dialog stays open
+        QVERIFY(dialog->isVisible());
+        dialogButton("applyButton")->click();
+        QCOMPARE(themeBox()->currentIndex(), 2);
+        QCOMPARE(backgroundOf(plot), QColor(Qt::black));
+    }
+
     void bit3RefYellowChangesOnlyItsKeyAndItsPen()
     {
         startWindow();
