@@ -158,6 +158,9 @@ private slots:
 
     void restartComesBackAsLeft()
     {
+        // The folder a previous run chose for its files.
+        const QString folder = QDir::current().absoluteFilePath("waves");
+        std::unique_ptr<QSettings>(openStore())->setValue("defaultDir", folder);
         startWindow();
         window->show();
         themeBox()->setCurrentIndex(1);
@@ -166,6 +169,7 @@ private slots:
         quit();
         window.reset();
         QCOMPARE(storeContents().value("theme").toInt(), 1);
+        QCOMPARE(storeContents().value("defaultDir").toString(), folder);
 
         startWindow();
         QCOMPARE(themeBox()->currentIndex(), 1);
