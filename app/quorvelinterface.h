@@ -10,6 +10,7 @@
 #include "files/wavetext.h"
 #include "settings/registers.h"
 #include "themes/customcolors.h"
+#include "themes/customtheme.h"
 #include "themes/themepalette.h"
 
 #include <QElapsedTimer>
@@ -203,6 +204,8 @@ private slots:
     void on_screenShotButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
+    // Connected to the application's quit by main.
+    void writeAppSettings();
 
 private:
     // Application shell
@@ -451,4 +454,8 @@ private:
     FrameLog frameLog;
 
     // Application settings and the custom theme: state and helpers
+    // Window size and position, theme choice and last folder from the store.
+    void readAppSettings();
+    // The custom theme dialog; it owns the Custom theme's colour table.
+    CustomTheme customTheme{this};
 };

@@ -605,7 +605,9 @@ private slots:
         QCOMPARE(plot->graph(logicLine(2))->pen().color(), QColor(44, 2, 245));
         QCOMPARE(backgroundOf(plot), QColor(Qt::white));
         QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::black));
-        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
+        // The Light grid colour, in the style of the grid mode shown ("Full").
+        QCOMPARE(plot->yAxis->grid()->pen().color(), QColor("#C8C8C8"));
+        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
                  QStringLiteral("QLabel { background-color : #2a50fd; }"));
         QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(),
@@ -650,7 +652,8 @@ private slots:
         QCOMPARE(plot->graph(refLogicLine(2))->pen().color(), QColor(Qt::blue));
         QCOMPARE(plot->graph(logicLine(3))->pen().color(), QColor(225, 34, 4));
         QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(10, 200, 10));
-        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::DotLine);
+        // The grid mode shown ("Full") decides the style.
+        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(plot->yAxis2->basePen().color(), QColor(Qt::magenta));
         QCOMPARE(plot->xAxis->tickPen().color(), QColor(Qt::magenta));
         QCOMPARE(backgroundOf(plot), QColor(20, 20, 60));
