@@ -6,13 +6,13 @@
 #include "app/quorvelinterface.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
+#include "windowfixture.h"
 
 #include <qcustomplot.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -55,25 +55,14 @@ class TestCursorsWindow : public QObject
     Q_OBJECT
 
 private:
+    quorveltest::WindowFixture f;
     QuorvelInterface *window = nullptr;
     QCustomPlot *plot = nullptr;
     QList<QCPItemPixmap *> markers;
-    QTimer boxCloser;
 
-    template <typename T> T *child(const char *name)
-    {
-        T *w = window->findChild<T *>(name);
-        if (!w)
-            qFatal("form object %s missing", name);
-        return w;
-    }
+    template <typename T> T *child(const char *name) { return f.child<T>(name); }
 
-    // Waits until the frame pass has drawn the plot once more.
-    void waitForReplot(int count = 1)
-    {
-        QSignalSpy spy(plot, &QCustomPlot::afterReplot);
-        QTRY_VERIFY(spy.count() >= count);
-    }
+    void waitForReplot(int count = 1) { QVERIFY(f.waitForReplots(count)); }
 
     // Mouse events through the window system, as a user's mouse arrives.
     QPoint toWindow(QPoint p) { return plot->mapTo(window, p); }
@@ -122,45 +111,32 @@ private:
 
     void openWindow()
     {
-        window = new QuorvelInterface;
-        window->resize(1200, 1100);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QTRY_VERIFY(sim::deviceOpen() && sim::framesDelivered() > 2);
-        plot = child<QCustomPlot>("plotterWidget");
+        // A plot taller than its 512 value units: every unit has its own pixel.
+        QVERIFY(f.startStreaming(QSize(1200, 1100)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        window = f.get();
+        plot = f.plot();
         markers.clear();
         for (int i = 0; i < plot->itemCount(); ++i)
             if (auto *p = qobject_cast<QCPItemPixmap *>(plot->item(i)))
                 markers << p;
         QCOMPARE(markers.size(), int(MarkerCount));
-        waitForReplot(2);
+        QVERIFY(f.waitForReplots(2));
     }
 
 private slots:
-    void initTestCase()
-    {
-        boxCloser.setInterval(20);
-        connect(&boxCloser, &QTimer::timeout, this, [] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                box->done(QMessageBox::Ok);
-        });
-        boxCloser.start();
-    }
-
     void init()
     {
-        sim::reset();
+        f.init();
         sim::setNoiseLevel(0);
         openWindow();
     }
 
     void cleanup()
     {
-        if (window) {
-            window->close();
-            delete window;
-            window = nullptr;
-        }
+        f.cleanup();
+        window = nullptr;
+        plot = nullptr;
     }
 
     void pressWithinSevenPixelsSelects_data()
