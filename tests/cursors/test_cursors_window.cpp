@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -457,6 +458,63 @@ private slots:
         waitForReplot(3);
         for (const sim::Command &c : sim::commandsWithLetter('b'))
             QVERIFY(c.index < 17 || c.index > 20);
+    }
+
+    void trackingCursorsFollowTheTraceAtTheVerticalCursors()
+    {
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        child<QCheckBox>("checkBoxCursorTrack")->click();
+        drag(grip(VB), pixelOf(200, 250));
+        waitForReplot(2);
+        const QCPGraph *ch1 = plot->graph(0);
+        // The tracers sit on the trace where the vertical cursor lines cross it.
+        QList<QCPItemTracer *> shown;
+        for (int i = 0; i < plot->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemTracer *>(plot->item(i)))
+                if (t->visible())
+                    shown << t;
+        QCOMPARE(shown.size(), 2);
+        for (int k = 0; k < 2; ++k) {
+            const Marker v = k == 0 ? VA : VB;
+            const Marker h = k == 0 ? HA : HB;
+            QCOMPARE(shown[k]->graph(), ch1);
+            const double lineX = markers[v]->bottom->pixelPosition().x();
+            QVERIFY(std::fabs(shown[k]->position->pixelPosition().x() - lineX) <= 1.0);
+            // The trace's value at that key, read from the graph's own data.
+            const double key = shown[k]->graphKey();
+            auto after = ch1->data()->findBegin(key, false);
+            QVERIFY(after != ch1->data()->constEnd());
+            auto before = after == ch1->data()->constBegin() ? after : after - 1;
+            const double lo = std::min(before->value, after->value),
+                         hi = std::max(before->value, after->value);
+            const double cursor = plot->yAxis->pixelToCoord(markers[h]->right->pixelPosition().y());
+            QVERIFY2(cursor >= std::floor(lo) - 1.5 && cursor <= hi + 1.5,
+                     qPrintable(QString("%1 not within %2..%3").arg(cursor).arg(lo).arg(hi)));
+        }
+    }
+
+    void triggerMarkerOnALogicLine()
+    {
+        // Bit 0 as the trigger source: the marker stands on the line's high level.
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(2);
+        const int scroll = child<QScrollBar>("horizontalScrollBar")->value();
+        sim::clearCommandLog();
+        drag(grip(Trigger), pixelOf(101, 300));
+        QVERIFY(registerWrites(25).isEmpty());
+        QVERIFY(!sim::commandsWithLetter('j').isEmpty());
+        QCOMPARE(int(sim::commandsWithLetter('j').last().value), 256 - (scroll + 50));
+        waitForReplot(2);
+        const QCPGraph *bit0 = plot->graph(22); // after CH1, CH2, their references and histories
+        QVERIFY(bit0->dataCount() > 0);
+        double high = -1e9;
+        for (auto it = bit0->data()->constBegin(); it != bit0->data()->constEnd(); ++it)
+            high = std::max(high, it->value);
+        const QPointF c = markerCentre(markers[Trigger]);
+        QVERIFY2(std::fabs(c.y() - plot->yAxis->coordToPixel(high)) <= 1.0,
+                 qPrintable(QString::number(c.y())));
+        QVERIFY(std::fabs(c.x() - plot->xAxis->coordToPixel(100)) <= 1.0);
     }
 
     void resizeKeepsVerticalCursorsOnTheirColumns()
