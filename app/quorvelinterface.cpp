@@ -103,11 +103,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
 QuorvelInterface::~QuorvelInterface()
 {
-    if (logFile->isOpen()) {
-        *logStream << '\n';
-        logStream->flush();
+    finishFileOutputs();
+    if (logFile->isOpen())
         logFile->close();
-    }
     delete logStream;
     delete logFile;
     delete ui;

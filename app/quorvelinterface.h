@@ -5,6 +5,9 @@
 #include "display/drawingplan.h"
 #include "display/spectrum.h"
 #include "display/traces.h"
+#include "files/framelog.h"
+#include "files/recording.h"
+#include "files/wavetext.h"
 #include "themes/customcolors.h"
 #include "themes/themepalette.h"
 
@@ -104,6 +107,12 @@ private slots:
     // Protocol sniffer (_sniffer.cpp)
 
     // Wave files, recording, screenshots, log (_files.cpp)
+    void on_saveWave_clicked();
+    void on_loadWave_clicked();
+    void on_clearWaveButton_clicked();
+    void on_pushButton_4_clicked();
+    void on_playButton_clicked();
+    void on_screenShotButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
 
@@ -186,6 +195,7 @@ private:
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot
     qint64 replotPeriodNs = 1000000000 / 60;
+    int accumulationTimeBase = -1;    // time base of the persistence accumulation
 
     // Scene
     QCPGraph *ch1Graph = nullptr;
@@ -275,6 +285,41 @@ private:
     // Wave files, recording, screenshots, log: state and helpers
     // One line into "log.txt", flushed at once; nothing when the log did not open.
     void logToFile(const QString &text);
+    void writeLogBatch(const QByteArray &batch);
+    // The frame pass: the loaded wave, then a played frame, replace the
+    // frame's values; then the save request, the recorder and the frame log
+    // take the values as drawn (a new frame counter only for the last two).
+    void replaceWithFileTraces(frame::Traces &values);
+    void feedFileOutputs(const frame::Traces &values, int frameCounter);
+    // At destruction: a running recording is finished, the last log batch written.
+    void finishFileOutputs();
+    void saveWavetoFile();
+    QString saveWavetoString();
+    wavefile::WaveView waveBuffer() const;
+    static wavefile::WaveView tracesView(const frame::Traces &values);
+    void clearWaveBuffer();
+    // Asks for the destination folder once per run; false when there is none.
+    bool chooseDestinationFolder();
+    void startRecording();
+    void stopRecording(bool announce);
+    void playbackStep(frame::Traces &values);
+
+    QVector<double> waveCh1, waveCh2, waveLogic[logicLines];
+    bool waveLoaded = false;
+    bool saveWaveRequested = false;
+    int lastFrameCounter = 0;
+    QString destinationFolder;      // asked once per run, shared with the screenshot
+    recording::Writer recorder;
+    bool recordingActive = false;
+    recording::Recording playback;
+    int playbackEntry = 0;          // the next entry to play
+    wavefile::Wave playedFrame;
+    bool playing = false;
+    int savedTimeBase = 0;
+    FrameLog frameLog;
+    // Stand-in until the settings decode, which sets it at every settings
+    // read, declares it in its own block.
+    bool slowTimeBase = false;
 
     // Application settings and the custom theme: state and helpers
 };
