@@ -4,8 +4,12 @@
 #include "display/scales.h"
 #include "display/traces.h"
 #include "files/dataexport.h"
+#include "vcdreader.h"
 
 #include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cmath>
 
@@ -36,50 +40,6 @@ double cursorDeltaT(int xa, int xb, double secondsPerDiv, int plotColumns = 256)
 {
     const int a = int(std::floor(xa * 128.0 / plotColumns)), b = int(std::floor(xb * 128.0 / plotColumns));
     return (b - a) * secondsPerDiv * 8 * 0.0078125;
-}
-
-// A small VCD reader: the time unit, the wires' names, and every line's level
-// at each time stamp that follows a change.
-struct ReadVcd
-{
-    QByteArray timescale;
-    QMap<QByteArray, QByteArray> names;           // id -> name
-    QMap<qint64, QMap<QByteArray, char>> changes; // time -> name -> level
-    qint64 lastTime = -1;
-    bool ok = false;
-};
-
-ReadVcd readVcd(const QByteArray &text)
-{
-    ReadVcd vcd;
-    const QList<QByteArray> words = text.simplified().split(' ');
-    qint64 time = -1;
-    for (int i = 0; i < words.size(); ++i) {
-        const QByteArray &w = words[i];
-        if (w == "$timescale") {
-            vcd.timescale = words.value(i + 1) + " " + words.value(i + 2);
-            i += 3;
-        } else if (w == "$var") {
-            // $var wire 1 <id> <name> $end
-            vcd.names[words.value(i + 3)] = words.value(i + 4);
-            i += 5;
-        } else if (w == "$date" || w == "$version" || w == "$comment") {
-            while (i < words.size() && words[i] != "$end")
-                ++i;
-        } else if (w.startsWith('#')) {
-            bool number = false;
-            time = w.mid(1).toLongLong(&number);
-            if (!number || time <= vcd.lastTime)
-                return vcd;
-            vcd.lastTime = time;
-        } else if (w.size() == 2 && (w[0] == '0' || w[0] == '1' || w[0] == 'x') && time >= 0) {
-            if (!vcd.names.contains(w.mid(1)))
-                return vcd;
-            vcd.changes[time][vcd.names[w.mid(1)]] = w[0];
-        }
-    }
-    vcd.ok = true;
-    return vcd;
 }
 
 } // namespace
@@ -261,6 +221,43 @@ private slots:
             }
         }
         QCOMPARE(vcd.lastTime, qint64(2500));
+    }
+
+    // A logic viewer's reader of value change dumps opens the file at the
+    // file's own time scale and sees every row's levels at its time.
+    void vcdOpensInALogicViewer()
+    {
+        const QString viewer = QStandardPaths::findExecutable("sigrok-cli");
+        if (viewer.isEmpty())
+            QSKIP("sigrok-cli is not installed");
+        Frame frame = rampFrame(128, 2, 0, 0.64); // 1 ms/div: a row every 62.5 us
+        QTemporaryDir dir;
+        const QString path = dir.filePath("export.vcd");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(dataexport::vcd(frame, QDateTime::currentDateTime(), "Quorvel"));
+        file.close();
+
+        QProcess process;
+        process.start(viewer, {"-I", "vcd", "-i", path, "-O", "csv"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QList<QByteArray> samples;
+        QByteArray samplerate;
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            if (line.startsWith("META samplerate:"))
+                samplerate = line.mid(16).trimmed();
+            else if (!line.isEmpty() && (line[0] == '0' || line[0] == '1'))
+                samples.append(line);
+        }
+        QCOMPARE(samplerate, QByteArray("10000000")); // 100 ns
+        QCOMPARE(samples.size(), 80000);              // 128 rows of 625 ticks
+        for (int row = 0; row < frame.keys.size(); ++row) {
+            const QList<QByteArray> bits = samples[row * 625].split(',');
+            QCOMPARE(bits.size(), 8);
+            for (int n = 0; n < 8; ++n)
+                QCOMPARE(bits[n], QByteArray::number((row >> n) & 1));
+        }
     }
 
     void vcdTimescaleMakesEverySampleTimeWhole_data()

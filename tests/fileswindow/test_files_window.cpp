@@ -6,7 +6,9 @@
 #include "files/recording.h"
 #include "files/wavetext.h"
 #include "settings/registers.h"
+#include "vcdreader.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -401,6 +403,97 @@ private slots:
         };
         QTRY_VERIFY_WITH_TIMEOUT(timeBaseWrites() >= 20, 20000);
         QCOMPARE(recordLabel()->text(), QString("Load recorded wave"));
+    }
+
+    // The frame on screen at 1 ms/div with CH1 at 1.28 V/div: the simulated
+    // 2 V sine in volts, times as the vertical cursors count them, and the
+    // logic lines' edges where the drawn lines change.
+    void exportWritesTheFrameOnScreen()
+    {
+        QVERIFY(f.startStreaming());
+        f.child<QSlider>("samplingSlider")->setValue(7);
+        f.child<QSlider>("ch1GainSlider")->setValue(2);
+        quorvelsim::pokeRegister(reg::Gain1, 2); // as the gain's own write does
+        f.child<QCheckBox>("checkBoxCH1Trace")->setChecked(true);
+        f.child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QVERIFY(f.waitForFrames(3));
+        // Slow frames: the graphs still hold the exported frame when the test reads them.
+        quorvelsim::setFrameRate(2);
+        QVERIFY(f.waitForFrames(1));
+        answer = folder->path();
+
+        bool i2cEdges = false, uartEdges = false;
+        for (int attempt = 0; attempt < 12 && !(i2cEdges && uartEdges); ++attempt) {
+            notifLabel()->clear();
+            button("exportButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(notifLabel()->text().startsWith("Files export"), 5000);
+            QVector<double> keys, ch1 = valuesOf(f.plot()->graph(0));
+            for (auto it = f.plot()->graph(0)->data()->constBegin();
+                 it != f.plot()->graph(0)->data()->constEnd(); ++it)
+                keys.append(it->key);
+            QVector<QVector<double>> logic;
+            for (int n = 0; n < 8; ++n)
+                logic.append(valuesOf(f.plot()->graph(22 + 2 * n)));
+
+            const QRegularExpressionMatch names =
+                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created!$")
+                    .match(notifLabel()->text());
+            QVERIFY2(names.hasMatch(), qPrintable(notifLabel()->text()));
+            QCOMPARE(names.captured(1).chopped(4), names.captured(2).chopped(4));
+
+            // CSV: one row per drawn column.
+            const QList<QByteArray> lines =
+                readFile(folder->filePath(names.captured(1))).trimmed().split('\n');
+            QCOMPARE(lines.first(), QByteArray("time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7"));
+            QCOMPARE(lines.size() - 1, 128);
+            QCOMPARE(keys.size(), 128);
+            double high = -1e9, low = 1e9;
+            for (int row = 0; row < 128; ++row) {
+                const QList<QByteArray> cells = lines[row + 1].split(',');
+                QCOMPARE(cells.size(), 11);
+                const double v = cells[1].toDouble();
+                QCOMPARE(v, (ch1[row] - 256) * 1.28 / 64); // the drawn value in volts
+                high = std::max(high, v);
+                low = std::min(low, v);
+                for (int n = 0; n < 8; ++n)
+                    QCOMPARE(cells[3 + n], QByteArray(logic[n][row] > 20 * (n + 1) + 150 - 10 ? "1" : "0"));
+            }
+            const double count = 1.28 / 32;
+            QVERIFY2(std::fabs(high - 2.0) <= count && std::fabs(low + 2.0) <= count,
+                     qPrintable(QString("%1 .. %2 V").arg(low).arg(high)));
+            // The vertical cursors at the screen's two ends, columns 0 and
+            // 255, read (127 - 0) sixteenths of a division.
+            const double cursorDeltaT = (std::floor(255 * 128.0 / 256) - 0) * 1e-3 * 8 * 0.0078125;
+            const double rowsDeltaT =
+                lines.last().split(',')[0].toDouble() - lines[1].split(',')[0].toDouble();
+            QVERIFY2(std::fabs(rowsDeltaT - cursorDeltaT) < 1e-15,
+                     qPrintable(QString::number(rowsDeltaT, 'g', 17)));
+
+            // VCD: the drawn lines' changes, at their columns' times in 100 ns.
+            const ReadVcd vcd = readVcd(readFile(folder->filePath(names.captured(2))));
+            QVERIFY(vcd.ok);
+            QCOMPARE(vcd.timescale, QByteArray("100 ns"));
+            for (int n = 0; n < 8; ++n) {
+                QVector<QPair<qint64, char>> drawn, dumped;
+                for (int row = 0; row < 128; ++row) {
+                    const char level = logic[n][row] > 20 * (n + 1) + 150 - 10 ? '1' : '0';
+                    if (row == 0 || level != drawn.last().second)
+                        drawn.append({qRound64(keys[row] * 8 * 1e-3 / 256 / 1e-7), level});
+                }
+                const QByteArray name = "bit" + QByteArray::number(n);
+                for (auto it = vcd.changes.constBegin(); it != vcd.changes.constEnd(); ++it)
+                    if (it.value().contains(name))
+                        dumped.append({it.key(), it.value()[name]});
+                QCOMPARE(dumped, drawn);
+                if (drawn.size() > 1 && n <= 1)
+                    i2cEdges = true;
+                if (drawn.size() > 1 && (n == 2 || n == 3))
+                    uartEdges = true;
+            }
+        }
+        QVERIFY(i2cEdges);
+        QVERIFY(uartEdges);
+        QCOMPARE(dialogTitles.size(), 1);
     }
 
     void frameLogWritesBatchesOf200AndTheRestAtClose()
