@@ -16,6 +16,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPen>
+#include <QPointF>
 #include <QStringList>
 #include <QString>
 #include <QTimer>
@@ -92,6 +93,13 @@ private slots:
     // (quorvelinterface_devicesettings.cpp, _controls.cpp)
 
     // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)
+    // The plot's mouse press, move and release: select, drag, let go of a marker.
+    void selectItem(QMouseEvent *event);
+    void moveCursor(QMouseEvent *event);
+    void deselectItem(QMouseEvent *event);
+    void setVerticalCursors();
+    void updateSweepCursors();
+    void updateTriggerPos();
 
     // Waveform generator (_generator.cpp)
 
@@ -189,6 +197,7 @@ private:
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot
     qint64 replotPeriodNs = 1000000000 / 60;
+    int accumulationTimeBase = -1;    // time base of the persistence accumulation
 
     // Scene
     QCPGraph *ch1Graph = nullptr;
@@ -231,6 +240,43 @@ private:
     // Settings decode and control encoders: state and helpers
 
     // Measurement cursors and trigger markers: state and helpers
+    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
+    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
+    // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
+    int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
+    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
+    // Levels in level units, twice the register (display/triggermarkers.h).
+    int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
+    int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+
+    // Trigger icon for a trigger type, by source colour; mirrored when the
+    // source is inverted, since the instrument triggers on the inverted signal.
+    void setTriggerIcon(int icon);
+    // Shows the icon again for the current type and inversion.
+    void checkIfInvertIcon();
+    // Trigger marker and window markers at pixel points, kept inside the plot.
+    void moveTrigger(QPointF pixel);
+    void moveWinTrigger(double x, double y1, double y2);
+    // Ends a drag step: which 2 the trigger marker, 0 and 1 the window levels.
+    void setTriggerLevelPosition(QPointF pointer, int which);
+    // Places the trigger and window markers from triggerPosition and the
+    // stored levels; an EXT source's marker goes to the given pixel height.
+    void placeTriggerMarkers(double externalPixelY);
+    // Position offset of the trigger source's trace (0 for logic and EXT).
+    int triggerSourcePosition() const;
+    // Horizontal cursor markers at the chosen channel's zero + relative value.
+    void placeHorizontalCursors();
+    // Zero markers at ch1Zero and ch2Zero.
+    void placeZeroMarkers();
+    // Shows or hides the cursor items for the Cursors controls and places the
+    // horizontal markers.
+    void showCursorItems();
+    // plotData's step for cursors: read-outs, automatic and tracking cursors,
+    // zero markers, the trigger marker on a logic trace.
+    void updateCursorReadouts();
+    void dragItem(int item, QPoint pixel);
 
     // Waveform generator: state and helpers
 
