@@ -5,6 +5,7 @@
 #include "display/drawingplan.h"
 #include "display/spectrum.h"
 #include "display/traces.h"
+#include "files/dataexport.h"
 #include "files/framelog.h"
 #include "files/recording.h"
 #include "files/wavetext.h"
@@ -202,6 +203,7 @@ private slots:
     void on_pushButton_4_clicked();
     void on_playButton_clicked();
     void on_screenShotButton_clicked();
+    void on_exportButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
     // Connected to the application's quit by main.
@@ -438,10 +440,12 @@ private:
     void startRecording();
     void stopRecording(bool announce);
     void playbackStep(frame::Traces &values);
+    void exportFrame(const frame::Traces &values);
 
     QVector<double> waveCh1, waveCh2, waveLogic[logicLines];
     bool waveLoaded = false;
     bool saveWaveRequested = false;
+    bool exportRequested = false;   // the next frame pass writes the CSV and VCD
     int lastFrameCounter = 0;
     QString destinationFolder;      // asked once per run, shared with the screenshot
     recording::Writer recorder;
