@@ -5,12 +5,17 @@
 #include "display/drawingplan.h"
 #include "display/spectrum.h"
 #include "display/traces.h"
+#include "files/framelog.h"
+#include "files/recording.h"
+#include "files/wavetext.h"
 #include "themes/customcolors.h"
+#include "themes/themepalette.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
 #include <QPen>
+#include <QPointF>
 #include <QStringList>
 #include <QString>
 #include <QTimer>
@@ -87,6 +92,13 @@ private slots:
     // (quorvelinterface_devicesettings.cpp, _controls.cpp)
 
     // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)
+    // The plot's mouse press, move and release: select, drag, let go of a marker.
+    void selectItem(QMouseEvent *event);
+    void moveCursor(QMouseEvent *event);
+    void deselectItem(QMouseEvent *event);
+    void setVerticalCursors();
+    void updateSweepCursors();
+    void updateTriggerPos();
 
     // Waveform generator (_generator.cpp)
 
@@ -95,6 +107,12 @@ private slots:
     // Protocol sniffer (_sniffer.cpp)
 
     // Wave files, recording, screenshots, log (_files.cpp)
+    void on_saveWave_clicked();
+    void on_loadWave_clicked();
+    void on_clearWaveButton_clicked();
+    void on_pushButton_4_clicked();
+    void on_playButton_clicked();
+    void on_screenShotButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
 
@@ -157,7 +175,7 @@ private:
 
     // Frames
     int plotColumns = 256;
-    int deviceMode = 0;             // 0 oscilloscope frames, 1 sniffer frames
+    int deviceMode = frame::OscilloscopeFrames; // frame::DeviceMode
     bool chdBitEnabled[logicLines] = {true, true, true, true, true, true, true, true};
     bool redrawRequested = false;
     bool captureRequested = false;
@@ -211,14 +229,7 @@ private:
     QCPItemTracer *ch2TracerB = nullptr;
 
     // Theme
-    QPen ch1Pen, ch2Pen, refCh1Pen, refCh2Pen;
-    QPen ch1PersistPens[historyGraphs];
-    QPen ch2PersistPens[historyGraphs];
-    QPen logicPens[logicLines];
-    QPen refLogicPens[logicLines];
-    QPen fftPen1, fftPen2;
-    QPen gridPen;
-    QPen axisPen;
+    theme::Palette plotPalette; // pens of the applied theme; its grid pen follows the grid mode
     int appliedTheme = 0;           // the theme whose pens the plot carries
     // Colour table of the Custom theme until the theme dialog provides one.
     CustomColors customColors = CustomColors::defaults();
@@ -226,6 +237,43 @@ private:
     // Settings decode and control encoders: state and helpers
 
     // Measurement cursors and trigger markers: state and helpers
+    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
+    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
+    // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
+    int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
+    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
+    // Levels in level units, twice the register (display/triggermarkers.h).
+    int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
+    int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+
+    // Trigger icon for a trigger type, by source colour; mirrored when the
+    // source is inverted, since the instrument triggers on the inverted signal.
+    void setTriggerIcon(int icon);
+    // Shows the icon again for the current type and inversion.
+    void checkIfInvertIcon();
+    // Trigger marker and window markers at pixel points, kept inside the plot.
+    void moveTrigger(QPointF pixel);
+    void moveWinTrigger(double x, double y1, double y2);
+    // Ends a drag step: which 2 the trigger marker, 0 and 1 the window levels.
+    void setTriggerLevelPosition(QPointF pointer, int which);
+    // Places the trigger and window markers from triggerPosition and the
+    // stored levels; an EXT source's marker goes to the given pixel height.
+    void placeTriggerMarkers(double externalPixelY);
+    // Position offset of the trigger source's trace (0 for logic and EXT).
+    int triggerSourcePosition() const;
+    // Horizontal cursor markers at the chosen channel's zero + relative value.
+    void placeHorizontalCursors();
+    // Zero markers at ch1Zero and ch2Zero.
+    void placeZeroMarkers();
+    // Shows or hides the cursor items for the Cursors controls and places the
+    // horizontal markers.
+    void showCursorItems();
+    // plotData's step for cursors: read-outs, automatic and tracking cursors,
+    // zero markers, the trigger marker on a logic trace.
+    void updateCursorReadouts();
+    void dragItem(int item, QPoint pixel);
 
     // Waveform generator: state and helpers
 
@@ -236,6 +284,41 @@ private:
     // Wave files, recording, screenshots, log: state and helpers
     // One line into "log.txt", flushed at once; nothing when the log did not open.
     void logToFile(const QString &text);
+    void writeLogBatch(const QByteArray &batch);
+    // The frame pass: the loaded wave, then a played frame, replace the
+    // frame's values; then the save request, the recorder and the frame log
+    // take the values as drawn (a new frame counter only for the last two).
+    void replaceWithFileTraces(frame::Traces &values);
+    void feedFileOutputs(const frame::Traces &values, int frameCounter);
+    // At destruction: a running recording is finished, the last log batch written.
+    void finishFileOutputs();
+    void saveWavetoFile();
+    QString saveWavetoString();
+    wavefile::WaveView waveBuffer() const;
+    static wavefile::WaveView tracesView(const frame::Traces &values);
+    void clearWaveBuffer();
+    // Asks for the destination folder once per run; false when there is none.
+    bool chooseDestinationFolder();
+    void startRecording();
+    void stopRecording(bool announce);
+    void playbackStep(frame::Traces &values);
+
+    QVector<double> waveCh1, waveCh2, waveLogic[logicLines];
+    bool waveLoaded = false;
+    bool saveWaveRequested = false;
+    int lastFrameCounter = 0;
+    QString destinationFolder;      // asked once per run, shared with the screenshot
+    recording::Writer recorder;
+    bool recordingActive = false;
+    recording::Recording playback;
+    int playbackEntry = 0;          // the next entry to play
+    wavefile::Wave playedFrame;
+    bool playing = false;
+    int savedTimeBase = 0;
+    FrameLog frameLog;
+    // Stand-in until the settings decode, which sets it at every settings
+    // read, declares it in its own block.
+    bool slowTimeBase = false;
 
     // Application settings and the custom theme: state and helpers
 };

@@ -63,6 +63,52 @@ frame::CursorChannel cursorChannel(bool ch1, bool ch2)
         return frame::CursorChannel::Ch2;
     return frame::CursorChannel::None;
 }
+
+// What the controls ask of one plotted frame, read in one place.
+struct PlotRequest
+{
+    frame::TraceInputs inputs;
+    drawing::Options options;
+    spectrum::Options fft;
+};
+
+void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *chdBitEnabled, PlotRequest &r)
+{
+    frame::TraceInputs &in = r.inputs;
+    in.plotColumns = plotColumns;
+    in.samplingValue = ui.samplingSlider->value();
+    in.rollMode = ui.rollMode->isChecked();
+    in.scrollValue = ui.horizontalScrollBar->value();
+    in.ch1Position = ui.ch1PositionSlider->value();
+    in.ch2Position = ui.ch2PositionSlider->value();
+    in.chdPosition = ui.chdPositionSlider->value();
+    in.chdSize = ui.chdSizeSlider->value();
+    in.cursorChannel =
+        cursorChannel(ui.radioButtonCursorCH1->isChecked(), ui.radioButtonCursorCH2->isChecked());
+
+    drawing::Options &o = r.options;
+    o.xyMode = ui.xyMode->isChecked();
+    o.persistence = ui.checkBoxPersistence->isChecked();
+    o.ch1Trace = ui.checkBoxCH1Trace->isChecked();
+    o.ch2Trace = ui.checkBoxCH2Trace->isChecked();
+    o.chdTrace = ui.checkBoxCHDTrace->isChecked();
+    o.refCh1 = ui.refCH1->isChecked();
+    o.refCh2 = ui.refCH2->isChecked();
+    o.refLogic = ui.refLogic->isChecked();
+    o.fftTrace = ui.checkBoxFFTTrace->isChecked();
+    std::copy(chdBitEnabled, chdBitEnabled + frame::LogicLines, o.chdBitEnabled);
+    o.samplingValue = in.samplingValue;
+    o.decay = ui.decaySlider->value();
+    o.ch1CaptureOffset = ui.ch1CaptureSlider->value();
+    o.ch2CaptureOffset = ui.ch2CaptureSlider->value();
+    o.chdCaptureOffset = ui.chdCaptureSlider->value();
+
+    r.fft.iq = ui.checkBoxIQFFT->isChecked();
+    r.fft.ch1 = ui.checkBoxFFTCH1->isChecked();
+    r.fft.ch2 = ui.checkBoxFFTCH2->isChecked();
+    r.fft.logY = ui.checkBoxLogY->isChecked();
+    r.fft.firstBin = in.scrollValue;
+}
 } // namespace
 
 void QuorvelInterface::plotData()
@@ -74,7 +120,7 @@ void QuorvelInterface::plotData()
 
     if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
         return;
-    if (deviceMode != 0)
+    if (deviceMode != frame::OscilloscopeFrames)
         return;
 
     // Cleared before the copy, so a frame published during this pass raises
@@ -103,18 +149,10 @@ void QuorvelInterface::plotData()
     for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
         tracer->setVisible(false);
 
-    frame::TraceInputs inputs;
-    inputs.plotColumns = plotColumns;
-    inputs.samplingValue = ui->samplingSlider->value();
-    inputs.rollMode = ui->rollMode->isChecked();
-    inputs.scrollValue = ui->horizontalScrollBar->value();
-    inputs.ch1Position = ui->ch1PositionSlider->value();
-    inputs.ch2Position = ui->ch2PositionSlider->value();
-    inputs.chdPosition = ui->chdPositionSlider->value();
-    inputs.chdSize = ui->chdSizeSlider->value();
-    inputs.cursorChannel =
-        cursorChannel(ui->radioButtonCursorCH1->isChecked(), ui->radioButtonCursorCH2->isChecked());
-    frame::buildTraces(frameBuffer, inputs, traces);
+    PlotRequest request;
+    readControls(*ui, plotColumns, chdBitEnabled, request);
+    const drawing::Options &options = request.options;
+    frame::buildTraces(frameBuffer, request.inputs, traces);
     ch1Min = traces.ch1Min;
     ch1Max = traces.ch1Max;
     ch2Min = traces.ch2Min;
@@ -122,46 +160,26 @@ void QuorvelInterface::plotData()
     for (int n = 0; n < logicLines; ++n)
         bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
 
-    const int decay = ui->decaySlider->value();
-    ch1History.update(traces.ch1, decay);
-    ch2History.update(traces.ch2, decay);
+    ch1History.update(traces.ch1, options.decay);
+    ch2History.update(traces.ch2, options.decay);
 
     if (captureRequested) {
         captureRequested = false;
         references.capture(traces);
     }
 
-    drawing::Options options;
-    options.xyMode = ui->xyMode->isChecked();
-    options.persistence = ui->checkBoxPersistence->isChecked();
-    options.ch1Trace = ui->checkBoxCH1Trace->isChecked();
-    options.ch2Trace = ui->checkBoxCH2Trace->isChecked();
-    options.chdTrace = ui->checkBoxCHDTrace->isChecked();
-    options.refCh1 = ui->refCH1->isChecked();
-    options.refCh2 = ui->refCH2->isChecked();
-    options.refLogic = ui->refLogic->isChecked();
-    options.fftTrace = ui->checkBoxFFTTrace->isChecked();
-    std::copy(std::begin(chdBitEnabled), std::end(chdBitEnabled), options.chdBitEnabled);
-    options.samplingValue = inputs.samplingValue;
-    options.decay = decay;
-    options.ch1CaptureOffset = ui->ch1CaptureSlider->value();
-    options.ch2CaptureOffset = ui->ch2CaptureSlider->value();
-    options.chdCaptureOffset = ui->chdCaptureSlider->value();
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
 
     const spectrum::Result *spectrumPoints = nullptr;
     if (options.fftTrace && !options.xyMode) {
-        spectrum::Options fft;
-        fft.iq = ui->checkBoxIQFFT->isChecked();
-        fft.ch1 = ui->checkBoxFFTCH1->isChecked();
-        fft.ch2 = ui->checkBoxFFTCH2->isChecked();
-        fft.logY = ui->checkBoxLogY->isChecked();
-        fft.firstBin = ui->horizontalScrollBar->value();
-        spectrum::compute(frameBuffer, fftWindow, fft, spectrumResult);
+        spectrum::compute(frameBuffer, fftWindow, request.fft, spectrumResult);
         spectrumPoints = &spectrumResult;
     }
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    updateCursorReadouts();
 
     plot->persistenceMode = options.persistence;
     if (!meterShown)

@@ -263,10 +263,10 @@ void QuorvelInterface::setupTracers(QCustomPlot *plot)
 
 void QuorvelInterface::on_comboBoxGrid_currentIndexChanged(int index)
 {
-    if (!theme::gridPen(ui->comboBoxTheme->currentIndex(), index, &customColors, gridPen))
+    if (!theme::gridPen(ui->comboBoxTheme->currentIndex(), index, &customColors, plotPalette.grid))
         return;
-    ui->plotterWidget->xAxis->grid()->setPen(gridPen);
-    ui->plotterWidget->yAxis->grid()->setPen(gridPen);
+    ui->plotterWidget->xAxis->grid()->setPen(plotPalette.grid);
+    ui->plotterWidget->yAxis->grid()->setPen(plotPalette.grid);
     redrawRequested = true;
 }
 

@@ -10,52 +10,37 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     // The grid modes read the Custom grid colour later: keep the applied table.
     if (theme != theme::Dark && theme != theme::Light && colors && colors != &customColors)
         customColors = *colors;
-    const theme::Palette palette = theme::palette(theme, &customColors);
+    plotPalette = theme::palette(theme, &customColors);
     appliedTheme = theme;
 
-    ch1Pen = palette.ch1;
-    ch2Pen = palette.ch2;
-    refCh1Pen = palette.refCh1;
-    refCh2Pen = palette.refCh2;
-    ch1Graph->setPen(ch1Pen);
-    ch2Graph->setPen(ch2Pen);
-    refCh1Graph->setPen(refCh1Pen);
-    refCh2Graph->setPen(refCh2Pen);
-    for (int k = 0; k < historyGraphs; ++k) {
-        ch1PersistPens[k] = palette.ch1Persist[k];
-        ch2PersistPens[k] = palette.ch2Persist[k];
-        ch1PersistGraphs[k]->setPen(ch1PersistPens[k]);
-        ch2PersistGraphs[k]->setPen(ch2PersistPens[k]);
-    }
+    const std::pair<QCPGraph *, const QPen &> graphPens[] = {
+        {ch1Graph, plotPalette.ch1},       {ch2Graph, plotPalette.ch2},   {refCh1Graph, plotPalette.refCh1},
+        {refCh2Graph, plotPalette.refCh2}, {fftGraph1, plotPalette.fft1}, {fftGraph2, plotPalette.fft2},
+    };
+    for (const auto &[graph, pen] : graphPens)
+        graph->setPen(pen);
     for (int n = 0; n < logicLines; ++n) {
-        logicPens[n] = palette.logic[n];
-        refLogicPens[n] = palette.refLogic[n];
-        logicGraphs[n]->setPen(logicPens[n]);
-        refLogicGraphs[n]->setPen(refLogicPens[n]);
+        logicGraphs[n]->setPen(plotPalette.logic[n]);
+        refLogicGraphs[n]->setPen(plotPalette.refLogic[n]);
     }
-    fftPen1 = palette.fft1;
-    fftPen2 = palette.fft2;
-    fftGraph1->setPen(fftPen1);
-    fftGraph2->setPen(fftPen2);
 
     PlotWidget *plot = ui->plotterWidget;
-    gridPen = palette.grid;
-    plot->xAxis->grid()->setPen(gridPen);
-    plot->yAxis->grid()->setPen(gridPen);
-    axisPen = palette.axis;
+    plot->xAxis->grid()->setPen(plotPalette.grid);
+    plot->yAxis->grid()->setPen(plotPalette.grid);
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis, plot->xAxis2, plot->yAxis2}) {
-        axis->setTickPen(axisPen);
-        axis->setSubTickPen(axisPen);
-        axis->setBasePen(axisPen);
+        axis->setTickPen(plotPalette.axis);
+        axis->setSubTickPen(plotPalette.axis);
+        axis->setBasePen(plotPalette.axis);
     }
 
-    ui->ch1ColorLabel->setStyleSheet(theme::swatchStyleSheet(ch1Pen.color()));
-    ui->ch2ColorLabel->setStyleSheet(theme::swatchStyleSheet(ch2Pen.color()));
+    ui->ch1ColorLabel->setStyleSheet(theme::swatchStyleSheet(plotPalette.ch1.color()));
+    ui->ch2ColorLabel->setStyleSheet(theme::swatchStyleSheet(plotPalette.ch2.color()));
 
-    plot->setBackground(palette.background);
+    plot->setBackground(plotPalette.background);
     for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
-        label->setColor(palette.labels);
+        label->setColor(plotPalette.labels);
 
+    // The history graphs get the palette's pens, dimmed to intensity 0.
     on_intensitySlider_valueChanged(0);
     plot->replot();
 }
@@ -63,10 +48,10 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
 void QuorvelInterface::on_intensitySlider_valueChanged(int value)
 {
     for (int k = 0; k < historyGraphs; ++k) {
-        QPen ch1 = ch1PersistPens[k];
-        QPen ch2 = ch2PersistPens[k];
-        ch1.setColor(theme::dimmedHistoryColor(ch1Pen.color(), value, appliedTheme));
-        ch2.setColor(theme::dimmedHistoryColor(ch2Pen.color(), value, appliedTheme));
+        QPen ch1 = plotPalette.ch1Persist[k];
+        QPen ch2 = plotPalette.ch2Persist[k];
+        ch1.setColor(theme::dimmedHistoryColor(plotPalette.ch1.color(), value, appliedTheme));
+        ch2.setColor(theme::dimmedHistoryColor(plotPalette.ch2.color(), value, appliedTheme));
         ch1PersistGraphs[k]->setPen(ch1);
         ch2PersistGraphs[k]->setPen(ch2);
     }

@@ -15,6 +15,9 @@ constexpr int RollIndexOffset = 769;
 constexpr int LogicLines = 8;
 constexpr int MaxSampleIndex = SamplesPerChannel - 1;
 
+// What the instrument's frames carry (the window's deviceMode).
+enum DeviceMode { OscilloscopeFrames = 0, SnifferFrames = 1 };
+
 // samplingSlider values above this show the whole record (and allow roll mode);
 // at or below it the scroll bar chooses a half-record window.
 constexpr int LastHalfRecordTimeBase = 10;

@@ -272,8 +272,12 @@ void PtyWire::run()
     lastByte = Clock::now();
     while (!quit) {
         const Clock::time_point now = Clock::now();
-        if (parser.midCommand() && now - lastByte > std::chrono::milliseconds(UploadPauseMs))
+        if (parser.midCommand() && now - lastByte > std::chrono::milliseconds(UploadPauseMs)) {
             parser.abandon();
+            std::lock_guard<std::mutex> lock(sim().mutex);
+            ++sim().serialCommandsAbandoned;
+            sim().changed.notify_all();
+        }
         produceStream(now);
 
         int waitMs = IdlePollMs;
@@ -297,6 +301,8 @@ void PtyWire::run()
                     if (parser.feed(quint8(buf[i]), c))
                         handleCommand(c);
                 }
+                std::lock_guard<std::mutex> lock(sim().mutex);
+                sim().serialBytesRead += quint64(n);
             }
         }
         if (fds[0].revents & POLLHUP) {

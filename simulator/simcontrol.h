@@ -137,6 +137,10 @@ bool interfaceClaimed(); // interface 0 is claimed
 int transfersInFlight(); // submitted IN transfers not yet completed
 quint64 framesDelivered(); // IN transfers completed with a frame since reset()
 
+// Serial wire state for tests.
+quint64 serialBytesRead();     // bytes the wire has read and parsed since reset()
+int serialCommandsAbandoned(); // half commands dropped after a pause on the line since reset()
+
 // Frame stamping, see the top of this file.
 void setFrameStamping(bool on);
 inline quint8 stampByte(quint32 sequence, int i)

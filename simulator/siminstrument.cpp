@@ -79,6 +79,8 @@ void SimInstrument::resetLocked()
     stampSequence = 0;
     framesDelivered = 0;
     nextFrameDue = {};
+    serialBytesRead = 0;
+    serialCommandsAbandoned = 0;
     changed.notify_all();
 }
 
@@ -300,6 +302,18 @@ quint64 framesDelivered()
 {
     Lock lock(sim().mutex);
     return sim().framesDelivered;
+}
+
+quint64 serialBytesRead()
+{
+    Lock lock(sim().mutex);
+    return sim().serialBytesRead;
+}
+
+int serialCommandsAbandoned()
+{
+    Lock lock(sim().mutex);
+    return sim().serialCommandsAbandoned;
 }
 
 void setFrameStamping(bool on)

@@ -45,6 +45,10 @@ public:
     quint64 framesDelivered = 0;
     std::chrono::steady_clock::time_point nextFrameDue{}; // wall time the next USB frame may leave
 
+    // Serial wire state kept by the pseudo-terminal wire.
+    quint64 serialBytesRead = 0;     // bytes read and parsed
+    int serialCommandsAbandoned = 0; // half commands dropped after a pause
+
     bool fault(Fault f) const { return faults & unsigned(f); }
     // Caller holds the mutex. True when a request with this letter times out.
     bool timesOut(char letter) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/traces.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QMap>
@@ -10,7 +12,7 @@
 class CustomColors
 {
 public:
-    static constexpr int LogicLines = 8;
+    static constexpr int LogicLines = frame::LogicLines;
 
     CustomColors();
     CustomColors(const CustomColors &other);

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "display/decayhistory.h"
+#include "display/traces.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QPen>
@@ -12,8 +15,8 @@ namespace theme {
 enum Theme { Dark = 0, Light = 1, Custom = 2 };
 enum GridMode { NoGrid = 0, Dots = 1, Lines = 2, Full = 3 };
 
-constexpr int LogicLines = 8;
-constexpr int HistoryGraphs = 9;
+constexpr int LogicLines = frame::LogicLines;
+constexpr int HistoryGraphs = DecayHistory::GraphCount;
 constexpr double TraceWidth = 2;
 constexpr double LogicWidth = 1.5;
 

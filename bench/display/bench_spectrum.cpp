@@ -1,5 +1,7 @@
 // Our 256-point FFT against FFTW (measured in the same run), and the spectrum
 // step of one frame for both channels: windowing, two transforms, magnitudes.
+// After the table it prints the ratio of our transform's time to FFTW's
+// (medians of the repetitions).
 //
 //   bench_spectrum --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 #include "display/cfft.h"
@@ -8,8 +10,12 @@
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -101,6 +107,62 @@ void BM_SpectrumStepIq(benchmark::State &state)
 }
 BENCHMARK(BM_SpectrumStepIq);
 
+// The console table as usual, keeping each benchmark's CPU time per iteration
+// of every repetition, or the median row when only aggregates are reported.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                continue;
+            const std::string &name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Iteration)
+                times[name].push_back(run.GetAdjustedCPUTime());
+            else if (run.aggregate_name == "median") // the only rows with aggregates_only
+                medians[name] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // Median CPU time per iteration of a benchmark; 0 when it did not run.
+    double median(const std::string &name) const
+    {
+        const auto aggregate = medians.find(name);
+        if (aggregate != medians.end())
+            return aggregate->second;
+        const auto it = times.find(name);
+        if (it == times.end() || it->second.empty())
+            return 0;
+        std::vector<double> t = it->second;
+        std::sort(t.begin(), t.end());
+        const size_t n = t.size();
+        return n % 2 ? t[n / 2] : (t[n / 2 - 1] + t[n / 2]) / 2;
+    }
+
+private:
+    std::map<std::string, std::vector<double>> times;
+    std::map<std::string, double> medians;
+};
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    const double ours = reporter.median("BM_CfftForward256");
+    const double fftw = reporter.median("BM_FftwForward256");
+    if (ours > 0 && fftw > 0)
+        std::printf("CFFT / FFTW, 256 points, same run: %.2f (%.1f ns against %.1f ns, medians)\n",
+                    ours / fftw, ours, fftw);
+    else
+        std::printf("CFFT / FFTW: not measured (filtered out)\n");
+    return 0;
+}

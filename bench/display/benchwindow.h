@@ -5,6 +5,7 @@
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "simcontrol.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,15 +20,7 @@
 
 namespace benchwindow {
 
-inline bool waitForReplots(QCustomPlot *plot, int n, int timeoutMs = 10000)
-{
-    QSignalSpy spy(plot, &QCustomPlot::afterReplot);
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < n && clock.elapsed() < timeoutMs)
-        spy.wait(50);
-    return spy.count() >= n;
-}
+using quorveltest::waitForReplots;
 
 // Two channels, eight logic lines, decay 8, both spectra, references on,
 // the Dark theme, at 32 us/div (a time base whose sweep is short enough for

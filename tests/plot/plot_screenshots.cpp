@@ -6,6 +6,7 @@
 #include "display/plotwidget.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,14 +18,7 @@
 
 #include <cstdio>
 
-static void waitForReplots(QCustomPlot *plot, int n)
-{
-    QSignalSpy spy(plot, &QCustomPlot::afterReplot);
-    QElapsedTimer clock;
-    clock.start();
-    while (spy.count() < n && clock.elapsed() < 10000)
-        spy.wait(100);
-}
+using quorveltest::waitForReplots;
 
 int main(int argc, char *argv[])
 {

@@ -3,6 +3,7 @@
 #include "display/plotwidget.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,6 +37,12 @@ constexpr int refLogicLine(int n)
     return 23 + 2 * n;
 }
 constexpr int Fft1 = 38, Fft2 = 39;
+
+constexpr int SamplingRateRegister = 0;
+constexpr int HorizontalPositionRegister = 14;
+
+using quorveltest::ControlAction;
+using quorveltest::ControlRow;
 
 QVector<double> keysOf(QCPGraph *graph)
 {
@@ -80,47 +87,41 @@ class TestPlotWindow : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QuorvelInterface> window;
+    quorveltest::WindowFixture f;
     PlotWidget *plot = nullptr;
 
-    template <typename T> T *child(const char *name) { return window->findChild<T *>(QLatin1String(name)); }
+    template <typename T> T *child(const char *name) { return f.child<T>(QLatin1String(name)); }
 
     void startWindow()
     {
-        window.reset(new QuorvelInterface);
-        window->resize(850, 850);
-        window->show();
-        plot = child<PlotWidget>("plotterWidget");
+        f.start();
+        plot = f.plot();
         QVERIFY(plot);
     }
 
-    // Waits for n replots made after this call.
-    bool waitForReplots(int n)
+    // Window connected and frames drawn.
+    bool startStreaming()
     {
-        QSignalSpy spy(plot, &QCustomPlot::afterReplot);
-        for (int tries = 0; tries < 100 && spy.count() < n; ++tries)
-            spy.wait(100);
-        return spy.count() >= n;
+        const bool streaming = f.startStreaming();
+        plot = f.plot();
+        return streaming;
     }
 
+    bool waitForReplots(int n) { return f.waitForReplots(n); }
+
 private slots:
-    void init()
-    {
-        quorvelsim::reset();
-        quorvelsim::setFrameRate(100);
-    }
+    void init() { f.init(100); }
 
     void cleanup()
     {
-        window.reset();
+        f.cleanup();
         plot = nullptr;
-        quorvelsim::reset();
     }
 
     void sceneHasItsGraphsInDrawingOrder()
     {
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         QCOMPARE(plot->graphCount(), 40);
         for (int i = 0; i < plot->graphCount(); ++i)
             QVERIFY2(qobject_cast<PlotGraph *>(plot->graph(i)), qPrintable(QString::number(i)));
@@ -154,8 +155,8 @@ private slots:
 
     void sceneHasItsItems()
     {
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         int pixmaps = 0, lines = 0, tracers = 0;
         QStringList texts;
         for (int i = 0; i < plot->itemCount(); ++i) {
@@ -185,16 +186,16 @@ private slots:
 
     void scaleLabelsAtStart()
     {
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         QCOMPARE(child<QLabel>("ch1Label")->text(), QStringLiteral(" CH1 = 0.64V/div"));
         QCOMPARE(child<QLabel>("ch2Label")->text(), QStringLiteral(" CH2 = 0.64V/div"));
     }
 
     void samplingSliderWhileDisconnectedChangesNothing()
     {
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         const QString before = child<QLabel>("timeLabel")->text();
         const quint8 reg = quorvelsim::peekRegister(0);
         child<QSlider>("samplingSlider")->setValue(15);
@@ -204,13 +205,54 @@ private slots:
 
     void samplingSliderWritesTheTimeBase()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
-        quorvelsim::clearCommandLog();
-        child<QSlider>("samplingSlider")->setValue(13);
+        QVERIFY(startStreaming());
+        QUORVEL_CHECK_CONTROL_ROW(
+            f, (ControlRow{"samplingSlider", ControlAction::SetValue, 13, {{SamplingRateRegister, 13}}}));
         QCOMPARE(child<QLabel>("timeLabel")->text(), QStringLiteral("Time = 0.1s/div"));
-        QCOMPARE(quorvelsim::peekRegister(0), quint8(13));
+    }
+
+    void plotControlsWriteTheirRegisters_data()
+    {
+        quorveltest::addControlColumn();
+        using A = ControlAction;
+        quorveltest::addControlRow("fastest time base", "samplingSlider", A::SetValue, 0,
+                                   {{SamplingRateRegister, 0}});
+        quorveltest::addControlRow("slowest time base", "samplingSlider", A::SetValue, 21,
+                                   {{SamplingRateRegister, 21}});
+        quorveltest::addControlRow("scroll to the start", "horizontalScrollBar", A::SetValue, 0,
+                                   {{HorizontalPositionRegister, 0}});
+        quorveltest::addControlRow("scroll to 64", "horizontalScrollBar", A::SetValue, 64,
+                                   {{HorizontalPositionRegister, 64}});
+        // Display-only controls write nothing.
+        quorveltest::addControlRow("capture", "captureButton", A::Click, 0, {});
+        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {});
+        quorveltest::addControlRow("light theme", "comboBoxTheme", A::ChooseIndex, 1, {});
+    }
+    void plotControlsWriteTheirRegisters()
+    {
+        QVERIFY(f.startConnected());
+        QFETCH(ControlRow, row);
+        QUORVEL_CHECK_CONTROL_ROW(f, row);
+    }
+
+    // The row check sees a write that is missing, one too many, and a wrong value.
+    void controlRowCheckFailsOnOtherWrites_data()
+    {
+        quorveltest::addControlColumn();
+        using A = ControlAction;
+        quorveltest::addControlRow("missing", "captureButton", A::Click, 0, {{SamplingRateRegister, 3}});
+        quorveltest::addControlRow("unexpected", "samplingSlider", A::SetValue, 4, {});
+        quorveltest::addControlRow("wrong value", "samplingSlider", A::SetValue, 4,
+                                   {{SamplingRateRegister, 5}});
+        quorveltest::addControlRow("wrong register", "samplingSlider", A::SetValue, 4,
+                                   {{HorizontalPositionRegister, 4}});
+    }
+    void controlRowCheckFailsOnOtherWrites()
+    {
+        QVERIFY(f.startConnected());
+        QFETCH(ControlRow, row);
+        QEXPECT_FAIL("", "the row does not describe what the control writes", Abort);
+        f.checkControlRow(row);
     }
 
     void framesBecomeTraces_data()
@@ -230,9 +272,7 @@ private slots:
         QFETCH(int, keyStep);
         // Stamped frames: bytes 0..3 carry a sequence number, the rest a pattern of it.
         quorvelsim::setFrameStamping(true);
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QSlider>("samplingSlider")->setValue(sampling);
         child<QScrollBar>("horizontalScrollBar")->setValue(scroll);
         QVERIFY(waitForReplots(2));
@@ -266,9 +306,7 @@ private slots:
         // Stamped frames: the write index (byte 769) is part of the pattern,
         // so each frame starts its roll at another sample.
         quorvelsim::setFrameStamping(true);
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QSlider>("samplingSlider")->setValue(12);
         child<QCheckBox>("rollMode")->setChecked(true);
         QVERIFY(waitForReplots(2));
@@ -301,8 +339,7 @@ private slots:
 
     void ch2IsNotDrawnAtTheFastestTimeBase()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
+        QVERIFY(startStreaming());
         QTRY_VERIFY(plot->graph(Ch2)->dataCount() > 0);
         child<QSlider>("samplingSlider")->setValue(0);
         QVERIFY(waitForReplots(2));
@@ -318,9 +355,7 @@ private slots:
         // Stamped frames at scroll 0: the first columns carry the frame's
         // sequence number, so every plotted trace names its frame.
         quorvelsim::setFrameStamping(true);
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QScrollBar>("horizontalScrollBar")->setValue(0);
         child<QCheckBox>("refCH1")->setChecked(true);
         QVERIFY(waitForReplots(2));
@@ -352,9 +387,7 @@ private slots:
 
     void persistenceAccumulatesAndClears()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QCheckBox>("checkBoxPersistence")->setChecked(true);
         QVERIFY(waitForReplots(4));
         QVERIFY(plot->persistenceMode);
@@ -364,9 +397,13 @@ private slots:
         QVERIFY(plot->graph(Ch2)->dataCount() > 128);
 
         // Drawing the same frame again adds nothing: the data stays bounded.
+        // The instrument pauses after the frame already on its way; a redraw
+        // after its delivery takes it, so nothing new comes after that.
+        const quint64 delivered = quorvelsim::framesDelivered();
         quorvelsim::setFrameRate(0.1);
-        QVERIFY(waitForReplots(1)); // a frame already on its way
-        QTest::qWait(50);
+        QTRY_VERIFY(quorvelsim::framesDelivered() > delivered);
+        child<QComboBox>("comboBoxGrid")->setCurrentIndex(0); // asks for a redraw
+        QVERIFY(waitForReplots(1));
         const int held = plot->graph(Ch1)->dataCount();
         const int heldLogic = plot->graph(logicLine(0))->dataCount();
         for (int grid : {1, 2, 3}) {
@@ -386,9 +423,7 @@ private slots:
 
     void decayHistoryFillsItsGraphs()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QSlider>("decaySlider")->setValue(3);
         QVERIFY(waitForReplots(5));
         for (int k = 0; k < 3; ++k) {
@@ -403,9 +438,7 @@ private slots:
 
     void spectrumIsFiniteAndFollowsTheChannels()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         child<QCheckBox>("checkBoxFFTCH2")->setChecked(true);
         child<QCheckBox>("checkBoxLogY")->setChecked(true);
         child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
@@ -477,8 +510,8 @@ private slots:
 
     void customColoursReachEveryElement()
     {
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         CustomColors colors = CustomColors::defaults();
         colors.setColor(QStringLiteral("CH1"), Qt::cyan);
         colors.setColor(QStringLiteral("BIT 3 REF"), Qt::yellow);
@@ -486,7 +519,7 @@ private slots:
         colors.setColor(QStringLiteral("AXES"), Qt::magenta);
         colors.setColor(QStringLiteral("LABELS"), QColor(1, 2, 3));
         colors.setColor(QStringLiteral("BACKGROUND"), QColor(20, 20, 60));
-        QVERIFY(QMetaObject::invokeMethod(window.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
+        QVERIFY(QMetaObject::invokeMethod(f.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
                                           Q_ARG(CustomColors *, &colors)));
         QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(Qt::cyan));
         QCOMPARE(plot->graph(persistCh1(0))->pen().color().hslHue(), QColor(Qt::cyan).hslHue());
@@ -527,8 +560,8 @@ private slots:
     {
         QFETCH(int, mode);
         QFETCH(int, style);
-        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
-        startWindow();
+        f.startWithoutInstrument();
+        plot = f.plot();
         child<QComboBox>("comboBoxGrid")->setCurrentIndex(mode);
         QCOMPARE(int(plot->xAxis->grid()->pen().style()), style);
         QCOMPARE(int(plot->yAxis->grid()->pen().style()), style);
@@ -539,9 +572,7 @@ private slots:
 
     void doubleClickRenamesTextItemsOnly()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         QCPItemText *bit2 = nullptr;
         QCPItemPixmap *marker = nullptr;
         for (int i = 0; i < plot->itemCount(); ++i) {
@@ -552,27 +583,15 @@ private slots:
         }
         QVERIFY(bit2 && marker);
 
-        int dialogs = 0;
-        QString shownText;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
-                ++dialogs;
-                shownText = dialog->textValue();
-                dialog->setTextValue(QStringLiteral("CLK"));
-                dialog->accept();
-            }
-        });
-        closer.start(10);
+        f.closer.inputReply = QStringLiteral("CLK");
 
         QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
         emit plot->itemDoubleClick(marker, &click);
-        QCOMPARE(dialogs, 0);
+        QCOMPARE(f.closer.inputsSeen.size(), 0);
 
         emit plot->itemDoubleClick(bit2, &click);
-        QCOMPARE(dialogs, 1);
-        QCOMPARE(shownText, QStringLiteral("Bit 2"));
+        QCOMPARE(f.closer.inputsSeen, QStringList{QStringLiteral("Bit 2")});
         QCOMPARE(bit2->text(), QStringLiteral("CLK"));
         QVERIFY(waitForReplots(3));
         QCOMPARE(bit2->text(), QStringLiteral("CLK"));
@@ -580,9 +599,7 @@ private slots:
 
     void nothingNewMeansNoReplot()
     {
-        startWindow();
-        QTRY_VERIFY(quorvelsim::deviceOpen());
-        QTRY_VERIFY(plot->graph(Ch1)->dataCount() > 0);
+        QVERIFY(startStreaming());
         quorvelsim::setFrameRate(20);
         QVERIFY(waitForReplots(2));
         const quint64 framesBefore = quorvelsim::framesDelivered();

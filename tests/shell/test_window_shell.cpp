@@ -4,6 +4,7 @@
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "quorveltest.h"
+#include "windowfixture.h"
 
 #include <QFile>
 #include <QLabel>
@@ -26,7 +27,12 @@ class TestWindowShell : public QObject
 {
     Q_OBJECT
 
+    quorveltest::WindowFixture f;
+
 private slots:
+    void init() { f.init(); }
+    void cleanup() { f.cleanup(); }
+
     void logFileIsTruncatedAtEveryStart()
     {
         {
@@ -35,10 +41,11 @@ private slots:
             old.write("frames of an earlier run\n");
         }
         {
-            QuorvelInterface window;
+            f.startWithoutInstrument();
             QFile log("log.txt");
             QVERIFY(log.open(QIODevice::ReadOnly));
             QCOMPARE(log.size(), qint64(0));
+            f.cleanup();
         }
         QFile log("log.txt");
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -47,7 +54,7 @@ private slots:
 
     void startsOnTheFirstPagesWithItsStyleSheets()
     {
-        QuorvelInterface window;
+        QuorvelInterface &window = *f.startWithoutInstrument();
         QCOMPARE(window.windowTitle(), QString("Halvorine Ombrix Interface - Not Connected"));
         QCOMPARE(window.findChild<QTabWidget *>("mainTabWidget")->currentIndex(), 0);
         QVERIFY(window.styleSheet().contains("#EBECEF", Qt::CaseInsensitive));
@@ -66,11 +73,9 @@ private slots:
 
     void readOutsKeepTheirDistanceFromTheEdges()
     {
-        QuorvelInterface window;
-        window.resize(850, 850);
-        window.show();
+        QuorvelInterface &window = *f.start();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        auto *plot = window.findChild<PlotWidget *>("plotterWidget");
+        PlotWidget *plot = f.plot();
         QVERIFY(plot);
 
         const struct

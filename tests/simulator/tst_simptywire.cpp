@@ -9,6 +9,7 @@
 #include "quorveltest.h"
 #include "simcontrol.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 
 #include <cerrno>
@@ -228,7 +229,7 @@ void TestSimPtyWire::commandsAndReplies()
     port.send("m");
     const QByteArray count = port.read(4);
     QCOMPARE(count, QByteArray::fromHex("e8030000")); // 1000 Hz
-    QCOMPARE(port.read(1, 100), QByteArray()); // nothing else without auto mode
+    QCOMPARE(port.read(1, 100), QByteArray());        // nothing else without auto mode
 
     QString letters;
     for (const sim::Command &c : sim::commandLog()) {
@@ -348,9 +349,12 @@ void TestSimPtyWire::customWaveUpload()
     for (int i = 0; i < 256; ++i)
         wave.append(char(quint8(i * 37 + 5) == 0x80 ? 0x81 : quint8(i * 37 + 5)));
     QVERIFY(sim::customWave() != wave);
-    // The upload arrives in pieces, as a serial line delivers it.
+    // The upload arrives in pieces, as a serial line delivers it: the wire
+    // has read the first piece before the rest is sent.
+    const quint64 readBefore = sim::serialBytesRead();
     port.send(QByteArray(1, sim::SerialWaveUpload) + wave.left(100));
-    QTest::qWait(20);
+    QTRY_COMPARE(sim::serialBytesRead(), readBefore + 101);
+    QCOMPARE(sim::commandsWithLetter(sim::SerialWaveUpload).size(), 0);
     port.send(wave.mid(100));
     QTRY_COMPARE(sim::commandsWithLetter(sim::SerialWaveUpload).size(), 1);
     QCOMPARE(sim::customWave(), wave);
@@ -358,8 +362,12 @@ void TestSimPtyWire::customWaveUpload()
 
     // An upload cut short is dropped after a pause of a second; the next
     // command is then read as a command again, not as wave bytes.
+    const int abandonedBefore = sim::serialCommandsAbandoned();
+    QElapsedTimer pause;
+    pause.start();
     port.send(QByteArray(1, sim::SerialWaveUpload) + QByteArray(10, 0x11));
-    QTest::qWait(1300); // the pause on the line is what is tested
+    QTRY_COMPARE_WITH_TIMEOUT(sim::serialCommandsAbandoned(), abandonedBefore + 1, 5000);
+    QVERIFY2(pause.elapsed() >= 1000, qPrintable(QString::number(pause.elapsed())));
     port.send("a");
     QCOMPARE(port.read(4), QByteArray("2.37"));
     QCOMPARE(sim::customWave(), wave);

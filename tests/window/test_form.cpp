@@ -7,6 +7,7 @@
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "quorveltest.h"
+#include "simcontrol.h"
 #include "ui_quorvelinterface.h"
 
 #include <QAbstractButton>
@@ -511,6 +512,8 @@ private slots:
         QStringList messages;
         capturedMessages = &messages;
         previousHandler = qInstallMessageHandler(captureMessage);
+        // The form's own start state: no instrument answers the start-up connect.
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
         window = std::make_unique<QuorvelInterface>();
         form.setupUi(&formWindow);
         UnmatchedSlotProbe probe;
