@@ -1,6 +1,7 @@
 #include "device/libusbdevice.h"
 
 #include "device/commandset.h"
+#include "device/connectionrules.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -174,7 +175,7 @@ void LibUsbDevice::openDevice(QString portName)
     if (!initialized || !context) {
         lastError = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     const ssize_t count = libusb_get_device_list(context, &deviceList);
@@ -183,7 +184,7 @@ void LibUsbDevice::openDevice(QString portName)
         qCDebug(lcUsb) << "No USB Devices to List";
         deviceList = nullptr;
         // Without a status the window would stay disabled.
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     handle = nullptr;
@@ -207,7 +208,7 @@ void LibUsbDevice::openDevice(QString portName)
     if (!handle) {
         lastError = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     if (libusb_kernel_driver_active(handle, interfaceNumber) == 1) {
@@ -222,7 +223,7 @@ void LibUsbDevice::openDevice(QString portName)
         connected = false;
         lastError = QStringLiteral("Cannot open device!");
         // Without a status the window would stay disabled.
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     connected = true;
