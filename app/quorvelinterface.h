@@ -198,6 +198,7 @@ private:
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot
     qint64 replotPeriodNs = 1000000000 / 60;
+    int accumulationTimeBase = -1;    // time base of the persistence accumulation
 
     // Scene
     QCPGraph *ch1Graph = nullptr;
