@@ -479,6 +479,11 @@ private:
     sniffer::Texts snifferTexts;
     unsigned char snifferFrame[LibUsbDevice::rxBufferSize] = {};
     int snifferFrameLength = 0;
+    // A changed capture waiting for its redraw, and when the views were last filled.
+    void showSnifferTexts();
+    bool snifferRedrawPending = false;
+    int snifferRedrawProtocol = sniffer::Spi;
+    QElapsedTimer snifferRedrawClock;
 
     // Wave files, recording, screenshots, log: state and helpers
     // One line into "log.txt", flushed at once; nothing when the log did not open.

@@ -3,6 +3,13 @@
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
+namespace {
+// A changed capture is shown at most this often. Refilling the text views
+// costs far more than a plot tick, and text that changes faster than this
+// cannot be read anyway; the latest capture is always the one shown.
+constexpr qint64 snifferRedrawIntervalMs = 200;
+} // namespace
+
 // Called by the frame pass on every plot tick while the sniffer runs; only a
 // capture whose shown bytes changed, or a change of Circular or ASCII, is
 // drawn again.
@@ -15,14 +22,25 @@ void QuorvelInterface::sniffProtocol()
     options.protocol = ui->protocolTabWidget->currentIndex();
     options.circular = ui->checkBoxCircular->isChecked();
     options.ascii = ui->checkBoxASCII->isChecked();
-    if (!snifferView.update(snifferFrame, snifferFrameLength, options, snifferTexts))
-        return;
+    if (snifferView.update(snifferFrame, snifferFrameLength, options, snifferTexts)) {
+        snifferRedrawPending = true;
+        snifferRedrawProtocol = options.protocol;
+    }
+    if (snifferRedrawPending &&
+        (!snifferRedrawClock.isValid() || snifferRedrawClock.elapsed() >= snifferRedrawIntervalMs))
+        showSnifferTexts();
+}
+
+void QuorvelInterface::showSnifferTexts()
+{
+    snifferRedrawPending = false;
+    snifferRedrawClock.start();
     ui->rxTextEdit->clear();
     ui->txTextEdit->clear();
     ui->misoTextEdit->clear();
     ui->mosiTextEdit->clear();
     ui->i2cTextEdit->clear();
-    switch (options.protocol) {
+    switch (snifferRedrawProtocol) {
     case sniffer::Spi:
         ui->mosiTextEdit->setPlainText(snifferTexts.mosi);
         ui->misoTextEdit->setPlainText(snifferTexts.miso);
@@ -53,6 +71,9 @@ void QuorvelInterface::on_startSnifferButton_clicked()
 {
     sendMStatusControls();
     deviceMode = ui->startSnifferButton->text() == tr("STOP") ? 1 : 0;
+    // The last capture that came before the stop is shown, not held back.
+    if (deviceMode == 0 && snifferRedrawPending)
+        showSnifferTexts();
 }
 
 // Pause holds the instrument's capture; the views keep what they show.
