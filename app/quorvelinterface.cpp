@@ -67,6 +67,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
     connect(ui->plotterWidget, &QCustomPlot::itemDoubleClick, this, &QuorvelInterface::itemDoubleClick);
+    connect(ui->plotterWidget, &QCustomPlot::mousePress, this, &QuorvelInterface::selectItem);
+    connect(ui->plotterWidget, &QCustomPlot::mouseMove, this, &QuorvelInterface::moveCursor);
+    connect(ui->plotterWidget, &QCustomPlot::mouseRelease, this, &QuorvelInterface::deselectItem);
 
     // The first turn of the event loop tries to connect.
     QTimer::singleShot(0, this, &QuorvelInterface::on_connectButton_clicked);
@@ -100,11 +103,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
 QuorvelInterface::~QuorvelInterface()
 {
-    if (logFile->isOpen()) {
-        *logStream << '\n';
-        logStream->flush();
+    finishFileOutputs();
+    if (logFile->isOpen())
         logFile->close();
-    }
     delete logStream;
     delete logFile;
     delete ui;
@@ -138,4 +139,5 @@ void QuorvelInterface::on_sizeChanged()
         r.label->position->setType(QCPItemPosition::ptAbsolute);
         r.label->position->setCoords(r.x, r.y);
     }
+    setVerticalCursors();
 }

@@ -6,6 +6,9 @@
 #include "display/spectrum.h"
 #include "display/traces.h"
 #include "settings/registers.h"
+#include "files/framelog.h"
+#include "files/recording.h"
+#include "files/wavetext.h"
 #include "themes/customcolors.h"
 #include "themes/themepalette.h"
 
@@ -13,6 +16,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPen>
+#include <QPointF>
 #include <QStringList>
 #include <QString>
 #include <QTimer>
@@ -176,6 +180,13 @@ private slots:
     void on_protocolTabWidget_currentChanged(int index);
 
     // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)
+    // The plot's mouse press, move and release: select, drag, let go of a marker.
+    void selectItem(QMouseEvent *event);
+    void moveCursor(QMouseEvent *event);
+    void deselectItem(QMouseEvent *event);
+    void setVerticalCursors();
+    void updateSweepCursors();
+    void updateTriggerPos();
 
     // Waveform generator (_generator.cpp)
 
@@ -184,6 +195,12 @@ private slots:
     // Protocol sniffer (_sniffer.cpp)
 
     // Wave files, recording, screenshots, log (_files.cpp)
+    void on_saveWave_clicked();
+    void on_loadWave_clicked();
+    void on_clearWaveButton_clicked();
+    void on_pushButton_4_clicked();
+    void on_playButton_clicked();
+    void on_screenShotButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
 
@@ -326,9 +343,6 @@ private:
     void writeRegister(quint16 index, quint8 value);
     void sendHeldBackWrites();
     void setSnifferControlsEnabled(bool enabled);
-    void showHorizontalCursorItems(bool visible);
-    void showVerticalCursorItems(bool visible);
-    void placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB);
     void moveChannelZero(int channel, int position);
     void decodeChannels(const reg::DeviceSettings &block);
     void decodeTrigger(const reg::DeviceSettings &block);
@@ -337,25 +351,50 @@ private:
     void decodeSniffer(const reg::DeviceSettings &block);
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
-    void decodeTriggerLevels(const reg::DeviceSettings &block);
 
     bool decodingSettings = false;
     reg::DeviceSettings decodedBlock;        // the block being decoded
     int heldBackWrites[reg::WritableCount] = {}; // -1: none
-    // Shared with the cursors and trigger markers (plot coordinates).
-    int vCursorA = 50, vCursorB = 150;
-    int ch1CursorA = 0, ch1CursorB = 0, ch2CursorA = 0, ch2CursorB = 0;
-    int ch1Zero = 256, ch2Zero = 256;
-    int triggerPosition = 0;
-    int triggerLevel = 0, windowLevel1 = 0, windowLevel2 = 0;
-    int triggerIconIndex = 0;
-    int triggerChannel = 0;              // 0 CH1, 1 CH2: the last analog trigger source
-    bool triggerMarkerOnLogic = false;   // the trigger marker belongs to a logic or external source
-    int lastTriggerSource = 0;
-    int markerScrollPosition = 127;      // horizontalScrollBar value the markers are placed for
-    bool slowTimeBase = false;           // samplingSlider above 10
+    bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers
+    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
+    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
+    // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
+    int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
+    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
+    // Levels in level units, twice the register (display/triggermarkers.h).
+    int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
+    int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+
+    // Trigger icon for a trigger type, by source colour; mirrored when the
+    // source is inverted, since the instrument triggers on the inverted signal.
+    void setTriggerIcon(int icon);
+    // Shows the icon again for the current type and inversion.
+    void checkIfInvertIcon();
+    // Trigger marker and window markers at pixel points, kept inside the plot.
+    void moveTrigger(QPointF pixel);
+    void moveWinTrigger(double x, double y1, double y2);
+    // Ends a drag step: which 2 the trigger marker, 0 and 1 the window levels.
+    void setTriggerLevelPosition(QPointF pointer, int which);
+    // Places the trigger and window markers from triggerPosition and the
+    // stored levels; an EXT source's marker goes to the given pixel height.
+    void placeTriggerMarkers(double externalPixelY);
+    // Position offset of the trigger source's trace (0 for logic and EXT).
+    int triggerSourcePosition() const;
+    // Horizontal cursor markers at the chosen channel's zero + relative value.
+    void placeHorizontalCursors();
+    // Zero markers at ch1Zero and ch2Zero.
+    void placeZeroMarkers();
+    // Shows or hides the cursor items for the Cursors controls and places the
+    // horizontal markers.
+    void showCursorItems();
+    // plotData's step for cursors: read-outs, automatic and tracking cursors,
+    // zero markers, the trigger marker on a logic trace.
+    void updateCursorReadouts();
+    void dragItem(int item, QPoint pixel);
 
     // Waveform generator: state and helpers
 
@@ -366,6 +405,38 @@ private:
     // Wave files, recording, screenshots, log: state and helpers
     // One line into "log.txt", flushed at once; nothing when the log did not open.
     void logToFile(const QString &text);
+    void writeLogBatch(const QByteArray &batch);
+    // The frame pass: the loaded wave, then a played frame, replace the
+    // frame's values; then the save request, the recorder and the frame log
+    // take the values as drawn (a new frame counter only for the last two).
+    void replaceWithFileTraces(frame::Traces &values);
+    void feedFileOutputs(const frame::Traces &values, int frameCounter);
+    // At destruction: a running recording is finished, the last log batch written.
+    void finishFileOutputs();
+    void saveWavetoFile();
+    QString saveWavetoString();
+    wavefile::WaveView waveBuffer() const;
+    static wavefile::WaveView tracesView(const frame::Traces &values);
+    void clearWaveBuffer();
+    // Asks for the destination folder once per run; false when there is none.
+    bool chooseDestinationFolder();
+    void startRecording();
+    void stopRecording(bool announce);
+    void playbackStep(frame::Traces &values);
+
+    QVector<double> waveCh1, waveCh2, waveLogic[logicLines];
+    bool waveLoaded = false;
+    bool saveWaveRequested = false;
+    int lastFrameCounter = 0;
+    QString destinationFolder;      // asked once per run, shared with the screenshot
+    recording::Writer recorder;
+    bool recordingActive = false;
+    recording::Recording playback;
+    int playbackEntry = 0;          // the next entry to play
+    wavefile::Wave playedFrame;
+    bool playing = false;
+    int savedTimeBase = 0;
+    FrameLog frameLog;
 
     // Application settings and the custom theme: state and helpers
 };

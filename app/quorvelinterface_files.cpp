@@ -1,7 +1,49 @@
+// Wave files, recording and playback, screenshots and the log: the window's
+// side. The formats themselves are in files/.
 #include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QTextStream>
+
+namespace {
+constexpr quint16 SamplingRateRegister = 0;
+// The time bases from which the frames go into the log.
+const char WaveFilter[] = "Ombrix files (*.omx)";
+const char RecordIcon[] = ":/Bitmaps/Bitmaps/ico-record.png";
+const char RecordActiveIcon[] = ":/Bitmaps/Bitmaps/ico-record-active.png";
+// Far above any wave (ten records of 256 values) or recording of hours; a file
+// beyond these is not read into memory.
+constexpr qint64 MaxWaveFileBytes = 16 * 1024 * 1024;
+constexpr qint64 MaxRecordingBytes = qint64(1) << 30;
+
+// "hhmmss" of the local time, as the generated file names carry it.
+QString timeStamp()
+{
+    return QTime::currentTime().toString("hh:mm:ss").remove(':');
+}
+
+// Reads a whole file of at most maxBytes; an error text when it cannot.
+QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
+{
+    QFile file(path);
+    const QString name = QFileInfo(path).fileName();
+    if (!file.open(QIODevice::ReadOnly))
+        return QuorvelInterface::tr("File %1 could not be read.").arg(name);
+    if (file.size() > maxBytes)
+        return QuorvelInterface::tr("File %1 is too large.").arg(name);
+    text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QuorvelInterface::tr("File %1 could not be read.").arg(name);
+    return QString();
+}
+} // namespace
 
 void QuorvelInterface::logToFile(const QString &text)
 {
@@ -9,4 +51,266 @@ void QuorvelInterface::logToFile(const QString &text)
         return;
     *logStream << text << '\n';
     logStream->flush();
+}
+
+void QuorvelInterface::writeLogBatch(const QByteArray &batch)
+{
+    if (!logFile->isOpen() || !logStream)
+        return;
+    *logStream << QLatin1String(batch);
+    logStream->flush();
+}
+
+wavefile::WaveView QuorvelInterface::waveBuffer() const
+{
+    wavefile::WaveView view;
+    view.records[0] = &waveCh1;
+    view.records[1] = &waveCh2;
+    for (int n = 0; n < logicLines; ++n)
+        view.records[2 + n] = &waveLogic[n];
+    return view;
+}
+
+wavefile::WaveView QuorvelInterface::tracesView(const frame::Traces &values)
+{
+    wavefile::WaveView view;
+    view.records[0] = &values.ch1;
+    view.records[1] = &values.ch2;
+    for (int n = 0; n < logicLines; ++n)
+        view.records[2 + n] = &values.logic[n];
+    return view;
+}
+
+void QuorvelInterface::clearWaveBuffer()
+{
+    waveCh1.clear();
+    waveCh2.clear();
+    for (QVector<double> &line : waveLogic)
+        line.clear();
+}
+
+bool QuorvelInterface::chooseDestinationFolder()
+{
+    if (destinationFolder.isEmpty())
+        destinationFolder = QFileDialog::getExistingDirectory(this, "Choose Destination Folder", defaultDir,
+                                                              QFileDialog::ShowDirsOnly);
+    if (destinationFolder.isEmpty())
+        return false;
+    defaultDir = destinationFolder;
+    return true;
+}
+
+// --- Wave files ---
+
+void QuorvelInterface::on_saveWave_clicked()
+{
+    saveWaveRequested = true;
+}
+
+void QuorvelInterface::saveWavetoFile()
+{
+    const QString name = "waveFile" + timeStamp() + ".omx";
+    if (!chooseDestinationFolder())
+        return; // the buffer keeps the frame
+    QFile file(destinationFolder + QDir::separator() + name);
+    const QByteArray text = wavefile::waveText(waveBuffer());
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+    if (written) {
+        written = file.write(text) == text.size();
+        file.close();
+        written = written && file.error() == QFileDevice::NoError;
+    }
+    clearWaveBuffer();
+    ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
+                                    : tr("File %1 could not be written.").arg(name));
+}
+
+QString QuorvelInterface::saveWavetoString()
+{
+    const QByteArray text = wavefile::frameText(waveBuffer());
+    clearWaveBuffer();
+    return QString::fromLatin1(text);
+}
+
+void QuorvelInterface::on_loadWave_clicked()
+{
+    on_clearWaveButton_clicked();
+    const QString path = QFileDialog::getOpenFileName(this, "Open File", defaultDir, WaveFilter);
+    if (path.isEmpty())
+        return;
+    QByteArray text;
+    const QString failure = readWhole(path, MaxWaveFileBytes, text);
+    if (!failure.isEmpty()) {
+        ui->notifLabel->setText(failure);
+        return;
+    }
+    wavefile::WaveLoad load = wavefile::loadWave(text);
+    if (load.numbers == 0) {
+        ui->notifLabel->setText(tr("File %1 is not a wave file.").arg(QFileInfo(path).fileName()));
+        return;
+    }
+    waveCh1 = std::move(load.wave.records[0]);
+    waveCh2 = std::move(load.wave.records[1]);
+    for (int n = 0; n < logicLines; ++n)
+        waveLogic[n] = std::move(load.wave.records[2 + n]);
+    waveLoaded = true;
+}
+
+void QuorvelInterface::on_clearWaveButton_clicked()
+{
+    waveLoaded = false;
+    clearWaveBuffer();
+}
+
+// --- Recording and playback ---
+
+void QuorvelInterface::on_pushButton_4_clicked()
+{
+    if (recordingActive)
+        stopRecording(true);
+    else
+        startRecording();
+}
+
+void QuorvelInterface::startRecording()
+{
+    // No folder: the recording lands in the working folder.
+    const QString name = "record" + QDateTime::currentDateTime().toString("yyyy-MM-ddhh-mm-ss") + ".omx";
+    if (!recorder.open(name)) {
+        ui->pushButton_4->setText(tr("Record"));
+        ui->pushButton_4->setIcon(QIcon(RecordIcon));
+        ui->label_13->setText(tr("File %1 could not be created.").arg(name));
+        return;
+    }
+    ui->pushButton_4->setText(tr("Stop"));
+    ui->pushButton_4->setIcon(QIcon(RecordActiveIcon));
+    ui->label_13->setText(tr("Recording wave."));
+    recordingActive = true;
+}
+
+void QuorvelInterface::stopRecording(bool announce)
+{
+    const QString name = recorder.fileName();
+    const bool written = recorder.finish();
+    recordingActive = false;
+    ui->pushButton_4->setText(tr("Record"));
+    ui->pushButton_4->setIcon(QIcon(RecordIcon));
+    ui->label_13->setText(written ? QString() : tr("File %1 could not be written.").arg(name));
+    if (!announce || !written)
+        return;
+    QMessageBox box(QMessageBox::Information, "Success", tr("File ") + name + tr(" saved."));
+    box.setWindowIcon(QIcon(":/Bitmaps/Bitmaps/hv.ico"));
+    box.exec();
+}
+
+void QuorvelInterface::on_playButton_clicked()
+{
+    ui->label_13->setText(tr("Reading data from file. Please wait"));
+    const QString path =
+        QFileDialog::getOpenFileName(nullptr, "Choose file with recorded wave", QString(), WaveFilter);
+    activateWindow();
+    if (path.isEmpty()) {
+        ui->label_13->setText(QString());
+        return;
+    }
+    playback = recording::Recording();
+    playbackEntry = 0;
+    QByteArray text;
+    const QString failure = readWhole(path, MaxRecordingBytes, text);
+    if (!failure.isEmpty()) {
+        ui->label_13->setText(failure);
+        return;
+    }
+    savedTimeBase = ui->samplingSlider->value();
+    recording::Recording loaded = recording::Recording::read(text);
+    text.clear();
+    if (loaded.isEmpty()) {
+        ui->label_13->setText(tr("File %1 is not a recording.").arg(QFileInfo(path).fileName()));
+        return;
+    }
+    playback = std::move(loaded);
+    ui->label_13->setText(tr("Load recorded wave"));
+    playing = true;
+}
+
+void QuorvelInterface::playbackStep(frame::Traces &values)
+{
+    if (playbackEntry >= playback.size()) {
+        playing = false;
+        playback = recording::Recording();
+        playbackEntry = 0;
+        ui->samplingSlider->setValue(savedTimeBase);
+        usbDevice.serialLink.setSamplingValue(savedTimeBase);
+        ui->label_13->setText(QString());
+        return;
+    }
+    const int timeBase = recording::playableTimeBase(playback.timeBase(playbackEntry));
+    usbDevice.controlWriteTransfer(SamplingRateRegister, quint8(timeBase));
+    ui->samplingSlider->setValue(timeBase);
+    usbDevice.serialLink.setSamplingValue(timeBase);
+    playback.frame(playbackEntry++, playedFrame);
+    values.ch1 = playedFrame.records[0];
+    values.ch2 = playedFrame.records[1];
+    for (int n = 0; n < logicLines; ++n)
+        values.logic[n] = playedFrame.records[2 + n];
+}
+
+// --- The frame pass ---
+
+void QuorvelInterface::replaceWithFileTraces(frame::Traces &values)
+{
+    if (waveLoaded) {
+        values.ch1 = waveCh1;
+        values.ch2 = waveCh2;
+        for (int n = 0; n < logicLines; ++n)
+            values.logic[n] = waveLogic[n];
+    }
+    if (playing)
+        playbackStep(values); // after the loaded wave: playback wins
+}
+
+void QuorvelInterface::feedFileOutputs(const frame::Traces &values, int frameCounter)
+{
+    if (saveWaveRequested) {
+        saveWaveRequested = false;
+        waveCh1 = values.ch1;
+        waveCh2 = values.ch2;
+        for (int n = 0; n < logicLines; ++n)
+            waveLogic[n] = values.logic[n];
+        saveWavetoFile();
+    }
+
+    // A frame drawn again with the same counter is neither recorded nor logged
+    // twice. Both take the values as drawn, without passing them through the
+    // wave buffer, so that a loaded wave stays on screen.
+    if (frameCounter == lastFrameCounter)
+        return;
+    lastFrameCounter = frameCounter;
+    if (recordingActive && !recorder.append(ui->samplingSlider->value(), tracesView(values))) {
+        stopRecording(false);
+        ui->label_13->setText(
+            tr("Recording stopped: file %1 could not be written.").arg(recorder.fileName()));
+    }
+    if (slowTimeBase && frameLog.add(wavefile::frameText(tracesView(values))))
+        writeLogBatch(frameLog.takeBatch());
+}
+
+void QuorvelInterface::finishFileOutputs()
+{
+    if (recordingActive)
+        stopRecording(false);
+    writeLogBatch(frameLog.takeBatch());
+}
+
+// --- Screenshot ---
+
+void QuorvelInterface::on_screenShotButton_clicked()
+{
+    const QPixmap image = ui->widget->grab(QRect(0, 0, ui->widget->width(), ui->widget->height() - 20));
+    const QString name = "sshot" + timeStamp() + ".png";
+    if (!chooseDestinationFolder())
+        return;
+    const bool written = image.save(destinationFolder + QDir::separator() + name);
+    ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
+                                    : tr("File %1 could not be written.").arg(name));
 }

@@ -9,7 +9,6 @@
 
 namespace {
 constexpr int MeterPage = 1;
-constexpr quint16 HorizontalPositionRegister = 14;
 
 // Persistence adds every frame's points to the trace. A point the trace
 // already holds adds nothing to the picture, so it is kept once: the samples
@@ -168,6 +167,9 @@ void QuorvelInterface::plotData()
         references.capture(traces);
     }
 
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+
     const spectrum::Result *spectrumPoints = nullptr;
     if (options.fftTrace && !options.xyMode) {
         spectrum::compute(frameBuffer, fftWindow, request.fft, spectrumResult);
@@ -176,6 +178,7 @@ void QuorvelInterface::plotData()
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    updateCursorReadouts();
 
     plot->persistenceMode = options.persistence;
     if (!meterShown)
@@ -246,8 +249,11 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
 {
     if (!usbDevice.connected)
         return;
-    usbDevice.controlWriteTransfer(HorizontalPositionRegister, quint8(value));
+    writeRegister(reg::HPos, quint8(value));
     redrawRequested = true;
+    // At the slow time bases the marker stays at the left edge.
+    if (ui->samplingSlider->value() <= 10)
+        updateTriggerPos();
     plotData();
 }
 

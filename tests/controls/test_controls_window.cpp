@@ -218,29 +218,31 @@ private slots:
         QCOMPARE(int(sim::peekRegister(reg::Ch1Position)), 0xC0);
     }
 
+    // The zero marker and the CH1 cursor markers follow the CH1 position.
     void positionMovesZeroMarkerAndCursors()
     {
         QVERIFY(f.startConnected());
         child<QRadioButton>("radioButtonCursorCH1")->click();
         QCPItemPixmap *zero = nullptr;
         QCPItemPixmap *cursorA = nullptr;
+        const QImage zeroImage = QPixmap(":/Bitmaps/Bitmaps/chan1-zero.png").toImage();
+        const QImage cursorImage = QPixmap(":/Bitmaps/Bitmaps/hcursorA.png").toImage();
         for (int i = 0; i < f.plot()->itemCount(); ++i) {
             auto *pixmap = qobject_cast<QCPItemPixmap *>(f.plot()->item(i));
-            if (!pixmap)
-                continue;
-            // The first pixmap is the horizontal cursor A, the zero markers
-            // follow the four cursor markers.
-            if (!cursorA)
-                cursorA = pixmap;
-            else if (pixmap->topLeft->typeX() == QCPItemPosition::ptAbsolute &&
-                     pixmap->topLeft->typeY() == QCPItemPosition::ptPlotCoords && !zero)
+            if (pixmap && pixmap->pixmap().toImage() == zeroImage)
                 zero = pixmap;
+            else if (pixmap && pixmap->pixmap().toImage() == cursorImage)
+                cursorA = pixmap;
         }
         QVERIFY(zero && cursorA);
-        const double cursorBefore = cursorA->topLeft->coords().y();
+        const QCPAxis *y = f.plot()->yAxis;
+        const auto middle = [](QCPItemPixmap *p) { return p->left->pixelPosition().y(); };
+        QVERIFY(qAbs(middle(zero) - y->coordToPixel(256)) <= 1);
+        const double cursorBefore = middle(cursorA);
         child<QSlider>("ch1PositionSlider")->setValue(-64);
-        QCOMPARE(zero->topLeft->coords().y(), -64.0 + 256.0);
-        QCOMPARE(cursorA->topLeft->coords().y(), cursorBefore - 64.0);
+        QVERIFY(qAbs(middle(zero) - y->coordToPixel(192)) <= 1);
+        QVERIFY(qAbs(middle(cursorA) - cursorBefore - (y->coordToPixel(0) - y->coordToPixel(64))) <= 1);
+        QCOMPARE(int(sim::peekRegister(reg::Ch1Position)), 0xE0);
     }
 
     void timeoutEnds()

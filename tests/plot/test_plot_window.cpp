@@ -221,11 +221,13 @@ private slots:
                                    {{SamplingRateRegister, 21}});
         quorveltest::addControlRow("scroll to the start", "horizontalScrollBar", A::SetValue, 0,
                                    {{HorizontalPositionRegister, 0}});
-        quorveltest::addControlRow("scroll to 64", "horizontalScrollBar", A::SetValue, 64,
-                                   {{HorizontalPositionRegister, 64}});
+        // The instrument's own position after the connect is 64.
+        quorveltest::addControlRow("scroll to 32", "horizontalScrollBar", A::SetValue, 32,
+                                   {{HorizontalPositionRegister, 32}});
+        // Persistence is also the instrument's display register bit 5 (factory 0x42).
+        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {{7, 0x62}});
         // Display-only controls write nothing.
         quorveltest::addControlRow("capture", "captureButton", A::Click, 0, {});
-        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {});
         quorveltest::addControlRow("light theme", "comboBoxTheme", A::ChooseIndex, 1, {});
     }
     void plotControlsWriteTheirRegisters()

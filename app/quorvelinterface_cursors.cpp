@@ -1,0 +1,334 @@
+// Measurement cursors: selecting and dragging the plot's markers with the
+// mouse, the cursor registers, the read-outs, automatic and tracking cursors,
+// and the sweep range read-out.
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "display/cursors.h"
+#include "display/plotwidget.h"
+#include "display/scales.h"
+#include "display/traces.h"
+#include "display/triggermarkers.h"
+
+#include <QMouseEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr quint16 VCursorARegister = 15, VCursorBRegister = 16;
+constexpr quint16 Ch1HCursorARegister = 17, Ch1HCursorBRegister = 18;
+constexpr quint16 Ch2HCursorARegister = 19, Ch2HCursorBRegister = 20;
+
+constexpr double HCursorPixelX = 9;
+constexpr double VCursorPixelY = 10;
+constexpr double ZeroMarkerPixelX = 2;
+constexpr double MarkerKey = -3;
+constexpr int VCursorHalfWidth = 16;
+constexpr int ZeroLevelMin = 128, ZeroLevelMax = 384;
+
+const char *const HCursorHighlight = "#1692e5";
+const char *const VCursorHighlight = "#e04e4e";
+const char *const ZeroHighlight = "#f9a94c";
+const QColor Ch1TriggerHighlight(75, 229, 28);
+const char *const OtherTriggerHighlight = "#ff0000";
+
+// Markers whose line runs through their right anchor: the point they stand
+// for is the middle of their left edge.
+void placeLeftMiddle(QCPItemPixmap *marker, QPointF pixel)
+{
+    marker->topLeft->setPixelPosition(pixel - QPointF(0, marker->pixmap().height() / 2));
+}
+
+QPoint roundedPointer(const QMouseEvent *event)
+{
+    return QPoint(int(std::lround(event->localPos().x())), int(std::lround(event->localPos().y())));
+}
+} // namespace
+
+void QuorvelInterface::selectItem(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPointF pointer = roundedPointer(event);
+    const QColor triggerHighlight =
+        ui->comboBoxTrigSource->currentIndex() == 0 ? Ch1TriggerHighlight : QColor(OtherTriggerHighlight);
+    const struct
+    {
+        QCPItemPixmap *marker;
+        QColor highlight;
+    } candidates[] = {
+        {hCursorMarkerA, QColor(HCursorHighlight)}, {hCursorMarkerB, QColor(HCursorHighlight)},
+        {vCursorMarkerA, QColor(VCursorHighlight)}, {vCursorMarkerB, QColor(VCursorHighlight)},
+        {ch1ZeroMarker, QColor(ZeroHighlight)},     {ch2ZeroMarker, QColor(ZeroHighlight)},
+        {triggerMarker, triggerHighlight},          {windowMarker1, triggerHighlight},
+        {windowMarker2, triggerHighlight},
+    };
+    selectedItem = cursors::NoItem;
+    for (size_t i = 0; i < std::size(candidates); ++i) {
+        // Visibility is not looked at: a hidden marker is caught where it was last.
+        const double distance = candidates[i].marker->selectTest(pointer, false);
+        if (distance >= 0 && distance < cursors::HitDistance) {
+            selectedItem = cursors::HitOrder[i];
+            candidates[i].marker->setPen(QPen(candidates[i].highlight));
+            redrawRequested = true;
+            break;
+        }
+    }
+}
+
+void QuorvelInterface::deselectItem(QMouseEvent *)
+{
+    selectedItem = cursors::NoItem;
+    for (QCPItemPixmap *marker : {hCursorMarkerA, hCursorMarkerB, vCursorMarkerA, vCursorMarkerB,
+                                  ch1ZeroMarker, ch2ZeroMarker, triggerMarker, windowMarker1, windowMarker2})
+        marker->setPen(Qt::NoPen);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::moveCursor(QMouseEvent *event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || selectedItem == cursors::NoItem)
+        return;
+    dragItem(selectedItem, roundedPointer(event));
+}
+
+void QuorvelInterface::dragItem(int item, QPoint pixel)
+{
+    QCustomPlot *plot = ui->plotterWidget;
+    QRect visible = plot->visibleRegion().boundingRect();
+    if (visible.isEmpty())
+        visible = plot->rect();
+    const int plotX = int(plot->xAxis->pixelToCoord(pixel.x()));
+    const int plotY = int(plot->yAxis->pixelToCoord(pixel.y()));
+    const bool cursorsOnCh1 = ui->radioButtonCursorCH1->isChecked();
+    const bool cursorsOnCh2 = ui->radioButtonCursorCH2->isChecked();
+
+    switch (item) {
+    case cursors::HCursorA:
+    case cursors::HCursorB: {
+        const bool a = item == cursors::HCursorA;
+        const int value = cursors::clampHCursor(plotY);
+        (a ? hCursorA : hCursorB) = value;
+        const int y = std::clamp(pixel.y(), trigger::EdgeMargin, visible.bottom() - trigger::EdgeMargin);
+        placeLeftMiddle(a ? hCursorMarkerA : hCursorMarkerB, QPointF(HCursorPixelX, y));
+        if (cursorsOnCh1) {
+            int &relative = a ? ch1CursorA : ch1CursorB;
+            relative = cursors::relativeValue(value, ch1Zero);
+            usbDevice.controlWriteTransfer(a ? Ch1HCursorARegister : Ch1HCursorBRegister,
+                                           quint8(cursors::horizontalCursorRegister(relative)));
+        } else if (cursorsOnCh2) {
+            int &relative = a ? ch2CursorA : ch2CursorB;
+            relative = cursors::relativeValue(value, ch2Zero);
+            usbDevice.controlWriteTransfer(a ? Ch2HCursorARegister : Ch2HCursorBRegister,
+                                           quint8(cursors::horizontalCursorRegister(relative)));
+        }
+        break;
+    }
+    case cursors::VCursorA:
+    case cursors::VCursorB: {
+        const bool a = item == cursors::VCursorA;
+        int &column = a ? vCursorA : vCursorB;
+        column = cursors::clampVCursor(plotX, plotColumns);
+        int x = pixel.x() - VCursorHalfWidth;
+        if (x < 0)
+            x = 0;
+        if (pixel.x() > visible.right() - VCursorHalfWidth)
+            x = visible.right() - 2 * VCursorHalfWidth;
+        (a ? vCursorMarkerA : vCursorMarkerB)->topLeft->setCoords(x, VCursorPixelY);
+        usbDevice.controlWriteTransfer(a ? VCursorARegister : VCursorBRegister,
+                                       quint8(cursors::verticalCursorRegister(column, plotColumns)));
+        break;
+    }
+    case cursors::TriggerMarker:
+        // In "Free" mode nothing triggers: a drag changes nothing, not even
+        // the stored level and position the markers return to later.
+        if (ui->radioButtonFree->isChecked())
+            return;
+        triggerLevel = trigger::levelFromPointer(plotY, triggerSourcePosition());
+        triggerPosition = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
+        setTriggerLevelPosition(pixel, 2);
+        break;
+    case cursors::WindowMarker1:
+    case cursors::WindowMarker2: {
+        if (ui->radioButtonFree->isChecked())
+            return;
+        const int which = item == cursors::WindowMarker1 ? 0 : 1;
+        const trigger::WindowDrag drag = trigger::dragWindowLevel(
+            which, trigger::levelFromPointer(plotY, triggerSourcePosition()), windowLevel1, windowLevel2);
+        if (!drag.accepted)
+            return; // the levels do not pass each other
+        (which == 0 ? windowLevel1 : windowLevel2) = drag.level;
+        triggerPosition = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
+        setTriggerLevelPosition(pixel, which);
+        break;
+    }
+    case cursors::Ch1Zero:
+    case cursors::Ch2Zero: {
+        const bool ch1 = item == cursors::Ch1Zero;
+        // Pixel y grows downwards: the top limit is the smaller pixel.
+        const int top = int(plot->yAxis->coordToPixel(ZeroLevelMax));
+        const int bottom = int(plot->yAxis->coordToPixel(ZeroLevelMin));
+        const int y = std::clamp(pixel.y(), top, bottom);
+        placeLeftMiddle(ch1 ? ch1ZeroMarker : ch2ZeroMarker, QPointF(ZeroMarkerPixelX, y));
+        const int position = int(plot->yAxis->pixelToCoord(y)) - cursors::ZeroLevelOffset;
+        (ch1 ? ui->ch1PositionSlider : ui->ch2PositionSlider)->setValue(position);
+        break;
+    }
+    default:
+        return;
+    }
+    redrawRequested = true;
+}
+
+void QuorvelInterface::setVerticalCursors()
+{
+    // The line of a vertical marker runs through the middle of its bottom
+    // edge; it stands at the cursor's column on the x axis, where a drag of the
+    // same value puts it.
+    QCustomPlot *plot = ui->plotterWidget;
+    const struct
+    {
+        QCPItemPixmap *marker;
+        int column;
+    } markers[] = {{vCursorMarkerA, vCursorA}, {vCursorMarkerB, vCursorB}};
+    for (const auto &m : markers) {
+        const double x = plot->xAxis->coordToPixel(m.column);
+        m.marker->topLeft->setCoords(std::round(x - m.marker->pixmap().width() / 2.0), VCursorPixelY);
+    }
+    redrawRequested = true;
+}
+
+void QuorvelInterface::placeHorizontalCursors()
+{
+    QCustomPlot *plot = ui->plotterWidget;
+    const bool ch1 = ui->radioButtonCursorCH1->isChecked();
+    const int zero = ch1 ? ch1Zero : ch2Zero;
+    const int a = cursors::plotValueOfRelative(ch1 ? ch1CursorA : ch2CursorA, zero);
+    const int b = cursors::plotValueOfRelative(ch1 ? ch1CursorB : ch2CursorB, zero);
+    const double x = plot->xAxis->coordToPixel(MarkerKey);
+    placeLeftMiddle(hCursorMarkerA, QPointF(x, plot->yAxis->coordToPixel(a)));
+    placeLeftMiddle(hCursorMarkerB, QPointF(x, plot->yAxis->coordToPixel(b)));
+    hCursorA = cursors::clampHCursor(a);
+    hCursorB = cursors::clampHCursor(b);
+}
+
+void QuorvelInterface::placeZeroMarkers()
+{
+    QCustomPlot *plot = ui->plotterWidget;
+    placeLeftMiddle(ch1ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(ch1Zero)));
+    placeLeftMiddle(ch2ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(ch2Zero)));
+}
+
+void QuorvelInterface::showCursorItems()
+{
+    const bool horizontal = ui->radioButtonCursorCH1->isChecked() || ui->radioButtonCursorCH2->isChecked();
+    for (QCPAbstractItem *item : std::initializer_list<QCPAbstractItem *>{
+             hCursorMarkerA, hCursorMarkerB, hCursorLineA, hCursorLineB, deltaVLabel, vaLabel, vbLabel})
+        item->setVisible(horizontal);
+    if (horizontal)
+        placeHorizontalCursors();
+    const bool vertical = ui->checkBoxCursorVertical->isChecked();
+    for (QCPAbstractItem *item :
+         std::initializer_list<QCPAbstractItem *>{vCursorMarkerA, vCursorMarkerB, vCursorLineA, vCursorLineB})
+        item->setVisible(vertical);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::updateCursorReadouts()
+{
+    QCustomPlot *plot = ui->plotterWidget;
+
+    // The trigger marker of a logic source sits on the high level of its line.
+    const int source = ui->comboBoxTrigSource->currentIndex();
+    if (trigger::isLogicSource(source) && ui->checkBoxCHDTrace->isChecked()) {
+        const int line = source - trigger::FirstLogicSource;
+        const double y =
+            frame::logicValue(true, line, ui->chdPositionSlider->value(), ui->chdSizeSlider->value());
+        const double x = trigger::plotXOfPosition(triggerPosition, ui->horizontalScrollBar->value());
+        moveTrigger(QPointF(plot->xAxis->coordToPixel(x), plot->yAxis->coordToPixel(y)));
+    }
+
+    const bool vertical = ui->checkBoxCursorVertical->isChecked();
+    deltaTLabel->setVisible(vertical);
+    inverseDeltaTLabel->setVisible(vertical);
+    if (vertical) {
+        const cursors::TimeReadout t =
+            cursors::timeReadout(vCursorA, vCursorB, plotColumns,
+                                 scales::timeBaseText(timeBaseTexts, ui->samplingSlider->value()));
+        deltaTLabel->setText(t.deltaTText);
+        inverseDeltaTLabel->setText(t.inverseText);
+    }
+
+    const bool ch1 = ui->radioButtonCursorCH1->isChecked();
+    const bool ch2 = ui->radioButtonCursorCH2->isChecked();
+    if (!ui->radioButtonCursorNone->isChecked() && (ch1 || ch2)) {
+        const int gain = (ch1 ? ui->ch1GainSlider : ui->ch2GainSlider)->value();
+        const cursors::VoltReadout v = cursors::voltReadout(
+            ch1 ? ch1CursorA : ch2CursorA, ch1 ? ch1CursorB : ch2CursorB, scales::gainText(gainTexts, gain));
+        deltaVLabel->setText(v.deltaVText);
+        vaLabel->setText(v.vaText);
+        vbLabel->setText(v.vbText);
+        deltaVLabel->setVisible(true);
+        vaLabel->setVisible(true);
+        vbLabel->setVisible(true);
+
+        // Automatic and tracking cursors follow the trace; the instrument runs
+        // the same modes itself, so nothing is written.
+        int a = 0, b = 0;
+        bool follow = false;
+        if (ui->checkBoxCursorAuto->isChecked()) {
+            a = int(std::floor(ch1 ? ch1Min : ch2Min));
+            b = int(std::floor(ch1 ? ch1Max : ch2Max));
+            follow = true;
+        } else if (ui->checkBoxCursorTrack->isChecked()) {
+            QCPItemTracer *tracerA = ch1 ? ch1TracerA : ch2TracerA;
+            QCPItemTracer *tracerB = ch1 ? ch1TracerB : ch2TracerB;
+            const struct
+            {
+                QCPItemTracer *tracer;
+                QCPItemPixmap *marker;
+            } tracks[] = {{tracerA, vCursorMarkerA}, {tracerB, vCursorMarkerB}};
+            for (const auto &t : tracks) {
+                t.tracer->setGraph(ch1 ? ch1Graph : ch2Graph);
+                t.tracer->setGraphKey(plot->xAxis->pixelToCoord(t.marker->bottom->pixelPosition().x()));
+                t.tracer->setVisible(true);
+                t.tracer->updatePosition();
+            }
+            a = int(std::floor(tracerA->position->value()));
+            b = int(std::floor(tracerB->position->value()));
+            follow = true;
+        }
+        if (follow) {
+            const double x = plot->xAxis->coordToPixel(MarkerKey);
+            placeLeftMiddle(hCursorMarkerA, QPointF(x, plot->yAxis->coordToPixel(a)));
+            placeLeftMiddle(hCursorMarkerB, QPointF(x, plot->yAxis->coordToPixel(b)));
+            const int zero = ch1 ? ch1Zero : ch2Zero;
+            (ch1 ? ch1CursorA : ch2CursorA) = a + cursors::ZeroLevelOffset - zero;
+            (ch1 ? ch1CursorB : ch2CursorB) = b + cursors::ZeroLevelOffset - zero;
+        }
+    }
+
+    placeZeroMarkers();
+}
+
+void QuorvelInterface::updateSweepCursors()
+{
+    cursors::SweepKind kind = cursors::SweepKind::None;
+    if (ui->checkBoxSweepFrequency->isChecked())
+        kind = cursors::SweepKind::Frequency;
+    else if (ui->checkBoxSweepAmplitude->isChecked())
+        kind = cursors::SweepKind::Amplitude;
+    else if (ui->checkBoxSweepOffset->isChecked())
+        kind = cursors::SweepKind::Offset;
+    else if (ui->checkBoxSweepDutyCycle->isChecked())
+        kind = cursors::SweepKind::DutyCycle;
+    cursors::SweepRange range;
+    if (!cursors::sweepRange(kind, ui->sweepStartFreqSlider->value(), ui->sweepEndFreqSlider->value(),
+                             ui->samplingSlider->value(), sweepRates, range))
+        return;
+    ui->startFreqText->setText(range.start);
+    ui->endFreqText->setText(range.end);
+    ui->labelUnitStart->setText(range.unit);
+    ui->labelUnitEnd->setText(range.unit);
+}

@@ -1,0 +1,205 @@
+#include "files/recording.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace recording {
+
+using wavefile::FrameSeparator;
+using wavefile::FrameSeparatorLength;
+using wavefile::RecordMarkerLength;
+
+void appendEntry(QByteArray &out, int timeBase, const wavefile::WaveView &frame)
+{
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, timeBase);
+    out.append(digits, int(result.ptr - digits));
+    out.append(wavefile::RecordMarker, RecordMarkerLength);
+    out.append('\n');
+    wavefile::appendFrameText(out, frame);
+}
+
+bool Writer::open(const QString &path)
+{
+    finish();
+    file.setFileName(path);
+    entries = 0;
+    failed = false;
+    // Unbuffered: each entry is handed to the system by the write that makes it.
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered);
+}
+
+bool Writer::append(int timeBase, const wavefile::WaveView &frame)
+{
+    if (!file.isOpen() || failed)
+        return false;
+    entry.clear();
+    appendEntry(entry, timeBase, frame);
+    if (file.write(entry) != entry.size()) {
+        failed = true;
+        return false;
+    }
+    ++entries;
+    return true;
+}
+
+bool Writer::finish()
+{
+    if (!file.isOpen())
+        return !failed;
+    file.close();
+    return !failed && file.error() == QFileDevice::NoError;
+}
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+bool isMarkerAt(const char *p, const char *end)
+{
+    return end - p >= RecordMarkerLength && p[0] == '<' && p[1] == '*' && p[2] == '>';
+}
+
+// The time base of an entry by the integer rule of the wave text, reading
+// forward only and stopping at the first character that breaks the form, so
+// that a long malformed part costs no more than its readable start.
+int readTimeBase(const char *p, const char *end)
+{
+    while (p < end && isBlank(*p))
+        ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    const char *digits = p;
+    long long value = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        value = value * 10 + (*p++ - '0');
+        if (value > 2147483648LL)
+            return 0; // beyond an int
+    }
+    if (p == digits)
+        return 0;
+    while (p < end && isBlank(*p))
+        ++p;
+    if (p != end)
+        return 0;
+    if (negative)
+        value = -value;
+    return value > 2147483647LL ? 0 : int(value);
+}
+
+// First "<*>" at or after a position. Entries are read front to back and every
+// query lies past the previous query, so one remembered answer keeps the
+// searches from covering any stretch of the text twice.
+class MarkerFinder
+{
+public:
+    explicit MarkerFinder(const char *end) : end(end) {}
+    const char *at(const char *p)
+    {
+        if (known && p >= query && (!found || p <= found))
+            return found;
+        query = p;
+        found = wavefile::findRecordMarker(p, end);
+        known = true;
+        return found;
+    }
+
+private:
+    const char *end;
+    const char *query = nullptr;
+    const char *found = nullptr;
+    bool known = false;
+};
+
+// Whether a part that is not exactly "\n" or "\r" starts at p (the start of a
+// part). Only runs of line-end-only parts are walked.
+bool hasPartAt(const char *p, const char *end)
+{
+    while (end - p >= 4 && isLineEnd(p[0]) && isMarkerAt(p + 1, end))
+        p += 4;
+    // The last part: empty parts count, a lone line end does not.
+    return !(end - p == 1 && isLineEnd(*p));
+}
+
+} // namespace
+
+Recording Recording::read(const QByteArray &source)
+{
+    Recording recording;
+    recording.text = source;
+    const char *begin = source.constData();
+    const char *end = begin + source.size();
+    MarkerFinder markers(end);
+    const char *lastRecordsAt = nullptr;
+    bool lastHasRecord = false;
+
+    const char *at = begin;
+    while (at < end) {
+        // The time base: the first part that is not a lone line end.
+        const char *part = at;
+        const char *marker = markers.at(part);
+        while (((marker ? marker : end) - part == 1) && isLineEnd(*part) && marker) {
+            part = marker + RecordMarkerLength;
+            marker = markers.at(part);
+        }
+        const char *partEnd = marker ? marker : end;
+        const bool hasTimeBase = !(partEnd - part == 1 && isLineEnd(*part));
+        if (hasTimeBase && marker) {
+            const char *recordsAt = marker + RecordMarkerLength;
+            if (recordsAt != lastRecordsAt) {
+                lastRecordsAt = recordsAt;
+                lastHasRecord = hasPartAt(recordsAt, end);
+            }
+            if (lastHasRecord)
+                recording.entries.push_back({qint32(recordsAt - begin), readTimeBase(part, partEnd)});
+        }
+
+        const void *separator = memmem(at, size_t(end - at), FrameSeparator, FrameSeparatorLength);
+        if (!separator)
+            break;
+        at = static_cast<const char *>(separator) + FrameSeparatorLength;
+    }
+    recording.entries.shrink_to_fit();
+    return recording;
+}
+
+void Recording::frame(int entry, wavefile::Wave &out) const
+{
+    out.clear();
+    const Entry &e = entries[size_t(entry)];
+    if (e.records < 0)
+        return;
+    wavefile::PartReader parts(text.constData() + e.records, text.constData() + text.size());
+    const char *partBegin = nullptr, *partEnd = nullptr;
+    for (int r = 0; r < wavefile::RecordCount && parts.next(&partBegin, &partEnd); ++r)
+        wavefile::appendRecordValues(partBegin, partEnd, out.records[r]);
+}
+
+wavefile::Wave Recording::frame(int entry) const
+{
+    wavefile::Wave wave;
+    frame(entry, wave);
+    return wave;
+}
+
+qint64 Recording::memoryBytes() const
+{
+    return qint64(text.capacity()) + qint64(entries.capacity() * sizeof(Entry));
+}
+
+int playableTimeBase(int recorded)
+{
+    return std::clamp(recorded, 0, MaxTimeBase);
+}
+
+} // namespace recording
