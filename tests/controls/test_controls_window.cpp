@@ -350,6 +350,43 @@ private slots:
         QCOMPARE(child<QLabel>("ch2Label")->text(), QString("CH2 = 80mV/div"));
     }
 
+    // What the handlers change on the plot besides the register.
+    void plotSideEffects()
+    {
+        QVERIFY(f.startConnected());
+        QCustomPlot *plot = f.plot();
+        const auto pixmapItem = [plot](const char *file) -> QCPItemPixmap * {
+            const QImage image = QPixmap(QString(":/Bitmaps/Bitmaps/") + file).toImage();
+            for (int i = 0; i < plot->itemCount(); ++i)
+                if (auto *p = qobject_cast<QCPItemPixmap *>(plot->item(i)))
+                    if (p->pixmap().toImage() == image)
+                        return p;
+            return nullptr;
+        };
+        QCPItemPixmap *ch1Zero = pixmapItem("chan1-zero.png");
+        QCPItemPixmap *hCursor = pixmapItem("hcursorA.png");
+        QVERIFY(ch1Zero && hCursor);
+
+        QVERIFY(ch1Zero->visible());
+        child<QCheckBox>("checkBoxCH1Trace")->click();
+        QVERIFY(!ch1Zero->visible());
+        child<QCheckBox>("checkBoxCH1Trace")->click();
+        QVERIFY(ch1Zero->visible());
+
+        QVERIFY(!hCursor->visible());
+        child<QRadioButton>("radioButtonCursorCH2")->click();
+        QVERIFY(hCursor->visible());
+        child<QRadioButton>("radioButtonCursorNone")->click();
+        QVERIFY(!hCursor->visible());
+
+        // Factory display: vectors. Dots draw no line between the samples.
+        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsLine);
+        child<QCheckBox>("checkBoxVectors")->click();
+        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsNone);
+        QCOMPARE(plot->graph(0)->scatterStyle().shape(), QCPScatterStyle::ssDot);
+        QCOMPARE(plot->graph(0)->pen().width(), 2);
+    }
+
     void iqFftDisablesPlotGroup()
     {
         QVERIFY(f.startConnected());
@@ -673,6 +710,40 @@ private slots:
         QVERIFY(rereadSettings());
         QCOMPARE(blockDifferences(shown, sim::settingsBlock()), QString());
         QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());
+    }
+
+    // Over the serial link the stream stops ("p") before the factory
+    // settings; the settings read then turns it on again.
+    void restoreOverSerialLink()
+    {
+        const QString path = sim::startPtyWire();
+        QVERIFY(!path.isEmpty());
+        f.startWithoutInstrument();
+        QTRY_VERIFY(!child<QLabel>("infoLabel")->text().isEmpty());
+        sim::clearFaults();
+        child<QRadioButton>("radioButton")->click();
+        QComboBox *ports = child<QComboBox>("comboBox_9");
+        ports->clear();
+        ports->addItem(path + ": simulated instrument");
+        child<QPushButton>("connectButton")->click();
+        QVERIFY(sim::waitForCommand('q'));
+        child<QSlider>("ch1GainSlider")->setValue(6);
+        QTRY_COMPARE(int(sim::peekRegister(reg::Gain1)), 6);
+
+        sim::clearCommandLog();
+        child<QPushButton>("restoreSettingButton")->click();
+        const auto letters = [] {
+            QByteArray out;
+            for (const sim::Command &c : sim::commandLog())
+                if (c.wire == sim::Wire::Serial)
+                    out.append(c.letter);
+            return out;
+        };
+        // The read: stream off, settings, stream on; then the factory time-out,
+        // below what the time-out box shows, comes back as its minimum.
+        QTRY_COMPARE_WITH_TIMEOUT(letters(), QByteArray("pkpuqb"), 5000);
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString("28=3"));
+        QCOMPARE(sliderValue("ch1GainSlider"), 3);
     }
 
     void dumpInLogFile()
