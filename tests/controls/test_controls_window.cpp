@@ -746,6 +746,28 @@ private slots:
         QCOMPARE(sliderValue("ch1GainSlider"), 3);
     }
 
+    // A settings read that fails changes no control, no register and no log line.
+    void failedReadChangesNothing()
+    {
+        QVERIFY(f.startConnected());
+        sim::pokeRegister(reg::Gain1, 0);
+        sim::pokeRegister(reg::Trigger, 0x01);
+        sim::setControlTimeoutWait(0);
+        sim::setFault(sim::Fault::ControlTimeout);
+        sim::clearCommandLog();
+        QVERIFY(QMetaObject::invokeMethod(f.get(), "readDeviceSettings"));
+        sim::clearFaults();
+        const QVector<sim::Command> reads = sim::commandsWithLetter('u');
+        QCOMPARE(reads.size(), 1);
+        QVERIFY(!reads.first().answered);
+        QCOMPARE(sliderValue("ch1GainSlider"), 3);
+        QVERIFY(checked("radioButtonAuto"));
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());
+        QFile log("log.txt");
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        QCOMPARE(QString::fromLatin1(log.readAll()).count("Device Settings: "), 1);
+    }
+
     void dumpInLogFile()
     {
         QVERIFY(f.startConnected());
