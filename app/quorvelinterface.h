@@ -5,11 +5,13 @@
 #include "display/drawingplan.h"
 #include "display/spectrum.h"
 #include "display/traces.h"
-#include "settings/registers.h"
+#include "files/dataexport.h"
 #include "files/framelog.h"
 #include "files/recording.h"
 #include "files/wavetext.h"
+#include "settings/registers.h"
 #include "themes/customcolors.h"
+#include "themes/customtheme.h"
 #include "themes/themepalette.h"
 
 #include <QElapsedTimer>
@@ -201,8 +203,11 @@ private slots:
     void on_pushButton_4_clicked();
     void on_playButton_clicked();
     void on_screenShotButton_clicked();
+    void on_exportButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
+    // Connected to the application's quit by main.
+    void writeAppSettings();
 
 private:
     // Application shell
@@ -283,6 +288,7 @@ private:
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot
     qint64 replotPeriodNs = 1000000000 / 60;
+    int accumulationTimeBase = -1;    // time base of the persistence accumulation
 
     // Scene
     QCPGraph *ch1Graph = nullptr;
@@ -355,19 +361,22 @@ private:
     bool decodingSettings = false;
     reg::DeviceSettings decodedBlock;        // the block being decoded
     int heldBackWrites[reg::WritableCount] = {}; // -1: none
-    bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
-
-    // Measurement cursors and trigger markers: state and helpers
-    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    // Shared with the cursors and trigger markers (plot coordinates).
     int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
-    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
     // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
     int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
-    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
     int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
     // Levels in level units, twice the register (display/triggermarkers.h).
     int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
     int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+    bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
+
+    // Measurement cursors and trigger markers: state and helpers
+    // The cursor and marker positions are shared with the settings decode and
+    // are declared in its block above.
+    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    int selectedItem = 9;      // the marker the mouse holds; 9 none
 
     // Trigger icon for a trigger type, by source colour; mirrored when the
     // source is inverted, since the instrument triggers on the inverted signal.
@@ -423,10 +432,12 @@ private:
     void startRecording();
     void stopRecording(bool announce);
     void playbackStep(frame::Traces &values);
+    void exportFrame(const frame::Traces &values);
 
     QVector<double> waveCh1, waveCh2, waveLogic[logicLines];
     bool waveLoaded = false;
     bool saveWaveRequested = false;
+    bool exportRequested = false;   // the next frame pass writes the CSV and VCD
     int lastFrameCounter = 0;
     QString destinationFolder;      // asked once per run, shared with the screenshot
     recording::Writer recorder;
@@ -439,4 +450,8 @@ private:
     FrameLog frameLog;
 
     // Application settings and the custom theme: state and helpers
+    // Window size and position, theme choice and last folder from the store.
+    void readAppSettings();
+    // The custom theme dialog; it owns the Custom theme's colour table.
+    CustomTheme customTheme{this};
 };

@@ -10,33 +10,10 @@
 namespace {
 constexpr int MeterPage = 1;
 
-// Persistence adds every frame's points to the trace. A point the trace
-// already holds adds nothing to the picture, so it is kept once: the samples
-// are whole numbers on fixed columns, which bounds the data however long
-// persistence runs.
-void addNewPoints(QCPGraph *graph, const QVector<double> &keys, const QVector<double> &values)
-{
-    QVector<double> newKeys, newValues;
-    const QSharedPointer<QCPGraphDataContainer> data = graph->data();
-    const int n = std::min(keys.size(), values.size());
-    for (int i = 0; i < n; ++i) {
-        bool held = false;
-        for (auto it = data->findBegin(keys[i], false); it != data->constEnd() && it->key == keys[i]; ++it) {
-            if (it->value == values[i]) {
-                held = true;
-                break;
-            }
-        }
-        if (!held) {
-            newKeys.append(keys[i]);
-            newValues.append(values[i]);
-        }
-    }
-    if (!newKeys.isEmpty())
-        graph->addData(newKeys, newValues, std::is_sorted(newKeys.constBegin(), newKeys.constEnd()));
-}
-
-void apply(QCPGraph *graph, const drawing::GraphUpdate &update)
+// Persistence: the graph shows this frame, and what it draws is added to the
+// plot's accumulation image, which keeps the earlier frames' pixels. The
+// cost of a frame does not grow with the time persistence has been on.
+void apply(PlotWidget *plot, QCPGraph *graph, const drawing::GraphUpdate &update)
 {
     switch (update.action) {
     case drawing::Action::Keep:
@@ -45,11 +22,11 @@ void apply(QCPGraph *graph, const drawing::GraphUpdate &update)
         graph->data()->clear();
         break;
     case drawing::Action::Set:
+    case drawing::Action::Add:
         graph->setData(update.keys, update.values,
                        std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
-        break;
-    case drawing::Action::Add:
-        addNewPoints(graph, update.keys, update.values);
+        if (update.action == drawing::Action::Add)
+            plot->accumulate(static_cast<PlotGraph *>(graph)); // every graph is made by addPlotGraph
         break;
     }
 }
@@ -113,9 +90,10 @@ void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *c
 void QuorvelInterface::plotData()
 {
     PlotWidget *plot = ui->plotterWidget;
+    // The Meter page shows a blank plot: blanked once on entering the page,
+    // shown again on leaving it, so a tick with nothing new paints nothing.
     const bool meterShown = ui->mainTabWidget->currentIndex() == MeterPage;
-    if (meterShown)
-        plot->clearScene();
+    plot->setBlanked(meterShown);
 
     if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
         return;
@@ -176,11 +154,18 @@ void QuorvelInterface::plotData()
         spectrumPoints = &spectrumResult;
     }
 
+    // The accumulation is one picture: it starts again when persistence ends,
+    // and when the same samples would land elsewhere (another time base, XY).
+    // Theme changes, resizes and axis moves clear it too.
+    if (!options.persistence || options.xyMode || options.samplingValue != accumulationTimeBase)
+        plot->clearAccumulation();
+    accumulationTimeBase = options.samplingValue;
+    plot->persistenceMode = options.persistence; // read by the drawing into the accumulation
+
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
     updateCursorReadouts();
 
-    plot->persistenceMode = options.persistence;
     if (!meterShown)
         scheduleReplot();
 
@@ -224,25 +209,26 @@ void QuorvelInterface::deferredReplot()
 
 void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
 {
-    apply(ch1Graph, plan.ch1);
-    apply(refCh1Graph, plan.refCh1);
-    apply(ch2Graph, plan.ch2);
-    apply(refCh2Graph, plan.refCh2);
+    PlotWidget *plot = ui->plotterWidget;
+    apply(plot, ch1Graph, plan.ch1);
+    apply(plot, refCh1Graph, plan.refCh1);
+    apply(plot, ch2Graph, plan.ch2);
+    apply(plot, refCh2Graph, plan.refCh2);
     for (int k = 0; k < historyGraphs; ++k) {
-        apply(ch1PersistGraphs[k], plan.ch1Persist[k]);
-        apply(ch2PersistGraphs[k], plan.ch2Persist[k]);
+        apply(plot, ch1PersistGraphs[k], plan.ch1Persist[k]);
+        apply(plot, ch2PersistGraphs[k], plan.ch2Persist[k]);
     }
     if (plan.rescaleCh1ValueAxis) {
         ch1Graph->rescaleValueAxis(true);
         return;
     }
     for (int n = 0; n < logicLines; ++n) {
-        apply(logicGraphs[n], plan.logic[n]);
-        apply(refLogicGraphs[n], plan.refLogic[n]);
+        apply(plot, logicGraphs[n], plan.logic[n]);
+        apply(plot, refLogicGraphs[n], plan.refLogic[n]);
         bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
     }
-    apply(fftGraph1, plan.fft1);
-    apply(fftGraph2, plan.fft2);
+    apply(plot, fftGraph1, plan.fft1);
+    apply(plot, fftGraph2, plan.fft2);
 }
 
 void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)

@@ -12,6 +12,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
         customColors = *colors;
     plotPalette = theme::palette(theme, &customColors);
     appliedTheme = theme;
+    PlotWidget *plot = ui->plotterWidget;
+    plot->clearAccumulation(); // persistence drawn with the old pens
 
     const std::pair<QCPGraph *, const QPen &> graphPens[] = {
         {ch1Graph, plotPalette.ch1},       {ch2Graph, plotPalette.ch2},   {refCh1Graph, plotPalette.refCh1},
@@ -24,7 +26,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
         refLogicGraphs[n]->setPen(plotPalette.refLogic[n]);
     }
 
-    PlotWidget *plot = ui->plotterWidget;
+    // The grid keeps the mode its control shows: "No Grid" stays gridless.
+    theme::gridPen(theme, ui->comboBoxGrid->currentIndex(), &customColors, plotPalette.grid);
     plot->xAxis->grid()->setPen(plotPalette.grid);
     plot->yAxis->grid()->setPen(plotPalette.grid);
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis, plot->xAxis2, plot->yAxis2}) {
@@ -62,6 +65,12 @@ void QuorvelInterface::on_comboBoxTheme_activated(int index)
 {
     if (startingUp)
         return;
-    if (index == theme::Dark || index == theme::Light)
+    if (index == theme::Dark || index == theme::Light) {
         setTheme(index, nullptr);
+    } else if (index == theme::Custom) {
+        // The dialog applies its colours itself, through applyCustomTheme.
+        customTheme.loadTheme();
+        customTheme.show();
+        customTheme.raise();
+    }
 }

@@ -2,21 +2,37 @@
 
 #include <qcustomplot.h>
 
+#include <QImage>
+
 class PlotGraph;
+class PersistenceImage;
 
 // The oscilloscope screen: QCustomPlot with a resize notification, a way to
-// blank the drawing without losing any content, and the persistence flag that
-// the graphs' line drawing reads.
+// blank the drawing without losing any content, the persistence flag that
+// the graphs' line drawing reads, and the accumulation of what persistence
+// has drawn.
+//
+// Drawing cost: the bottom paint buffer is opaque, filled with the plot's
+// background colour, so showing it is a copy rather than a blend over a
+// separate background fill; and wide pens (up to 3 px) are drawn as two
+// one-pixel lines, which the rasteriser strokes far more cheaply than a wide
+// outline.
 class PlotWidget : public QCustomPlot
 {
     Q_OBJECT
 
 public:
     explicit PlotWidget(QWidget *parent = nullptr);
+    ~PlotWidget() override;
 
     // Paints the background only; graphs, items and axes stay in the plot and
     // come back with the next replot.
     void clearScene();
+
+    // While blanked the widget shows its background only, whatever is
+    // replotted meanwhile. Blanking clears the scene once; unblanking replots.
+    void setBlanked(bool on);
+    bool blanked() const { return isBlanked; }
 
     // A graph of this plot that draws its line segment by segment (see PlotGraph).
     PlotGraph *addPlotGraph(QCPAxis *keyAxis = nullptr, QCPAxis *valueAxis = nullptr);
@@ -24,12 +40,50 @@ public:
     // While set, every line graph adds two short strokes at each point.
     bool persistenceMode = false;
 
+    // Persistence: paints the graph's present data, with its pen and the
+    // persistence strokes, into an image below the graphs that keeps
+    // everything painted into it until cleared. From then on the graph is
+    // shown through that image only. The image has the size of the plot, so
+    // its cost does not grow with the number of frames painted into it.
+    void accumulate(PlotGraph *graph);
+    // Empties the image and shows every graph again. Done by the widget itself
+    // on a resize and when an axis range changes (the pixels would no longer
+    // match the coordinates).
+    void clearAccumulation();
+    bool accumulationEmpty() const { return accumulation.isNull(); }
+    // Bytes held by the accumulation; 0 when it is empty.
+    qint64 accumulationBytes() const { return accumulation.sizeInBytes(); }
+    // The accumulated pixels (transparent where nothing was drawn).
+    const QImage &accumulationImage() const { return accumulation; }
+
+    // The cheaper drawing described above (default). Off: the library's own
+    // transparent buffers and wide-pen outlines, kept so that benchmarks can
+    // compare both in one run.
+    void setCheapDrawing(bool on);
+    bool cheapDrawing() const { return useCheapDrawing; }
+
+    // The opaque background colour the bottom buffer is filled with; invalid
+    // when the background is not one opaque colour (then the buffer is
+    // transparent and painted over a fill, as the library does).
+    QColor opaqueBackground() const;
+
 signals:
     // Emitted once per resize, after the plot has been drawn at the new size.
     void sizeChanged();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    friend class PersistenceImage;
+    void installBottomBuffer();
+    void clearIfRangeMoved(const QCPRange &now, const QCPRange &before);
+
+    bool isBlanked = false;
+    bool useCheapDrawing = true;
+    QImage accumulation;
+    PersistenceImage *accumulationItem = nullptr;
 };
 
 // A graph whose line is drawn as separate segments. Segments are much cheaper
@@ -41,11 +95,27 @@ class PlotGraph : public QCPGraph
 public:
     PlotGraph(QCPAxis *keyAxis, QCPAxis *valueAxis);
 
+    // Draws the graph onto another painter (in plot pixel coordinates),
+    // clipped to its axis rect, as a replot would.
+    void drawInto(QCPPainter *painter);
+    // Shown through the plot's accumulation image instead of drawn itself.
+    bool accumulated() const { return inAccumulation; }
+
 protected:
+    void draw(QCPPainter *painter) override;
     void drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
+    void drawImpulsePlot(QCPPainter *painter, const QVector<QPointF> &lines) const override;
 
 private:
+    friend class PlotWidget;
+    bool cheapPen(const QPen &pen) const;
+    // Draws the lines with a pen of `width` as two one-pixel lines, the second
+    // moved by width - 1 pixels across the line's main direction.
+    void drawDoubled(QCPPainter *painter, const QVector<QLineF> &lines, double width) const;
+
+    bool inAccumulation = false;
     // Reused between draws so that a replot does not allocate.
     mutable QVector<QLineF> segments;
     mutable QVector<QLineF> strokes;
+    mutable QVector<QLineF> doubled;
 };

@@ -247,7 +247,10 @@ void PtyWire::produceStream(Clock::time_point now)
     bytes.append(EndMarker, 3);
     queue(bytes, true);
     const auto paced = m.frameRate() > 0 ? std::chrono::nanoseconds(qint64(interval * 1e9)) : std::chrono::nanoseconds(0);
-    nextDue = now + std::max<Clock::duration>(paced, lineTime(bytes.size()));
+    // Paced from when this frame was due, not from now, so the rate does not
+    // drift; more than a frame behind, the pace starts again from now.
+    const Clock::duration step = std::max<Clock::duration>(paced, lineTime(bytes.size()));
+    nextDue = nextDue + 2 * step <= now ? now : nextDue + step;
 }
 
 void PtyWire::flushOut()

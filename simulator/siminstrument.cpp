@@ -68,6 +68,7 @@ void SimInstrument::resetLocked()
     stampSequence = 0;
     framesDelivered = 0;
     nextFrameDue = {};
+    frameClock.restart();
     serialBytesRead = 0;
     serialCommandsAbandoned = 0;
     changed.notify_all();
@@ -222,6 +223,7 @@ void setFrameRate(double framesPerSecond)
     Lock lock(sim().mutex);
     sim().model.setFrameRate(framesPerSecond);
     sim().nextFrameDue = {};
+    sim().frameClock.restart();
     sim().changed.notify_all();
 }
 

@@ -3,6 +3,7 @@
 // Everything here is guarded by `mutex`; `changed` is notified whenever
 // something a waiting wire may care about changes (faults, transfers, log).
 
+#include "frameclock.h"
 #include "instrumentmodel.h"
 #include "simcontrol.h"
 
@@ -40,6 +41,7 @@ public:
     int pendingTransfers = 0;
     quint64 framesDelivered = 0;
     std::chrono::steady_clock::time_point nextFrameDue{}; // wall time the next USB frame may leave
+    FrameClock frameClock; // paces the USB frames
 
     // Serial wire state kept by the pseudo-terminal wire.
     quint64 serialBytesRead = 0;     // bytes read and parsed

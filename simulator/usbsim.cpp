@@ -142,7 +142,7 @@ int handleEvents(libusb_context *ctx, Clock::time_point deadline, int *completed
                         t->actual_length = copied;
                         t->status = n > t->length ? LIBUSB_TRANSFER_OVERFLOW : LIBUSB_TRANSFER_COMPLETED;
                         ++sim().framesDelivered;
-                        sim().nextFrameDue = now + wallInterval();
+                        sim().nextFrameDue = sim().frameClock.next(now, double(wallInterval().count()));
                         done = true;
                     } else {
                         // Nothing to send (stopped, waiting for a trigger): try again a frame later.

@@ -167,6 +167,36 @@ void UsbWireFramesWithControlTraffic(benchmark::State &state)
 }
 BENCHMARK(UsbWireFramesWithControlTraffic)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// The pace of a requested frame rate over 10 s, to a client that resubmits
+// at once: frame n leaves at start + n / rate, so the delivered rate is the
+// requested one (x_requested 1.00 within 1 %). Argument: frames per second.
+void PacedFrameRate(benchmark::State &state)
+{
+    const double requested = double(state.range(0));
+    configure(2); // a sweep short enough for 1000 frames/s
+    sim::setFrameRate(requested);
+    Client client;
+    if (!client.open()) {
+        state.SkipWithError("cannot open the simulated instrument");
+        return;
+    }
+    client.pump(10); // the pace starts with the first frame
+    for (auto _ : state) {
+        const long first = client.frames;
+        const auto wall0 = std::chrono::steady_clock::now();
+        const auto end = wall0 + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < end) {
+            timeval tv{0, 10000};
+            libusb_handle_events_timeout_completed(client.ctx, &tv, nullptr);
+        }
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        const double rate = (client.frames - first) / wall;
+        state.counters["frames_per_s"] = rate;
+        state.counters["x_requested"] = rate / requested;
+    }
+}
+BENCHMARK(PacedFrameRate)->ArgName("fps")->Arg(250)->Arg(1000)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+
 // The simulator's own work per frame, no wire. Argument: time base index;
 // -2 is the worst case of Auto mode, a level the signal never reaches.
 void ModelFrame(benchmark::State &state)

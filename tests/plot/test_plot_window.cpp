@@ -72,6 +72,28 @@ QColor backgroundOf(QCustomPlot *plot)
     return plot->toPixmap(200, 200).toImage().pixelColor(1, 1);
 }
 
+// Pixels of an image for which `match` holds.
+template <typename Match> int countColour(const QImage &image, Match match)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (match(image.pixelColor(x, y)))
+                ++n;
+    return n;
+}
+
+// CH1 of the Dark theme, (75, 229, 28), at any antialiasing coverage.
+bool isDarkCh1(const QColor &c)
+{
+    return c.alpha() > 64 && c.hue() >= 95 && c.hue() <= 115 && c.saturation() > 150;
+}
+// CH2 (red) and the Dark theme's logic lines, which are red to orange.
+bool isRed(const QColor &c)
+{
+    return c.alpha() > 64 && (c.hue() <= 20 || c.hue() >= 345) && c.saturation() > 150;
+}
+
 // The sequence number of a stamped frame plotted from sample 0 at position 0.
 quint32 sequenceOf(const QVector<double> &values)
 {
@@ -392,37 +414,141 @@ private slots:
     void persistenceAccumulatesAndClears()
     {
         QVERIFY(startStreaming());
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        // All eight lines: the instrument's factory mask has lines 6 and 7 off.
+        for (int n = 0; n < 8; ++n)
+            if (QCheckBox *line = child<QCheckBox>(qPrintable(QString("checkBoxCHD%1").arg(n)));
+                !line->isChecked())
+                line->click();
+        child<QCheckBox>("checkBoxFFTCH2")->setChecked(true);
+        child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
         child<QCheckBox>("checkBoxPersistence")->setChecked(true);
-        QVERIFY(waitForReplots(4));
-        QVERIFY(plot->persistenceMode);
-        // Each frame adds the points the trace does not hold yet.
-        const int accumulated = plot->graph(Ch1)->dataCount();
-        QVERIFY2(accumulated > 128, qPrintable(QString::number(accumulated)));
-        QVERIFY(plot->graph(Ch2)->dataCount() > 128);
-
-        // Drawing the same frame again adds nothing: the data stays bounded.
-        // The instrument pauses after the frame already on its way; a redraw
-        // after its delivery takes it, so nothing new comes after that.
-        const quint64 delivered = quorvelsim::framesDelivered();
-        quorvelsim::setFrameRate(0.1);
-        QTRY_VERIFY(quorvelsim::framesDelivered() > delivered);
-        child<QComboBox>("comboBoxGrid")->setCurrentIndex(0); // asks for a redraw
+        QVERIFY(f.waitForFrames(4));
         QVERIFY(waitForReplots(1));
-        const int held = plot->graph(Ch1)->dataCount();
-        const int heldLogic = plot->graph(logicLine(0))->dataCount();
-        for (int grid : {1, 2, 3}) {
-            child<QComboBox>("comboBoxGrid")->setCurrentIndex(grid); // asks for a redraw
-            QVERIFY(waitForReplots(1));
+        QVERIFY(plot->persistenceMode);
+        QVERIFY(!plot->accumulationEmpty());
+        QCOMPARE(plot->accumulationImage().size(), plot->viewport().size());
+
+        // Traces, logic lines and both spectra are shown through the
+        // accumulation and hold this frame only; references and the decay
+        // history are drawn as usual.
+        QList<int> accumulated{Ch1, Ch2, Fft1, Fft2};
+        for (int n = 0; n < 8; ++n)
+            accumulated << logicLine(n);
+        for (int g = 0; g < plot->graphCount(); ++g) {
+            auto *graph = static_cast<PlotGraph *>(plot->graph(g));
+            QCOMPARE(graph->accumulated(), accumulated.contains(g));
+            if (accumulated.contains(g))
+                QCOMPARE(graph->dataCount(), 128);
         }
-        QCOMPARE(plot->graph(Ch1)->dataCount(), held);
-        QCOMPARE(plot->graph(logicLine(0))->dataCount(), heldLogic);
-        quorvelsim::setFrameRate(100);
+        // What was drawn is in the image, in the traces' colours.
+        QVERIFY(countColour(plot->accumulationImage(), isDarkCh1) > 100);
+        QVERIFY(countColour(plot->accumulationImage(), isRed) > 100);
 
         child<QCheckBox>("checkBoxPersistence")->setChecked(false);
         QVERIFY(waitForReplots(1));
         QVERIFY(!plot->persistenceMode);
+        QVERIFY(plot->accumulationEmpty());
+        QCOMPARE(plot->accumulationBytes(), qint64(0));
+        for (int g : accumulated)
+            QVERIFY(!static_cast<PlotGraph *>(plot->graph(g))->accumulated());
         QCOMPARE(plot->graph(Ch1)->dataCount(), 128);
         QCOMPARE(plot->graph(Ch2)->dataCount(), 128);
+    }
+
+    // The accumulation keeps what was drawn until something moves the picture:
+    // CH1 is switched off while persistence is on, so its pixels stay in the
+    // image only until it starts again.
+    void persistenceStartsAgain_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("time base") << "time base";
+        QTest::newRow("theme") << "theme";
+        QTest::newRow("plot size") << "plot size";
+        QTest::newRow("horizontal drag") << "drag";
+        QTest::newRow("XY mode") << "xy";
+        QTest::newRow("persistence off") << "persistence off";
+    }
+    void persistenceStartsAgain()
+    {
+        QFETCH(QString, change);
+        QVERIFY(startStreaming());
+        child<QCheckBox>("checkBoxPersistence")->setChecked(true);
+        QVERIFY(f.waitForFrames(3));
+        child<QCheckBox>("checkBoxCH1Trace")->setChecked(false);
+        QVERIFY(f.waitForFrames(3));
+        QVERIFY(waitForReplots(1));
+        QVERIFY(countColour(plot->accumulationImage(), isDarkCh1) > 100);
+
+        if (change == "time base") {
+            child<QSlider>("samplingSlider")->setValue(11);
+        } else if (change == "theme") {
+            auto *theme = child<QComboBox>("comboBoxTheme");
+            theme->setCurrentIndex(1);
+            emit theme->activated(1);
+        } else if (change == "plot size") {
+            const QSize before = plot->size();
+            f.get()->resize(f.get()->size() + QSize(60, 40));
+            QTRY_VERIFY(plot->size() != before);
+        } else if (change == "drag") {
+            plot->xAxis->setRange(plot->xAxis->range().lower + 8, plot->xAxis->range().upper + 8);
+            QVERIFY(plot->accumulationEmpty());
+        } else if (change == "xy") {
+            child<QCheckBox>("xyMode")->setChecked(true);
+        } else {
+            child<QCheckBox>("checkBoxPersistence")->setChecked(false);
+        }
+        QVERIFY(f.waitForFrames(2));
+        QVERIFY(waitForReplots(1));
+        QCOMPARE(countColour(plot->accumulationImage(), isDarkCh1), 0);
+    }
+
+    // However long persistence runs, the plot holds one frame of points and
+    // the accumulation one image of the plot's size.
+    void persistenceStaysBoundedOver2000Frames()
+    {
+        QVERIFY(startStreaming());
+        for (const char *name :
+             {"checkBoxCHDTrace", "checkBoxFFTCH2", "checkBoxFFTTrace", "checkBoxPersistence"})
+            child<QCheckBox>(name)->setChecked(true);
+        child<QSlider>("samplingSlider")->setValue(2); // a sweep short enough for many frames a second
+        quorvelsim::setFrameRate(0);                   // as fast as the window takes them
+        QVERIFY(f.waitForFrames(2));
+
+        // The plot timer takes at most one frame per tick; drawing directly
+        // takes each frame as soon as the instrument has sent it.
+        auto drawFrames = [&](int n) {
+            const quint64 target = f.framesProcessed() + quint64(n);
+            QElapsedTimer clock;
+            clock.start();
+            while (f.framesProcessed() < target && clock.elapsed() < 60000) {
+                QMetaObject::invokeMethod(f.get(), "plotData", Qt::DirectConnection);
+                QCoreApplication::processEvents();
+            }
+            return f.framesProcessed() >= target;
+        };
+        auto points = [&] {
+            int total = 0;
+            for (int g = 0; g < plot->graphCount(); ++g)
+                total += plot->graph(g)->dataCount();
+            return total;
+        };
+
+        QVERIFY(drawFrames(200));
+        const qint64 bytes = plot->accumulationBytes();
+        const int held = points();
+        QCOMPARE(bytes, qint64(plot->viewport().width()) * plot->viewport().height() * 4);
+        QVERIFY(held <= 40 * 256);
+
+        QVERIFY(drawFrames(1800));
+        QCOMPARE(plot->accumulationBytes(), bytes);
+        QCOMPARE(points(), held);
+        QVERIFY(countColour(plot->accumulationImage(), isDarkCh1) > 100);
+
+        child<QCheckBox>("checkBoxPersistence")->setChecked(false);
+        QVERIFY(drawFrames(1));
+        QVERIFY(plot->accumulationEmpty());
+        QCOMPARE(plot->accumulationBytes(), qint64(0));
     }
 
     void decayHistoryFillsItsGraphs()
@@ -486,7 +612,9 @@ private slots:
         QCOMPARE(plot->graph(logicLine(2))->pen().color(), QColor(44, 2, 245));
         QCOMPARE(backgroundOf(plot), QColor(Qt::white));
         QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::black));
-        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
+        // The Light grid colour, in the style of the grid mode shown ("Full").
+        QCOMPARE(plot->yAxis->grid()->pen().color(), QColor("#C8C8C8"));
+        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
                  QStringLiteral("QLabel { background-color : #2a50fd; }"));
         QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(),
@@ -531,7 +659,8 @@ private slots:
         QCOMPARE(plot->graph(refLogicLine(2))->pen().color(), QColor(Qt::blue));
         QCOMPARE(plot->graph(logicLine(3))->pen().color(), QColor(225, 34, 4));
         QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(10, 200, 10));
-        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::DotLine);
+        // The grid mode shown ("Full") decides the style.
+        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(plot->yAxis2->basePen().color(), QColor(Qt::magenta));
         QCOMPARE(plot->xAxis->tickPen().color(), QColor(Qt::magenta));
         QCOMPARE(backgroundOf(plot), QColor(20, 20, 60));

@@ -1,5 +1,6 @@
 // The plot widget's additions: the resize signal, blanking without losing
-// content, and the persistence strokes of the line drawing.
+// content, the persistence strokes of the line drawing, the persistence
+// accumulation, and the cheaper drawing that keeps the picture.
 
 #include "display/plotwidget.h"
 #include "quorveltest.h"
@@ -18,6 +19,17 @@ int countColour(const QImage &image, const QColor &colour, const QRect &area)
             if (image.pixelColor(x, y) == colour)
                 ++n;
     return n;
+}
+
+// Summed coverage of the trace colour over the background (1 per full pixel).
+double coverage(const QImage &image, const QRect &area)
+{
+    double sum = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            sum += (image.pixelColor(x, y).redF() - background.redF()) / (trace.redF() - background.redF());
+    return sum;
 }
 
 // A plot without axes decoration: the axis rect fills the widget, so plot
@@ -48,10 +60,7 @@ struct Scene
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
     }
 
-    QImage image()
-    {
-        return plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
+    QImage image() { return plot.grab().toImage().convertToFormat(QImage::Format_RGB32); }
     QPointF pixel(double key, double value) const
     {
         return QPointF(plot.xAxis->coordToPixel(key), plot.yAxis->coordToPixel(value));
@@ -148,6 +157,183 @@ private slots:
         QCOMPARE(persistent.pixelColor(x, y), trace);
         QCOMPARE(persistent.pixelColor(x, y + 2), trace);
         QVERIFY(countColour(persistent, trace, strokeArea) > countColour(plain, trace, strokeArea));
+    }
+
+    // The opaque bottom buffer changes how the picture reaches the screen,
+    // not the picture.
+    void cheapDrawingKeepsThePicture_data()
+    {
+        QTest::addColumn<QBrush>("brush");
+        QTest::addColumn<bool>("opaque");
+        QTest::newRow("opaque colour") << QBrush(background) << true;
+        QTest::newRow("half transparent") << QBrush(QColor(10, 20, 30, 128)) << false;
+        QTest::newRow("pattern") << QBrush(background, Qt::Dense4Pattern) << false;
+    }
+    void cheapDrawingKeepsThePicture()
+    {
+        QFETCH(QBrush, brush);
+        QFETCH(bool, opaque);
+        Scene s;
+        s.plot.setBackground(brush);
+        s.graph->setData({10, 40, 90}, {20, 80, 50});
+        QCOMPARE(s.plot.opaqueBackground().isValid(), opaque);
+        s.plot.setCheapDrawing(false);
+        s.plot.replot();
+        const QImage reference = s.image();
+        s.plot.setCheapDrawing(true);
+        s.plot.replot();
+        QCOMPARE(s.image(), reference);
+        QVERIFY(countColour(reference, trace, s.plot.rect()) > 50);
+    }
+
+    // A 2-pixel pen is drawn as two 1-pixel lines side by side: as wide as
+    // the pen, across the line's main direction.
+    void widePenIsTwoThinLines_data()
+    {
+        QTest::addColumn<QVector<double>>("keys");
+        QTest::addColumn<QVector<double>>("values");
+        QTest::addColumn<bool>("impulse");
+        QTest::addColumn<bool>("acrossColumn"); // count along a column (else along a row)
+        QTest::newRow("horizontal line")
+            << QVector<double>{10, 90} << QVector<double>{50, 50} << false << true;
+        QTest::newRow("vertical line")
+            << QVector<double>{50, 50} << QVector<double>{10, 90} << false << false;
+        QTest::newRow("impulse") << QVector<double>{50} << QVector<double>{90} << true << false;
+    }
+    void widePenIsTwoThinLines()
+    {
+        QFETCH(QVector<double>, keys);
+        QFETCH(QVector<double>, values);
+        QFETCH(bool, impulse);
+        QFETCH(bool, acrossColumn);
+        Scene s;
+        s.graph->setPen(QPen(trace, 2));
+        if (impulse)
+            s.graph->setLineStyle(QCPGraph::lsImpulse);
+        s.graph->setData(keys, values);
+        const QPoint middle = s.pixel(50, 50).toPoint();
+        const QRect across =
+            acrossColumn ? QRect(middle.x(), 0, 1, s.plot.height()) : QRect(0, middle.y(), s.plot.width(), 1);
+        // Antialiasing may spread the line over three pixels; its summed
+        // coverage is the pen's width either way.
+        for (bool cheap : {false, true}) {
+            s.plot.setCheapDrawing(cheap);
+            s.plot.replot();
+            const double width = coverage(s.image(), across);
+            QVERIFY2(width > 1.7 && width < 2.3, qPrintable(QString("%1: %2").arg(cheap).arg(width)));
+        }
+    }
+
+    void accumulationKeepsWhatWasDrawnUntilCleared()
+    {
+        Scene s;
+        const QRect low(0, int(s.pixel(0, 30).y()) - 1, s.plot.width(), 3);
+        const QRect high(0, int(s.pixel(0, 70).y()) - 1, s.plot.width(), 3);
+        auto graph = static_cast<PlotGraph *>(s.graph);
+        QVERIFY(s.plot.accumulationEmpty());
+
+        s.graph->setData({10, 90}, {30, 30});
+        s.plot.accumulate(graph);
+        QVERIFY(graph->accumulated());
+        s.graph->setData({10, 90}, {70, 70});
+        s.plot.accumulate(graph);
+        s.plot.replot();
+        QImage shown = s.image();
+        QVERIFY(countColour(shown, trace, low) > 50);
+        QVERIFY(countColour(shown, trace, high) > 50);
+
+        // One image of the plot's size, however often it is painted into.
+        const qint64 bytes = s.plot.accumulationBytes();
+        QCOMPARE(bytes, qint64(s.plot.width()) * s.plot.height() * 4);
+        for (int i = 0; i < 50; ++i)
+            s.plot.accumulate(graph);
+        QCOMPARE(s.plot.accumulationBytes(), bytes);
+
+        // Shown through the image only: data changed without accumulating
+        // does not appear.
+        s.graph->setData({10, 90}, {50, 50});
+        s.plot.replot();
+        const QRect middle(0, int(s.pixel(0, 50).y()) - 1, s.plot.width(), 3);
+        QCOMPARE(countColour(s.image(), trace, middle), 0);
+
+        s.plot.clearAccumulation();
+        QVERIFY(s.plot.accumulationEmpty());
+        QCOMPARE(s.plot.accumulationBytes(), qint64(0));
+        QVERIFY(!graph->accumulated());
+        s.plot.replot();
+        shown = s.image();
+        QCOMPARE(countColour(shown, trace, low), 0);
+        QCOMPARE(countColour(shown, trace, high), 0);
+        QVERIFY(countColour(shown, trace, middle) > 50);
+    }
+
+    void accumulationCarriesThePersistenceStrokes()
+    {
+        Scene s; // as in persistenceAddsTwoStrokesPerPoint
+        s.graph->setData({10, 30, 50}, {10, 90, 10});
+        const QPointF p0 = s.pixel(10, 10), p1 = s.pixel(30, 90);
+        const QRect lineFree(int(p0.x()) + 2, int(p1.y()) - 1, 4, 5);
+        s.plot.persistenceMode = true;
+        s.plot.accumulate(static_cast<PlotGraph *>(s.graph));
+        s.plot.persistenceMode = false;
+        s.plot.replot();
+        QVERIFY(countColour(s.image(), trace, lineFree) >= 4);
+    }
+
+    // Pixels that no longer match the coordinates are dropped.
+    void accumulationClearsWhenThePictureMoves_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("cleared");
+        QTest::newRow("resize") << "resize" << true;
+        QTest::newRow("key range") << "key range" << true;
+        QTest::newRow("value range") << "value range" << true;
+        QTest::newRow("same range again") << "same range" << false;
+        QTest::newRow("replot") << "replot" << false;
+    }
+    void accumulationClearsWhenThePictureMoves()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, cleared);
+        Scene s;
+        s.graph->setData({10, 90}, {30, 30});
+        s.plot.accumulate(static_cast<PlotGraph *>(s.graph));
+        QVERIFY(!s.plot.accumulationEmpty());
+        if (change == "resize") {
+            s.plot.resize(s.plot.size() + QSize(20, 10));
+            QCoreApplication::processEvents();
+        } else if (change == "key range") {
+            s.plot.xAxis->setRange(5, 105);
+        } else if (change == "value range") {
+            s.plot.yAxis->setRange(0, 120);
+        } else if (change == "same range") {
+            s.plot.xAxis->setRange(0, 100);
+        } else {
+            s.plot.replot();
+        }
+        QCOMPARE(s.plot.accumulationEmpty(), cleared);
+        QCOMPARE(static_cast<PlotGraph *>(s.graph)->accumulated(), !cleared);
+    }
+
+    void blankedShowsTheBackgroundWhateverIsReplotted()
+    {
+        Scene s;
+        s.graph->setPen(QPen(trace, 3));
+        s.graph->setData({10, 90}, {50, 50});
+        s.plot.replot();
+        QVERIFY(countColour(s.image(), trace, s.plot.rect()) > 100);
+
+        s.plot.setBlanked(true);
+        QVERIFY(s.plot.blanked());
+        QCOMPARE(countColour(s.image(), trace, s.plot.rect()), 0);
+        s.plot.replot(); // a resize or theme change meanwhile
+        const QImage blank = s.image();
+        QCOMPARE(countColour(blank, trace, s.plot.rect()), 0);
+        QCOMPARE(countColour(blank, background, s.plot.rect()), s.plot.width() * s.plot.height());
+        QCOMPARE(s.graph->dataCount(), 2);
+
+        s.plot.setBlanked(false);
+        QVERIFY(countColour(s.image(), trace, s.plot.rect()) > 100);
     }
 
     void nothingIsDrawnForFewerThanTwoPointsOrAnEmptyPen()

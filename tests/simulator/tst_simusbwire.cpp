@@ -3,6 +3,7 @@
 // asynchronous bulk IN resubmitted from its callback, cancel, close, and the
 // faults a test can inject.
 
+#include "frameclock.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
 
@@ -135,6 +136,9 @@ class TestSimUsbWire : public QObject
 
 private slots:
     void init();
+    void frameClockKeepsItsPace_data();
+    void frameClockKeepsItsPace();
+    void frameClockStartsAgain();
     void transportSequenceAndCommandLog();
     void faultsAtConnect_data();
     void faultsAtConnect();
@@ -548,6 +552,49 @@ void TestSimUsbWire::closingDropsPendingTransfers()
     libusb_handle_events_timeout(client.ctx, &tv);
     QCOMPARE(client.frames.load(), 1);
     QCOMPARE(client.cancelled.load(), 0);
+}
+
+// Frames paced at 4 ms: when each one left (ms after the first) and when the
+// clock lets the next one leave.
+void TestSimUsbWire::frameClockKeepsItsPace_data()
+{
+    QTest::addColumn<QVector<double>>("left");
+    QTest::addColumn<QVector<double>>("nextDue");
+    QTest::newRow("on time") << QVector<double>{0, 4, 8} << QVector<double>{4, 8, 12};
+    QTest::newRow("a late frame does not push back the rest")
+        << QVector<double>{0, 5.5, 8, 12} << QVector<double>{4, 8, 12, 16};
+    QTest::newRow("a client behind catches up") << QVector<double>{0, 30, 30, 30} << QVector<double>{4, 8, 12, 16};
+    QTest::newRow("further behind than the backlog: the missed frames are lost")
+        << QVector<double>{0, 4, 70, 74} << QVector<double>{4, 8, 74, 78};
+}
+
+void TestSimUsbWire::frameClockKeepsItsPace()
+{
+    QFETCH(QVector<double>, left);
+    QFETCH(QVector<double>, nextDue);
+    using namespace std::chrono;
+    const auto t0 = sim::FrameClock::Clock::now();
+    const auto at = [&](double ms) { return t0 + nanoseconds(qint64(ms * 1e6)); };
+    sim::FrameClock clock;
+    for (int i = 0; i < left.size(); ++i) {
+        const double due = duration<double, std::milli>(clock.next(at(left[i]), 4e6) - t0).count();
+        QVERIFY2(std::abs(due - nextDue[i]) < 1e-6, qPrintable(QString("frame %1: %2").arg(i).arg(due)));
+    }
+}
+
+void TestSimUsbWire::frameClockStartsAgain()
+{
+    using namespace std::chrono;
+    const auto t0 = sim::FrameClock::Clock::now();
+    sim::FrameClock clock;
+    QVERIFY(clock.next(t0, 4e6) == t0 + milliseconds(4));
+    // Another interval (a new rate or time base) starts a run from this frame.
+    QVERIFY(clock.next(t0 + milliseconds(5), 2e6) == t0 + milliseconds(7));
+    // No pacing: at once.
+    QVERIFY(clock.next(t0 + milliseconds(6), 0) == t0 + milliseconds(6));
+    QVERIFY(clock.next(t0 + milliseconds(9), 2e6) == t0 + milliseconds(11));
+    clock.restart();
+    QVERIFY(clock.next(t0 + milliseconds(10), 2e6) == t0 + milliseconds(12));
 }
 
 QUORVEL_CORE_TEST_MAIN(TestSimUsbWire)
