@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -385,6 +386,39 @@ private slots:
         QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsNone);
         QCOMPARE(plot->graph(0)->scatterStyle().shape(), QCPScatterStyle::ssDot);
         QCOMPARE(plot->graph(0)->pen().width(), 2);
+    }
+
+    // The counter source of the meter: a value, or the checked source button.
+    void counterSource_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("written");
+        QTest::newRow("value 5") << 5 << "" << 5;
+        QTest::newRow("value 0") << 0 << "" << 0;
+        QTest::newRow("EXT button") << -1 << "fcR10" << 10;
+        QTest::newRow("bit 7 button") << -1 << "fcR7" << 9;
+        QTest::newRow("bit 3 button") << -1 << "fcR3" << 5;
+        QTest::newRow("bit 0 button") << -1 << "fcR0" << 2;
+        QTest::newRow("no button") << -1 << "none" << 255;
+    }
+    void counterSource()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, button);
+        QFETCH(int, written);
+        QVERIFY(f.startConnected());
+        if (button == "none") {
+            for (QRadioButton *b : f.get()->findChildren<QRadioButton *>(QRegularExpression("^fcR\\d+$"))) {
+                b->setAutoExclusive(false);
+                b->setChecked(false);
+            }
+        } else if (!button.isEmpty()) {
+            f.child<QRadioButton>(button)->setChecked(true);
+        }
+        sim::clearCommandLog();
+        QVERIFY(QMetaObject::invokeMethod(f.get(), "sendTSource", Q_ARG(int, value)));
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString("24=%1").arg(written));
     }
 
     void iqFftDisablesPlotGroup()
