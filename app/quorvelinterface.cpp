@@ -104,6 +104,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->comboBox_9->view()->setFixedWidth(350);
     connect(&usbDevice.serialLink, &SerialPortConnection::connectionStatus, this,
             [this](const QString &status) { setInfoText(status); });
+    usbDevice.setParent(this); // reachable by findChild, like the widgets
     connect(&usbDevice, &LibUsbDevice::linkLostDetected, this, &QuorvelInterface::handleLinkLost,
             Qt::QueuedConnection);
 }
