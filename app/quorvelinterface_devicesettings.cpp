@@ -343,6 +343,8 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
     else
         // The trigger types the source allows, also when it did not change.
         on_comboBoxTrigSource_currentIndexChanged(source);
+    // The same register is the frequency counter's source.
+    checkFCRadioButtons(source);
 
     setAndEcho(ui->doubleSpinBoxTrigAuto, reg::triggerTimeoutSeconds(block[reg::TriggerTimeout]),
                [this](double v) { on_doubleSpinBoxTrigAuto_valueChanged(v); });

@@ -97,8 +97,11 @@ void QuorvelInterface::plotData()
 
     if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
         return;
-    if (deviceMode != frame::OscilloscopeFrames)
+    if (deviceMode != frame::OscilloscopeFrames) {
+        if (deviceMode == frame::SnifferFrames)
+            sniffProtocol();
         return;
+    }
 
     // Cleared before the copy, so a frame published during this pass raises
     // the flag again instead of being lost.
@@ -136,6 +139,8 @@ void QuorvelInterface::plotData()
     ch2Max = traces.ch2Max;
     for (int n = 0; n < logicLines; ++n)
         bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
+    if (meterShown)
+        mm_request();
 
     ch1History.update(traces.ch1, options.decay);
     ch2History.update(traces.ch2, options.decay);
