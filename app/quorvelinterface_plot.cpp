@@ -4,12 +4,12 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
+#include "settings/registers.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int MeterPage = 1;
-constexpr quint16 HorizontalPositionRegister = 14;
 
 // Persistence: the graph shows this frame, and what it draws is added to the
 // plot's accumulation image, which keeps the earlier frames' pixels. The
@@ -236,7 +236,7 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
 {
     if (!usbDevice.connected)
         return;
-    usbDevice.controlWriteTransfer(HorizontalPositionRegister, quint8(value));
+    usbDevice.controlWriteTransfer(reg::HPos, quint8(value));
     redrawRequested = true;
     plotData();
 }
