@@ -316,6 +316,13 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         drawDoubled(painter, segments, pen.widthF());
         return;
     }
+    if (plot && plot->cheapDrawing() && pen.widthF() <= 1) {
+        // Thin lines in one batch: the rasteriser's cosmetic stroker takes
+        // them without a call per line.
+        segments += strokes;
+        painter->drawLines(segments);
+        return;
+    }
     // One stroke per line: a wide pen over a batch of lines would be filled
     // as one large path, which costs more than the lines one by one.
     for (const QLineF &line : qAsConst(segments))
