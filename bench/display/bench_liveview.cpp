@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -48,11 +49,19 @@ static double residentMegabytes()
     return resident * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+static QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readLine()).section(' ', 0, 2)
+                                          : QString();
+}
+
 struct Interval
 {
-    double end = 0; // seconds since the start of the measurement
-    double rss = 0; // MB at its end
-    double replotMedianMs = 0;
+    double end = 0;               // seconds since the start of the measurement
+    double rss = 0;               // MB at its end
+    double replotMedianMs = 0;    // wall clock
+    double replotCpuMedianMs = 0; // CPU time of the GUI thread
     int replots = 0;
     quint64 frames = 0, processed = 0;
     double cpu = 0, gui = 0; // share of one core
@@ -111,18 +120,26 @@ int main(int argc, char *argv[])
     }
     window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(persistence);
 
-    std::vector<double> replotMs;
+    // Each replot in wall time and in CPU time of the GUI thread: on a busy
+    // machine the wall time also holds the waits for a core.
+    std::vector<double> replotMs, replotCpuMs;
     QElapsedTimer replotClock;
-    QObject::connect(plot, &QCustomPlot::beforeReplot, [&] { replotClock.start(); });
-    QObject::connect(plot, &QCustomPlot::afterReplot,
-                     [&] { replotMs.push_back(replotClock.nsecsElapsed() / 1e6); });
+    double replotCpuStart = 0;
+    QObject::connect(plot, &QCustomPlot::beforeReplot, [&] {
+        replotClock.start();
+        replotCpuStart = threadCpuSeconds();
+    });
+    QObject::connect(plot, &QCustomPlot::afterReplot, [&] {
+        replotMs.push_back(replotClock.nsecsElapsed() / 1e6);
+        replotCpuMs.push_back((threadCpuSeconds() - replotCpuStart) * 1e3);
+    });
 
     std::printf("plot %dx%d in a %dx%d window, %.0f frames/s requested, persistence %s, "
                 "traces, logic lines, both spectra, references, decay 8\n",
                 plot->width(), plot->height(), window.width(), window.height(), rate,
                 persistence ? "on" : "off");
-    std::printf("%8s %9s %14s %8s %12s %12s %10s %9s\n", "time s", "RSS MB", "replot med ms", "replots",
-                "frames sent", "processed %", "CPU %", "GUI %");
+    std::printf("%8s %9s %14s %14s %8s %12s %12s %8s %8s\n", "time s", "RSS MB", "replot med ms",
+                "(CPU time) ms", "replots", "frames sent", "processed %", "CPU %", "GUI %");
 
     std::vector<Interval> intervals;
     QElapsedTimer wall;
@@ -132,6 +149,7 @@ int main(int argc, char *argv[])
     double cpuBefore = processCpuSeconds(), guiBefore = threadCpuSeconds(), intervalStart = 0;
     for (double until = report; until <= seconds + 1e-9; until += report) {
         replotMs.clear();
+        replotCpuMs.clear();
         QEventLoop loop;
         QTimer::singleShot(qMax<qint64>(0, qint64(until * 1000) - wall.elapsed()), &loop, &QEventLoop::quit);
         loop.exec();
@@ -141,6 +159,7 @@ int main(int argc, char *argv[])
         iv.rss = residentMegabytes();
         iv.replots = int(replotMs.size());
         iv.replotMedianMs = benchwindow::median(replotMs);
+        iv.replotCpuMedianMs = benchwindow::median(replotCpuMs);
         const quint64 frames = quorvelsim::framesDelivered();
         const quint64 processed = window.property("framesProcessed").toULongLong();
         iv.frames = frames - framesBefore;
@@ -148,8 +167,8 @@ int main(int argc, char *argv[])
         const double cpu = processCpuSeconds(), gui = threadCpuSeconds();
         iv.cpu = (cpu - cpuBefore) / length;
         iv.gui = (gui - guiBefore) / length;
-        std::printf("%8.1f %9.1f %14.3f %8d %12llu %12.1f %10.1f %9.1f\n", iv.end, iv.rss, iv.replotMedianMs,
-                    iv.replots, (unsigned long long)iv.frames,
+        std::printf("%8.1f %9.1f %14.3f %14.3f %8d %12llu %12.1f %8.1f %8.1f\n", iv.end, iv.rss,
+                    iv.replotMedianMs, iv.replotCpuMedianMs, iv.replots, (unsigned long long)iv.frames,
                     iv.frames ? 100.0 * iv.processed / iv.frames : 0.0, 100 * iv.cpu, 100 * iv.gui);
         std::fflush(stdout);
         intervals.push_back(iv);
@@ -162,9 +181,10 @@ int main(int argc, char *argv[])
 
     if (intervals.size() >= 2) {
         const Interval &first = intervals.front(), &last = intervals.back();
-        std::printf("last interval against the first: RSS %+.1f MB, replot median x%.2f\n",
+        std::printf("last interval against the first: RSS %+.1f MB, replot median x%.2f (CPU time x%.2f)\n",
                     last.rss - first.rss,
-                    first.replotMedianMs > 0 ? last.replotMedianMs / first.replotMedianMs : 0.0);
+                    first.replotMedianMs > 0 ? last.replotMedianMs / first.replotMedianMs : 0.0,
+                    first.replotCpuMedianMs > 0 ? last.replotCpuMedianMs / first.replotCpuMedianMs : 0.0);
     }
     quint64 frames = 0, processed = 0;
     for (const Interval &iv : intervals) {
@@ -175,6 +195,7 @@ int main(int argc, char *argv[])
                 frames / intervals.back().end, frames ? 100.0 * processed / frames : 0.0);
     std::printf(
         "(CPU %% is the whole process: the GUI thread, the transport's event thread and the simulated\n"
-        " instrument; GUI %% the GUI thread alone)\n");
+        " instrument; GUI %% the GUI thread alone; load average of the machine at the end: %s)\n",
+        qPrintable(loadAverage()));
     return 0;
 }

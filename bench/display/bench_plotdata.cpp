@@ -1,12 +1,13 @@
 // One plotData pass of the window with a new frame (decoding and replot), the
 // cheaper drawing against the library's own drawing in the same run, and a
 // pass with nothing new on the oscilloscope and on the Meter page.
-//   bench_plotdata [passes] [--window WxH]
+//   bench_plotdata [passes] [--window WxH] [--persistence]
 // Without --window the plot is 850 x 850 pixels; --window 1920x1080 sizes the
 // window as a maximised one on such a screen.
 #include "benchwindow.h"
 #include "quorveltest.h"
 
+#include <QCheckBox>
 #include <QMetaMethod>
 #include <QTabWidget>
 #include <QThread>
@@ -57,8 +58,11 @@ int main(int argc, char *argv[])
     quorveltest::IsolatedEnvironment isolated;
     int passes = 1000;
     QSize windowSize;
+    bool persistence = false;
     for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--window") && i + 1 < argc) {
+        if (!std::strcmp(argv[i], "--persistence")) {
+            persistence = true;
+        } else if (!std::strcmp(argv[i], "--window") && i + 1 < argc) {
             const QStringList wh = QString::fromLatin1(argv[++i]).split('x');
             if (wh.size() == 2)
                 windowSize = QSize(wh[0].toInt(), wh[1].toInt());
@@ -75,6 +79,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no frames from the simulated instrument\n");
         return 1;
     }
+
+    window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(persistence);
 
     const QMetaObject *meta = window.metaObject();
     const QMetaMethod plotData = meta->method(meta->indexOfMethod("plotData()"));
@@ -183,9 +189,11 @@ int main(int argc, char *argv[])
 
     using benchwindow::median;
     using benchwindow::percentile;
-    std::printf("plot %dx%d in a %dx%d window, %d passes with a new frame per drawing (CPU time of the "
-                "GUI thread)\n",
-                plot->width(), plot->height(), window.width(), window.height(), int(times[1].total.size()));
+    std::printf(
+        "plot %dx%d in a %dx%d window, persistence %s, %d passes with a new frame per drawing (CPU time "
+        "of the GUI thread)\n",
+        plot->width(), plot->height(), window.width(), window.height(), persistence ? "on" : "off",
+        int(times[1].total.size()));
     const char *names[2] = {"library's drawing (reference)", "cheaper drawing"};
     for (int k : {0, 1}) {
         std::printf("  %s\n", names[k]);
