@@ -69,6 +69,7 @@ int main(int argc, char *argv[])
         window->findChild<QSlider *>(QStringLiteral("samplingSlider"))->setValue(timeBase);
 #endif
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QObject::connect(app, SIGNAL(aboutToQuit()), window, SLOT(writeAppSettings()));
 
     auto *settings = new QSettings("Halvorine Ombrix", "Settings");
     if (settings->value("wasMaximized", false).toBool())

@@ -3,6 +3,9 @@
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
+#include "display/scales.h"
+#include "settings/registers.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,8 +16,6 @@
 #include <QTextStream>
 
 namespace {
-constexpr quint16 SamplingRateRegister = 0;
-// The time bases from which the frames go into the log.
 const char WaveFilter[] = "Ombrix files (*.omx)";
 const char RecordIcon[] = ":/Bitmaps/Bitmaps/ico-record.png";
 const char RecordActiveIcon[] = ":/Bitmaps/Bitmaps/ico-record-active.png";
@@ -245,7 +246,7 @@ void QuorvelInterface::playbackStep(frame::Traces &values)
         return;
     }
     const int timeBase = recording::playableTimeBase(playback.timeBase(playbackEntry));
-    usbDevice.controlWriteTransfer(SamplingRateRegister, quint8(timeBase));
+    usbDevice.controlWriteTransfer(reg::SamplingRate, quint8(timeBase));
     ui->samplingSlider->setValue(timeBase);
     usbDevice.serialLink.setSamplingValue(timeBase);
     playback.frame(playbackEntry++, playedFrame);
@@ -278,6 +279,11 @@ void QuorvelInterface::feedFileOutputs(const frame::Traces &values, int frameCou
         for (int n = 0; n < logicLines; ++n)
             waveLogic[n] = values.logic[n];
         saveWavetoFile();
+    }
+
+    if (exportRequested) {
+        exportRequested = false;
+        exportFrame(values);
     }
 
     // A frame drawn again with the same counter is neither recorded nor logged
@@ -313,4 +319,68 @@ void QuorvelInterface::on_screenShotButton_clicked()
     const bool written = image.save(destinationFolder + QDir::separator() + name);
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
+}
+
+// --- Export ---
+
+void QuorvelInterface::on_exportButton_clicked()
+{
+    exportRequested = true;
+}
+
+void QuorvelInterface::exportFrame(const frame::Traces &values)
+{
+    const QString stamp = timeStamp();
+    if (!chooseDestinationFolder())
+        return;
+    const int sampling = ui->samplingSlider->value();
+    dataexport::Frame out;
+    out.keys = values.keys;
+    if (ui->checkBoxCH1Trace->isChecked())
+        out.ch1 = values.ch1;
+    // CH2 is not drawn at the fastest time base.
+    if (ui->checkBoxCH2Trace->isChecked() && sampling > frame::FastestTimeBase)
+        out.ch2 = values.ch2;
+    out.logicOn = ui->checkBoxCHDTrace->isChecked();
+    const int chdPosition = ui->chdPositionSlider->value(), chdSize = ui->chdSizeSlider->value();
+    out.logic.resize(values.keys.size());
+    for (int i = 0; i < out.logic.size(); ++i) {
+        quint8 bits = 0;
+        for (int n = 0; n < logicLines; ++n) {
+            // A line is drawn at its low level or above it when high.
+            const QVector<double> &line = values.logic[n];
+            if (i < line.size() && line[i] > frame::logicValue(false, n, chdPosition, chdSize))
+                bits |= quint8(1u << n);
+        }
+        out.logic[i] = bits;
+    }
+    for (int n = 0; n < logicLines; ++n)
+        out.lineOn[n] = chdBitEnabled[n];
+    out.plotColumns = plotColumns;
+    out.timeBaseText = scales::timeBaseText(timeBaseTexts, sampling);
+    out.secondsPerDiv = dataexport::secondsPerDivision(out.timeBaseText);
+    out.ch1VoltsPerDiv =
+        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch1GainSlider->value()));
+    out.ch2VoltsPerDiv =
+        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch2GainSlider->value()));
+    // 0 V of a channel lies at its position + 256 in plot units.
+    out.ch1Zero = ui->ch1PositionSlider->value() + 256;
+    out.ch2Zero = ui->ch2PositionSlider->value() + 256;
+
+    const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
+    auto write = [this](const QString &name, const QByteArray &text) {
+        QFile file(destinationFolder + QDir::separator() + name);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        const bool written = file.write(text) == text.size();
+        file.close();
+        return written && file.error() == QFileDevice::NoError;
+    };
+    const bool csvWritten = write(csvName, dataexport::csv(out));
+    const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),
+                                                           QStringLiteral("Quorvel " QUORVEL_VERSION)));
+    if (csvWritten && vcdWritten)
+        ui->notifLabel->setText(tr("Files %1 and %2 created!").arg(csvName, vcdName));
+    else
+        ui->notifLabel->setText(tr("File %1 could not be written.").arg(csvWritten ? vcdName : csvName));
 }

@@ -1,0 +1,180 @@
+#include "files/dataexport.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace dataexport {
+
+namespace {
+
+// The number before the unit and the unit itself, "/div" removed.
+bool splitScale(const QString &text, const QString &unitStarts, double *value, QString *unit)
+{
+    int at = 0;
+    while (at < text.size() && !unitStarts.contains(text[at]))
+        ++at;
+    if (at == 0 || at == text.size())
+        return false;
+    bool ok = false;
+    *value = text.left(at).toDouble(&ok);
+    *unit = text.mid(at);
+    unit->remove("/div");
+    unit->replace('u', QChar(0x00B5));
+    return ok;
+}
+
+int rows(const Frame &frame)
+{
+    return frame.keys.size();
+}
+
+bool channelUsable(const QVector<double> &values, double voltsPerDiv, int rowCount)
+{
+    return voltsPerDiv > 0 && values.size() >= rowCount;
+}
+
+} // namespace
+
+double secondsPerDivision(const QString &timeBaseText)
+{
+    double value = 0;
+    QString unit;
+    if (!splitScale(timeBaseText, QString("ms") + QChar(0x00B5), &value, &unit))
+        return 0;
+    if (unit == "s")
+        return value;
+    if (unit == "ms")
+        return value * 1e-3;
+    if (unit == QString(QChar(0x00B5)) + "s")
+        return value * 1e-6;
+    return 0;
+}
+
+double voltsPerDivision(const QString &gainText)
+{
+    double value = 0;
+    QString unit;
+    if (!splitScale(gainText, "mV", &value, &unit))
+        return 0;
+    if (unit == "V")
+        return value;
+    if (unit == "mV")
+        return value * 1e-3;
+    return 0;
+}
+
+double columnTime(double key, const Frame &frame)
+{
+    return key * 8 * frame.secondsPerDiv / frame.plotColumns;
+}
+
+double volts(double plotValue, double zero, double voltsPerDiv)
+{
+    return (plotValue - zero) * voltsPerDiv / PlotUnitsPerDiv;
+}
+
+QByteArray number(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return QByteArray(text, int(result.ptr - text));
+}
+
+QByteArray csv(const Frame &frame)
+{
+    QByteArray out = "time_s,ch1_V,ch2_V";
+    for (int n = 0; n < LogicLines; ++n)
+        out += ",bit" + QByteArray::number(n);
+    out += '\n';
+    const int count = rows(frame);
+    const bool time = frame.secondsPerDiv > 0;
+    const bool ch1 = channelUsable(frame.ch1, frame.ch1VoltsPerDiv, count);
+    const bool ch2 = channelUsable(frame.ch2, frame.ch2VoltsPerDiv, count);
+    const bool logic = frame.logicOn && frame.logic.size() >= count;
+    for (int i = 0; i < count; ++i) {
+        if (time)
+            out += number(columnTime(frame.keys[i], frame));
+        out += ',';
+        if (ch1)
+            out += number(volts(frame.ch1[i], frame.ch1Zero, frame.ch1VoltsPerDiv));
+        out += ',';
+        if (ch2)
+            out += number(volts(frame.ch2[i], frame.ch2Zero, frame.ch2VoltsPerDiv));
+        for (int n = 0; n < LogicLines; ++n) {
+            out += ',';
+            if (logic && frame.lineOn[n])
+                out += (frame.logic[i] >> n) & 1 ? '1' : '0';
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+double vcdTimescale(const Frame &frame, QByteArray *text)
+{
+    static const struct
+    {
+        double seconds;
+        const char *text;
+    } units[] = {{1, "1 s"},       {1e-1, "100 ms"},  {1e-2, "10 ms"},   {1e-3, "1 ms"},
+                 {1e-4, "100 us"}, {1e-5, "10 us"},   {1e-6, "1 us"},    {1e-7, "100 ns"},
+                 {1e-8, "10 ns"},  {1e-9, "1 ns"},    {1e-10, "100 ps"}, {1e-11, "10 ps"},
+                 {1e-12, "1 ps"},  {1e-13, "100 fs"}, {1e-14, "10 fs"},  {1e-15, "1 fs"}};
+    for (const auto &unit : units) {
+        bool whole = true;
+        for (int i = 0; i < rows(frame) && whole; ++i) {
+            const double ticks = columnTime(frame.keys[i], frame) / unit.seconds;
+            whole = std::fabs(ticks - std::round(ticks)) <= 1e-6 * std::max(1.0, std::fabs(ticks));
+        }
+        if (whole || unit.seconds == 1e-15) {
+            if (text)
+                *text = unit.text;
+            return unit.seconds;
+        }
+    }
+    return 1e-15;
+}
+
+QByteArray vcd(const Frame &frame, const QDateTime &when, const QString &version)
+{
+    QByteArray scaleText;
+    const double unit = vcdTimescale(frame, &scaleText);
+    QByteArray out;
+    out += "$date\n    " + when.toString(Qt::ISODate).toUtf8() + "\n$end\n";
+    out += "$version\n    " + version.toUtf8() + "\n$end\n";
+    out += "$comment\n    time base " + frame.timeBaseText.toUtf8() + "\n$end\n";
+    out += "$timescale " + scaleText + " $end\n";
+    out += "$scope module logic $end\n";
+    for (int n = 0; n < LogicLines; ++n)
+        out += "$var wire 1 " + QByteArray(1, char('!' + n)) + " bit" + QByteArray::number(n) + " $end\n";
+    out += "$upscope $end\n$enddefinitions $end\n";
+
+    const int count = rows(frame);
+    const bool logic = frame.logicOn && frame.logic.size() >= count;
+    auto ticks = [&](int i) { return qint64(std::llround(columnTime(frame.keys[i], frame) / unit)); };
+    auto level = [&](int i, int n) -> char {
+        if (!logic || !frame.lineOn[n])
+            return 'x';
+        return (frame.logic[i] >> n) & 1 ? '1' : '0';
+    };
+    if (count == 0)
+        return out;
+    out += "#" + QByteArray::number(ticks(0)) + "\n$dumpvars\n";
+    for (int n = 0; n < LogicLines; ++n)
+        out += level(0, n) + QByteArray(1, char('!' + n)) + "\n";
+    out += "$end\n";
+    for (int i = 1; i < count; ++i) {
+        QByteArray changes;
+        for (int n = 0; n < LogicLines; ++n)
+            if (level(i, n) != level(i - 1, n))
+                changes += level(i, n) + QByteArray(1, char('!' + n)) + "\n";
+        if (!changes.isEmpty())
+            out += "#" + QByteArray::number(ticks(i)) + "\n" + changes;
+    }
+    // The last sample lasts one sample interval.
+    const qint64 end = count > 1 ? 2 * ticks(count - 1) - ticks(count - 2) : ticks(0) + 1;
+    out += "#" + QByteArray::number(end) + "\n";
+    return out;
+}
+
+} // namespace dataexport

@@ -1,0 +1,566 @@
+// Wave files, recording and playback, screenshots and the frame log, in the
+// window against the simulated instrument.
+#include "quorveltest.h"
+#include "windowfixture.h"
+
+#include "files/recording.h"
+#include "files/wavetext.h"
+#include "settings/registers.h"
+#include "vcdreader.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSet>
+#include <QSlider>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char KilledChildFlag[] = "--record-until-killed";
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+}
+
+// The recordings in a folder, newest name last.
+QStringList recordingsIn(const QString &folder)
+{
+    return QDir(folder).entryList({"record*.omx"}, QDir::Files, QDir::Name);
+}
+
+// A wave whose every record holds `columns` copies of one value per record.
+wavefile::Wave flatWave(int columns, double ch1)
+{
+    wavefile::Wave wave;
+    for (int r = 0; r < wavefile::RecordCount; ++r)
+        wave.records[r] = QVector<double>(columns, r == 0 ? ch1 : 100 + r);
+    return wave;
+}
+
+QVector<double> valuesOf(QCPGraph *graph)
+{
+    QVector<double> values;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        values.append(it->value);
+    return values;
+}
+
+// Entries of a recording that are whole: ten records of one length, each
+// ending with the 0 read after its last comma.
+int wholeEntries(const recording::Recording &rec, int *columns = nullptr)
+{
+    int whole = 0;
+    wavefile::Wave frame;
+    for (int e = 0; e < rec.size(); ++e) {
+        rec.frame(e, frame);
+        const int n = frame.records[0].size();
+        bool ok = n > 1;
+        for (const QVector<double> &r : frame.records)
+            ok = ok && r.size() == n && r.last() == 0;
+        if (!ok)
+            break;
+        if (columns)
+            *columns = n - 1;
+        ++whole;
+    }
+    return whole;
+}
+
+} // namespace
+
+class TestFilesWindow : public QObject
+{
+    Q_OBJECT
+
+    quorveltest::WindowFixture f;
+    std::unique_ptr<QTemporaryDir> folder;
+    QString answer;                 // what the next file dialog is answered with; empty: cancelled
+    bool removeAfterAnswer = false; // the answered folder disappears right after the dialog
+    QStringList dialogTitles;       // every file dialog, in order
+    QStringList dialogFolders;      // the folder each one opened in
+    QSet<QObject *> dialogsSeen;
+
+    QLabel *notifLabel() { return f.child<QLabel>("notifLabel"); }
+    QLabel *recordLabel() { return f.child<QLabel>("label_13"); }
+    QPushButton *button(const char *name) { return f.child<QPushButton>(name); }
+
+    void answerFileDialogs()
+    {
+        f.closer.custom = [this](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            if (!dialog)
+                return false;
+            if (dialogsSeen.contains(dialog)) {
+                dialog->reject(); // the answer was refused: do not hang
+                return true;
+            }
+            dialogsSeen.insert(dialog);
+            dialogTitles << dialog->windowTitle();
+            dialogFolders << dialog->directory().absolutePath();
+            if (answer.isEmpty()) {
+                dialog->reject();
+                return true;
+            }
+            if (dialog->fileMode() == QFileDialog::Directory)
+                dialog->setDirectory(answer);
+            else
+                dialog->selectFile(answer);
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept checks the answer
+            if (removeAfterAnswer)
+                QDir(answer).removeRecursively();
+            return true;
+        };
+    }
+
+    // The file name a "File <name> created!" text names.
+    static QString createdName(const QString &text)
+    {
+        if (!text.startsWith("File ") || !text.endsWith(" created!"))
+            return QString();
+        return text.mid(5, text.size() - 5 - 9);
+    }
+
+private slots:
+    void init()
+    {
+        f.init();
+        folder.reset(new QTemporaryDir);
+        QVERIFY(folder->isValid());
+        answer.clear();
+        removeAfterAnswer = false;
+        dialogTitles.clear();
+        dialogFolders.clear();
+        dialogsSeen.clear();
+        answerFileDialogs();
+        for (const QString &name : recordingsIn(QDir::currentPath()))
+            QFile::remove(name);
+    }
+
+    void cleanup() { f.cleanup(); }
+
+    void saveLoadAndClearWave()
+    {
+        QVERIFY(f.startStreaming());
+        answer = folder->path();
+        button("saveWave")->click();
+        QTRY_VERIFY(!createdName(notifLabel()->text()).isEmpty());
+        const QString name = createdName(notifLabel()->text());
+        QVERIFY(QRegularExpression("^waveFile\\d{6}\\.omx$").match(name).hasMatch());
+        QCOMPARE(dialogTitles, QStringList{"Choose Destination Folder"});
+
+        // The saved frame: ten records of one frame's columns, values on the plot.
+        const wavefile::WaveLoad saved = wavefile::loadWave(readFile(folder->filePath(name)));
+        QCOMPARE(saved.records, wavefile::RecordCount);
+        const int columns = saved.wave.records[0].size() - 1;
+        QVERIFY2(columns == 128 || columns == 256, qPrintable(QString::number(columns)));
+        for (const QVector<double> &r : saved.wave.records)
+            QCOMPARE(r.size(), columns + 1);
+        for (int i = 0; i < columns; ++i)
+            QVERIFY(saved.wave.records[0][i] >= -128 && saved.wave.records[0][i] <= 637);
+
+        // A wave of its own values: drawn in place of the live frames until Clear.
+        const QString wavePath = folder->filePath("flat.omx");
+        QVERIFY(writeFile(wavePath, wavefile::waveText(wavefile::WaveView::of(flatWave(256, 77.5)))));
+        answer = wavePath;
+        button("loadWave")->click();
+        QCOMPARE(dialogTitles.last(), QString("Open File"));
+        QCOMPARE(dialogFolders.last(), QDir(folder->path()).absolutePath()); // the folder of the save
+        QVERIFY(f.waitForReplots(3));
+        QCOMPARE(valuesOf(f.plot()->graph(0)), QVector<double>(columns, 77.5));
+        QCOMPARE(valuesOf(f.plot()->graph(22)), QVector<double>(columns, 102)); // logic line 0
+
+        button("clearWaveButton")->click();
+        QVERIFY(f.waitForFrames(2));
+        QVERIFY(f.waitForReplots(1));
+        QVERIFY(!valuesOf(f.plot()->graph(0)).contains(77.5));
+    }
+
+    void destinationIsAskedOnceAndScreenshotsOverwrite()
+    {
+        QVERIFY(f.startStreaming());
+        answer = folder->path();
+        QWidget *area = f.child<QWidget>("widget");
+        button("screenShotButton")->click();
+        const QString shot = createdName(notifLabel()->text());
+        QVERIFY(QRegularExpression("^sshot\\d{6}\\.png$").match(shot).hasMatch());
+        const QImage image(folder->filePath(shot));
+        QCOMPARE(image.width(), area->width());
+        QCOMPARE(image.height(), area->height() - 20);
+
+        button("saveWave")->click();
+        QTRY_VERIFY(createdName(notifLabel()->text()).startsWith("waveFile"));
+        QCOMPARE(dialogTitles.size(), 1); // one question for both
+
+        // Two screenshots within one second: one name, the second overwrites
+        // the first. A second boundary between the clicks gives two names;
+        // then the pair is taken again.
+        bool sameSecond = false;
+        for (int attempt = 0; attempt < 5 && !sameSecond; ++attempt) {
+            button("screenShotButton")->click();
+            const QString first = createdName(notifLabel()->text());
+            QVERIFY(writeFile(folder->filePath(first), "not an image"));
+            button("screenShotButton")->click();
+            sameSecond = createdName(notifLabel()->text()) == first;
+            if (sameSecond)
+                QVERIFY(!QImage(folder->filePath(first)).isNull());
+        }
+        QVERIFY(sameSecond);
+        QCOMPARE(dialogTitles.size(), 1);
+    }
+
+    void failedWritesAndUnreadableFilesAreSaid()
+    {
+        QVERIFY(f.startStreaming());
+
+        // The destination folder vanishes after it was chosen.
+        answer = folder->filePath("gone");
+        QVERIFY(QDir().mkpath(answer));
+        removeAfterAnswer = true;
+        button("saveWave")->click();
+        QTRY_VERIFY(notifLabel()->text().endsWith("could not be written."));
+        QVERIFY(notifLabel()->text().startsWith("File waveFile"));
+        notifLabel()->clear();
+        button("screenShotButton")->click();
+        QVERIFY(notifLabel()->text().startsWith("File sshot"));
+        QVERIFY(notifLabel()->text().endsWith("could not be written."));
+        QCOMPARE(dialogTitles.size(), 1);
+        removeAfterAnswer = false;
+
+        // Files that hold nothing readable.
+        const QString text = folder->filePath("notes.omx");
+        QVERIFY(writeFile(text, "shopping list: bread, milk"));
+        answer = text;
+        button("loadWave")->click();
+        QCOMPARE(notifLabel()->text(), QString("File notes.omx is not a wave file."));
+        QVERIFY(f.waitForReplots(2));
+        QVERIFY(!valuesOf(f.plot()->graph(0)).isEmpty()); // live frames still drawn
+        button("playButton")->click();
+        QCOMPARE(recordLabel()->text(), QString("File notes.omx is not a recording."));
+        QVERIFY(f.waitForFrames(3)); // nothing plays: the label stays
+        QCOMPARE(recordLabel()->text(), QString("File notes.omx is not a recording."));
+
+        // A recording whose file cannot be created: back to "Record", said in
+        // the label, and the next click tries again.
+        const QString working = QDir::currentPath();
+        const QString doomed = folder->filePath("working");
+        QVERIFY(QDir().mkpath(doomed));
+        QVERIFY(QDir::setCurrent(doomed));
+        QVERIFY(QDir(doomed).removeRecursively());
+        for (int click = 0; click < 2; ++click) {
+            button("pushButton_4")->click();
+            QCOMPARE(button("pushButton_4")->text(), QString("Record"));
+            QVERIFY(recordLabel()->text().startsWith("File record"));
+            QVERIFY(recordLabel()->text().endsWith("could not be created."));
+        }
+        QVERIFY(f.closer.boxesSeen.isEmpty());
+        QVERIFY(QDir::setCurrent(working));
+    }
+
+    void recordStopAndPlay()
+    {
+        QVERIFY(f.startStreaming());
+        QPushButton *record = button("pushButton_4");
+        record->click();
+        QCOMPARE(record->text(), QString("Stop"));
+        QCOMPARE(recordLabel()->text(), QString("Recording wave."));
+        QTRY_COMPARE(recordingsIn(QDir::currentPath()).size(), 1);
+        const QString name = recordingsIn(QDir::currentPath()).first();
+        QVERIFY(
+            QRegularExpression("^record\\d{4}-\\d{2}-\\d{4}-\\d{2}-\\d{2}\\.omx$").match(name).hasMatch());
+        // On disk while it runs, before Stop.
+        QTRY_VERIFY(recording::Recording::read(readFile(name)).size() >= 5);
+
+        record->click();
+        QCOMPARE(record->text(), QString("Record"));
+        QCOMPARE(recordLabel()->text(), QString());
+        QCOMPARE(f.closer.boxesSeen, QStringList{"Success|File " + name + " saved."});
+        const QByteArray text = readFile(name);
+        QVERIFY(text.endsWith("----------"));
+        const recording::Recording rec = recording::Recording::read(text);
+        QVERIFY(rec.size() >= 5);
+        QCOMPARE(wholeEntries(rec), rec.size());
+        const int timeBase = f.child<QSlider>("samplingSlider")->value();
+        for (int e = 0; e < rec.size(); ++e)
+            QCOMPARE(rec.timeBase(e), timeBase);
+
+        // Playback of two frames at time bases 10 and 11: register 0 follows
+        // them, then the slider returns to its value from before.
+        quorvelsim::setFrameRate(20); // a replot for every pass
+        QSlider *sampling = f.child<QSlider>("samplingSlider");
+        sampling->setValue(5);
+        QByteArray two;
+        recording::appendEntry(two, 10, wavefile::WaveView::of(flatWave(128, 111)));
+        recording::appendEntry(two, 11, wavefile::WaveView::of(flatWave(256, 222)));
+        const QString twoPath = folder->filePath("two.omx");
+        QVERIFY(writeFile(twoPath, two));
+        QVector<double> firstValues;
+        QObject::connect(f.plot(), &QCustomPlot::afterReplot, f.get(), [&] {
+            if (f.plot()->graph(0)->dataCount() > 0)
+                firstValues.append(f.plot()->graph(0)->data()->constBegin()->value);
+        });
+        quorvelsim::clearCommandLog();
+        answer = twoPath;
+        button("playButton")->click();
+        QCOMPARE(dialogTitles.last(), QString("Choose file with recorded wave"));
+        QCOMPARE(recordLabel()->text(), QString("Load recorded wave"));
+        QTRY_COMPARE(recordLabel()->text(), QString());
+        QCOMPARE(sampling->value(), 5);
+        QVector<int> timeBaseWrites;
+        for (const quorveltest::RegisterWrite &w : quorveltest::registerWrites())
+            if (w.index == reg::SamplingRate &&
+                (timeBaseWrites.isEmpty() || timeBaseWrites.last() != w.value))
+                timeBaseWrites.append(w.value);
+        QCOMPARE(timeBaseWrites, (QVector<int>{10, 11, 5}));
+        QVERIFY2(firstValues.indexOf(111) >= 0 && firstValues.indexOf(222) > firstValues.indexOf(111),
+                 qPrintable(QString::number(firstValues.size())));
+    }
+
+    void closingWhileRecordingFinishesTheFile()
+    {
+        QVERIFY(f.startStreaming());
+        button("pushButton_4")->click();
+        QTRY_COMPARE(recordingsIn(QDir::currentPath()).size(), 1);
+        const QString name = recordingsIn(QDir::currentPath()).first();
+        QTRY_VERIFY(recording::Recording::read(readFile(name)).size() >= 3);
+        f.cleanup(); // closes and deletes the window
+        const QByteArray text = readFile(name);
+        QVERIFY(text.endsWith("----------"));
+        const recording::Recording rec = recording::Recording::read(text);
+        QVERIFY(rec.size() >= 3);
+        QCOMPARE(wholeEntries(rec), rec.size());
+        QVERIFY(f.closer.boxesSeen.isEmpty()); // no box at close
+    }
+
+    // A program killed while recording keeps every entry it had recorded up to
+    // the last second, and the file plays.
+    void killedProgramKeepsItsRecording()
+    {
+        QProcess child;
+        child.setWorkingDirectory(folder->path());
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {KilledChildFlag});
+        QVERIFY(child.waitForStarted());
+        QByteArray output;
+        qint64 startCount = -1, lastCount = -1;
+        auto readCounts = [&] {
+            output += child.readAllStandardOutput();
+            const QList<QByteArray> lines = output.split('\n');
+            for (int i = 0; i + 1 < lines.size(); ++i) {
+                if (!lines[i].startsWith("frames "))
+                    continue;
+                lastCount = lines[i].mid(7).toLongLong();
+                if (startCount < 0)
+                    startCount = lastCount;
+            }
+        };
+        // The child reports its decoded frames every 100 ms once it records; at
+        // 100 frames/s, 300 more frames are three seconds of recording.
+        QTRY_VERIFY_WITH_TIMEOUT((readCounts(), startCount >= 0 && lastCount - startCount >= 300), 30000);
+        const qint64 recorded = lastCount - startCount;
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        const QStringList files = recordingsIn(folder->path());
+        QCOMPARE(files.size(), 1);
+        const QString path = folder->filePath(files.first());
+        const recording::Recording rec = recording::Recording::read(readFile(path));
+        const int whole = wholeEntries(rec);
+        // Everything but a last entry cut by the kill is whole, and at most
+        // one second (100 frames) of what was decoded is missing.
+        QVERIFY2(whole >= rec.size() - 1, qPrintable(QString("%1 of %2").arg(whole).arg(rec.size())));
+        QVERIFY2(whole >= recorded - 100,
+                 qPrintable(QString("%1 entries, %2 frames").arg(whole).arg(recorded)));
+
+        // It plays: every pass takes the next entry and sets its time base.
+        QVERIFY(f.startStreaming());
+        quorvelsim::clearCommandLog();
+        answer = path;
+        button("playButton")->click();
+        QCOMPARE(recordLabel()->text(), QString("Load recorded wave"));
+        auto timeBaseWrites = [] {
+            int n = 0;
+            for (const quorveltest::RegisterWrite &w : quorveltest::registerWrites())
+                n += w.index == reg::SamplingRate;
+            return n;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(timeBaseWrites() >= 20, 20000);
+        QCOMPARE(recordLabel()->text(), QString("Load recorded wave"));
+    }
+
+    // The frame on screen at 1 ms/div with CH1 at 1.28 V/div: the simulated
+    // 2 V sine in volts, times as the vertical cursors count them, and the
+    // logic lines' edges where the drawn lines change.
+    void exportWritesTheFrameOnScreen()
+    {
+        QVERIFY(f.startStreaming());
+        f.child<QSlider>("samplingSlider")->setValue(7);
+        f.child<QSlider>("ch1GainSlider")->setValue(2);
+        quorvelsim::pokeRegister(reg::Gain1, 2); // as the gain's own write does
+        f.child<QCheckBox>("checkBoxCH1Trace")->setChecked(true);
+        f.child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QVERIFY(f.waitForFrames(3));
+        // Slow frames: the graphs still hold the exported frame when the test reads them.
+        quorvelsim::setFrameRate(2);
+        QVERIFY(f.waitForFrames(1));
+        answer = folder->path();
+
+        bool i2cEdges = false, uartEdges = false;
+        for (int attempt = 0; attempt < 12 && !(i2cEdges && uartEdges); ++attempt) {
+            notifLabel()->clear();
+            button("exportButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(notifLabel()->text().startsWith("Files export"), 5000);
+            QVector<double> keys, ch1 = valuesOf(f.plot()->graph(0));
+            for (auto it = f.plot()->graph(0)->data()->constBegin();
+                 it != f.plot()->graph(0)->data()->constEnd(); ++it)
+                keys.append(it->key);
+            QVector<QVector<double>> logic;
+            for (int n = 0; n < 8; ++n)
+                logic.append(valuesOf(f.plot()->graph(22 + 2 * n)));
+
+            const QRegularExpressionMatch names =
+                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created!$")
+                    .match(notifLabel()->text());
+            QVERIFY2(names.hasMatch(), qPrintable(notifLabel()->text()));
+            QCOMPARE(names.captured(1).chopped(4), names.captured(2).chopped(4));
+
+            // CSV: one row per drawn column.
+            const QList<QByteArray> lines =
+                readFile(folder->filePath(names.captured(1))).trimmed().split('\n');
+            QCOMPARE(lines.first(), QByteArray("time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7"));
+            QCOMPARE(lines.size() - 1, 128);
+            QCOMPARE(keys.size(), 128);
+            double high = -1e9, low = 1e9;
+            for (int row = 0; row < 128; ++row) {
+                const QList<QByteArray> cells = lines[row + 1].split(',');
+                QCOMPARE(cells.size(), 11);
+                const double v = cells[1].toDouble();
+                QCOMPARE(v, (ch1[row] - 256) * 1.28 / 64); // the drawn value in volts
+                high = std::max(high, v);
+                low = std::min(low, v);
+                for (int n = 0; n < 8; ++n)
+                    QCOMPARE(cells[3 + n], QByteArray(logic[n][row] > 20 * (n + 1) + 150 - 10 ? "1" : "0"));
+            }
+            const double count = 1.28 / 32;
+            QVERIFY2(std::fabs(high - 2.0) <= count && std::fabs(low + 2.0) <= count,
+                     qPrintable(QString("%1 .. %2 V").arg(low).arg(high)));
+            // The vertical cursors at the screen's two ends, columns 0 and
+            // 255, read (127 - 0) sixteenths of a division.
+            const double cursorDeltaT = (std::floor(255 * 128.0 / 256) - 0) * 1e-3 * 8 * 0.0078125;
+            const double rowsDeltaT =
+                lines.last().split(',')[0].toDouble() - lines[1].split(',')[0].toDouble();
+            QVERIFY2(std::fabs(rowsDeltaT - cursorDeltaT) < 1e-15,
+                     qPrintable(QString::number(rowsDeltaT, 'g', 17)));
+
+            // VCD: the drawn lines' changes, at their columns' times in 100 ns.
+            const ReadVcd vcd = readVcd(readFile(folder->filePath(names.captured(2))));
+            QVERIFY(vcd.ok);
+            QCOMPARE(vcd.timescale, QByteArray("100 ns"));
+            for (int n = 0; n < 8; ++n) {
+                QVector<QPair<qint64, char>> drawn, dumped;
+                for (int row = 0; row < 128; ++row) {
+                    const char level = logic[n][row] > 20 * (n + 1) + 150 - 10 ? '1' : '0';
+                    if (row == 0 || level != drawn.last().second)
+                        drawn.append({qRound64(keys[row] * 8 * 1e-3 / 256 / 1e-7), level});
+                }
+                const QByteArray name = "bit" + QByteArray::number(n);
+                for (auto it = vcd.changes.constBegin(); it != vcd.changes.constEnd(); ++it)
+                    if (it.value().contains(name))
+                        dumped.append({it.key(), it.value()[name]});
+                QCOMPARE(dumped, drawn);
+                if (drawn.size() > 1 && n <= 1)
+                    i2cEdges = true;
+                if (drawn.size() > 1 && (n == 2 || n == 3))
+                    uartEdges = true;
+            }
+        }
+        QVERIFY(i2cEdges);
+        QVERIFY(uartEdges);
+        QCOMPARE(dialogTitles.size(), 1);
+    }
+
+    void frameLogWritesBatchesOf200AndTheRestAtClose()
+    {
+        // A slow time base in the instrument, so the settings read sets the
+        // log's flag.
+        quorvelsim::pokeRegister(reg::SamplingRate, 12);
+        quorvelsim::setFrameRate(400);
+        QVERIFY(f.startStreaming());
+        if (f.child<QSlider>("samplingSlider")->value() != 12)
+            QSKIP("the settings read does not set the controls in this build");
+        QTRY_VERIFY_WITH_TIMEOUT(readFile("log.txt").count("----------\n") >= 1, 20000);
+        const QByteArray log = readFile("log.txt");
+        const QList<QByteArray> lines = log.split('\n');
+        int batches = 0;
+        for (const QByteArray &line : lines) {
+            if (!line.contains("----------") || line.startsWith("-------------------"))
+                continue;
+            QCOMPARE(line.count("----------"), 200);
+            QVERIFY(line.endsWith("----------"));
+            ++batches;
+        }
+        QVERIFY(batches >= 1);
+        const int before = log.count("\n");
+        f.cleanup();
+        const QByteArray closed = readFile("log.txt");
+        QVERIFY(closed.endsWith("\n"));
+        QVERIFY(closed.count("\n") > before);
+        const QByteArray last =
+            closed.left(closed.size() - 1).mid(closed.left(closed.size() - 1).lastIndexOf('\n') + 1);
+        QVERIFY(last.count("----------") < 200);
+    }
+};
+
+// The child of killedProgramKeepsItsRecording: the window against the
+// simulated instrument records in the working folder and reports its decoded
+// frames until it is killed.
+static int recordUntilKilled(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTemporaryDir settings;
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    quorveltest::WindowFixture f;
+    f.init(100);
+    if (!f.startStreaming())
+        return 1;
+    f.child<QPushButton>("pushButton_4")->click();
+    QTimer report;
+    QObject::connect(&report, &QTimer::timeout, [&] {
+        std::printf("frames %llu\n", static_cast<unsigned long long>(f.framesProcessed()));
+        std::fflush(stdout);
+    });
+    report.start(100);
+    return app.exec();
+}
+
+int main(int argc, char *argv[])
+{
+    quorveltest::useOffscreenPlatform();
+    if (argc > 1 && std::strcmp(argv[1], KilledChildFlag) == 0)
+        return recordUntilKilled(argc, argv);
+    QApplication app(argc, argv);
+    quorveltest::IsolatedEnvironment isolated;
+    TestFilesWindow tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "test_files_window.moc"
