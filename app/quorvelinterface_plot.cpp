@@ -4,6 +4,7 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
+#include "settings/registers.h"
 
 #include <algorithm>
 

@@ -3,6 +3,7 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/scales.h"
+#include "settings/registers.h"
 
 namespace {
 scales::MathMode mathMode(bool subtract, bool multiply)
