@@ -311,7 +311,8 @@ private slots:
         const QString twoPath = folder->filePath("two.omx");
         QVERIFY(writeFile(twoPath, two));
         QVector<double> firstValues;
-        QObject::connect(f.plot(), &QCustomPlot::afterReplot, f.get(), [&] {
+        QObject scope; // disconnects the capture when the test ends
+        QObject::connect(f.plot(), &QCustomPlot::afterReplot, &scope, [&] {
             if (f.plot()->graph(0)->dataCount() > 0)
                 firstValues.append(f.plot()->graph(0)->data()->constBegin()->value);
         });
@@ -417,23 +418,35 @@ private slots:
         f.child<QCheckBox>("checkBoxCH1Trace")->setChecked(true);
         f.child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
         QVERIFY(f.waitForFrames(3));
-        // Slow frames: the graphs still hold the exported frame when the test reads them.
-        quorvelsim::setFrameRate(2);
-        QVERIFY(f.waitForFrames(1));
+        // Frames at a pace that is no multiple of the simulated bus cycle, so
+        // that successive frames catch the buses at different moments.
+        quorvelsim::setFrameRate(7);
         answer = folder->path();
 
-        bool i2cEdges = false, uartEdges = false;
-        for (int attempt = 0; attempt < 12 && !(i2cEdges && uartEdges); ++attempt) {
-            notifLabel()->clear();
-            button("exportButton")->click();
-            QTRY_VERIFY_WITH_TIMEOUT(notifLabel()->text().startsWith("Files export"), 5000);
-            QVector<double> keys, ch1 = valuesOf(f.plot()->graph(0));
+        // The graphs as drawn by the pass that exported.
+        bool captured = false;
+        QVector<double> keys, ch1;
+        QVector<QVector<double>> logic(8);
+        QObject scope; // disconnects the capture when the test ends
+        QObject::connect(f.plot(), &QCustomPlot::afterReplot, &scope, [&] {
+            if (captured || !notifLabel()->text().startsWith("Files export"))
+                return;
+            captured = true;
+            keys.clear();
             for (auto it = f.plot()->graph(0)->data()->constBegin();
                  it != f.plot()->graph(0)->data()->constEnd(); ++it)
                 keys.append(it->key);
-            QVector<QVector<double>> logic;
+            ch1 = valuesOf(f.plot()->graph(0));
             for (int n = 0; n < 8; ++n)
-                logic.append(valuesOf(f.plot()->graph(22 + 2 * n)));
+                logic[n] = valuesOf(f.plot()->graph(22 + 2 * n));
+        });
+
+        bool i2cEdges = false, uartEdges = false;
+        for (int attempt = 0; attempt < 20 && !(i2cEdges && uartEdges); ++attempt) {
+            notifLabel()->clear();
+            captured = false;
+            button("exportButton")->click();
+            QTRY_VERIFY_WITH_TIMEOUT(captured, 5000);
 
             const QRegularExpressionMatch names =
                 QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created!$")
