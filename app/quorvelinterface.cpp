@@ -60,8 +60,15 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->labelHertz->setStyleSheet("QLabel{font-size: 32px};");
     ui->connectLabel->setStyleSheet("QLabel{font-size: 12px};");
 
+    readAppSettings();
     checkForAvailableComPorts();
 
+    connect(&customTheme, &CustomTheme::applyCustomTheme, this, &QuorvelInterface::setTheme);
+    // The dialog is modeless: the theme box may have moved on while it was open.
+    connect(&customTheme, &CustomTheme::applyCustomTheme, ui->comboBoxTheme,
+            [this] { ui->comboBoxTheme->setCurrentIndex(theme::Custom); });
+    // The stored Custom theme, applied by the scene set-up when it is the chosen one.
+    customColors = *customTheme.colorTable();
     setupValues();
     setupGrid(ui->plotterWidget);
 
@@ -97,6 +104,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->comboBox_9->view()->setFixedWidth(350);
     connect(&usbDevice.serialLink, &SerialPortConnection::connectionStatus, this,
             [this](const QString &status) { setInfoText(status); });
+    usbDevice.setParent(this); // reachable by findChild, like the widgets
     connect(&usbDevice, &LibUsbDevice::linkLostDetected, this, &QuorvelInterface::handleLinkLost,
             Qt::QueuedConnection);
 }

@@ -9,7 +9,9 @@
 #include "files/framelog.h"
 #include "files/recording.h"
 #include "files/wavetext.h"
+#include "settings/registers.h"
 #include "themes/customcolors.h"
+#include "themes/customtheme.h"
 #include "themes/themepalette.h"
 
 #include <QElapsedTimer>
@@ -91,6 +93,93 @@ private slots:
 
     // Settings decode and control encoders
     // (quorvelinterface_devicesettings.cpp, _controls.cpp)
+    void readDeviceSettings();
+    void sendTSource(int value = -1);
+    void on_stopButton_clicked();
+    void on_forceButton_clicked();
+    void on_autoButton_clicked();
+    void on_restoreSettingButton_clicked();
+    void on_ch1GainSlider_valueChanged(int value);
+    void on_ch2GainSlider_valueChanged(int value);
+    void on_ch1PositionSlider_valueChanged(int value);
+    void on_ch2PositionSlider_valueChanged(int value);
+    void on_chdPositionSlider_valueChanged(int value);
+    void on_doubleSpinBoxTrigHold_valueChanged(double value);
+    void on_doubleSpinBoxTrigAuto_valueChanged(double value);
+    void on_comboBoxTrigSource_currentIndexChanged(int index);
+    void on_checkBoxCH1Trace_clicked();
+    void on_checkBoxCH1Invert_clicked();
+    void on_checkBoxCH1Average_clicked();
+    void on_checkBoxCH1Math_clicked();
+    void on_radioButtonCH1Sub_clicked();
+    void on_radioButtonCH1Multiply_clicked();
+    void on_checkBoxCH2Trace_clicked();
+    void on_checkBoxCH2Invert_clicked();
+    void on_checkBoxCH2Average_clicked();
+    void on_checkBoxCH2Math_clicked();
+    void on_radioButtonCH2Sub_clicked();
+    void on_radioButtonCH2Multiply_clicked();
+    void on_checkBoxCHDTrace_clicked();
+    void on_checkBoxCHDInvert_clicked();
+    void on_checkBoxCHDThick0_clicked();
+    void on_chdPullSlider_valueChanged(int value);
+    void on_checkBoxASCII_clicked();
+    void on_checkBoxCHD0_clicked();
+    void on_checkBoxCHD1_clicked();
+    void on_checkBoxCHD2_clicked();
+    void on_checkBoxCHD3_clicked();
+    void on_checkBoxCHD4_clicked();
+    void on_checkBoxCHD5_clicked();
+    void on_checkBoxCHD6_clicked();
+    void on_checkBoxCHD7_clicked();
+    void on_radioButtonRising_clicked();
+    void on_radioButtonFalling_clicked();
+    void on_radioButtonDual_clicked();
+    void on_radioButtonPositive_clicked();
+    void on_radioButtonNegative_clicked();
+    void on_radioButtonWindow_clicked();
+    void on_radioButtonFree_clicked();
+    void on_radioButtonNormal_clicked();
+    void on_radioButtonAuto_clicked();
+    void on_radioButtonSingle_clicked();
+    void on_checkBoxCircular_clicked();
+    void on_rollMode_clicked();
+    void on_checkBoxCursorAuto_clicked();
+    void on_checkBoxCursorTrack_clicked();
+    void on_checkBoxCursorVertical_clicked();
+    void on_radioButtonCursorCH1_clicked();
+    void on_radioButtonCursorCH2_clicked();
+    void on_radioButtonCursorNone_clicked();
+    void on_radioButtonSniffNormal_clicked();
+    void on_radioButtonSniffSingle_clicked();
+    void on_elasticMode_clicked();
+    void on_checkBoxInvert_clicked();
+    void on_checkBoxFlip_clicked();
+    void on_checkBoxPersistence_clicked();
+    void on_checkBoxVectors_clicked();
+    void on_checkBoxShowSettings_clicked();
+    void on_checkBoxLogY_clicked();
+    void on_checkBoxFFTTrace_clicked();
+    void on_checkBoxIQFFT_clicked();
+    void on_xyMode_clicked();
+    void on_radioButtonRect_clicked();
+    void on_radioButtonHamming_clicked();
+    void on_radioButtonHann_clicked();
+    void on_radioButtonBlackman_clicked();
+    void on_checkBoxSweepFrequency_clicked();
+    void on_checkBoxSweepAmplitude_clicked();
+    void on_checkBoxSweepDutyCycle_clicked();
+    void on_checkBoxSweepOffset_clicked();
+    void on_checkBoxDirection_clicked();
+    void on_checkBoxPingPong_clicked();
+    void on_checkBoxAccelerate_clicked();
+    void on_checkBoxAccelDirection_clicked();
+    void on_comboBoxBaud_currentIndexChanged(int index);
+    void on_comboBoxParity_currentIndexChanged(int index);
+    void on_comboBoxStopBits_currentIndexChanged(int index);
+    void on_comboBoxCPOL_currentIndexChanged(int index);
+    void on_comboBoxCPHA_currentIndexChanged(int index);
+    void on_protocolTabWidget_currentChanged(int index);
 
     // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)
     // The plot's mouse press, move and release: select, drag, let go of a marker.
@@ -117,6 +206,8 @@ private slots:
     void on_exportButton_clicked();
 
     // Application settings and the custom theme (_appsettings.cpp, _theme.cpp)
+    // Connected to the application's quit by main.
+    void writeAppSettings();
 
 private:
     // Application shell
@@ -238,18 +329,62 @@ private:
     CustomColors customColors = CustomColors::defaults();
 
     // Settings decode and control encoders: state and helpers
+    // Bit-register encoders: each rebuilds its whole register from its controls.
+    void sendCH1Controls();
+    void sendCH2Controls();
+    void sendCHDControls();
+    void sendCHDBitControls();
+    void sendTriggerControls();
+    void sendCursorControls();
+    void sendDisplayControls();
+    void sendMFFTControls();
+    void sendSweepControls();
+    void sendSnifferSettings();
+    // Sniffer start or stop (called by the sniffer's start button).
+    void sendMStatusControls();
+    void setDecodeProtocol(int protocol);
+    // Every register write of the encoders goes through here: while the
+    // settings are decoded the write is held back and sent at the end only
+    // when it differs from the byte the instrument sent.
+    void writeRegister(quint16 index, quint8 value);
+    void sendHeldBackWrites();
+    void setSnifferControlsEnabled(bool enabled);
+    void showHorizontalCursorItems(bool visible);
+    void showVerticalCursorItems(bool visible);
+    void placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB);
+    void moveChannelZero(int channel, int position);
+    void decodeChannels(const reg::DeviceSettings &block);
+    void decodeTrigger(const reg::DeviceSettings &block);
+    void decodeCursors(const reg::DeviceSettings &block);
+    void decodeDisplay(const reg::DeviceSettings &block);
+    void decodeSniffer(const reg::DeviceSettings &block);
+    void decodeValues(const reg::DeviceSettings &block);
+    void decodeGenerator(const reg::DeviceSettings &block);
+    void decodeTriggerLevels(const reg::DeviceSettings &block);
 
-    // Measurement cursors and trigger markers: state and helpers
-    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    bool decodingSettings = false;
+    reg::DeviceSettings decodedBlock;        // the block being decoded
+    int heldBackWrites[reg::WritableCount] = {}; // -1: none
+    // Shared with the cursors and trigger markers (plot coordinates).
     int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
-    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
     // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
     int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
-    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
     int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
     // Levels in level units, twice the register (display/triggermarkers.h).
     int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
     int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+    int triggerChannel = 0;              // 0 CH1, 1 CH2: the last analog trigger source
+    bool triggerMarkerOnLogic = false;   // the trigger marker belongs to a logic or external source
+    int lastTriggerSource = 0;
+    int markerScrollPosition = 127;      // horizontalScrollBar value the markers are placed for
+    bool slowTimeBase = false;           // samplingSlider above 10
+
+    // Measurement cursors and trigger markers: state and helpers
+    // The cursor and marker positions are shared with the settings decode and
+    // are declared in its block above.
+    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
+    int selectedItem = 9;      // the marker the mouse holds; 9 none
 
     // Trigger icon for a trigger type, by source colour; mirrored when the
     // source is inverted, since the instrument triggers on the inverted signal.
@@ -321,9 +456,10 @@ private:
     bool playing = false;
     int savedTimeBase = 0;
     FrameLog frameLog;
-    // Stand-in until the settings decode, which sets it at every settings
-    // read, declares it in its own block.
-    bool slowTimeBase = false;
 
     // Application settings and the custom theme: state and helpers
+    // Window size and position, theme choice and last folder from the store.
+    void readAppSettings();
+    // The custom theme dialog; it owns the Custom theme's colour table.
+    CustomTheme customTheme{this};
 };

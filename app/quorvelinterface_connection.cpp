@@ -3,6 +3,8 @@
 // connection state.
 
 #include "app/quorvelinterface.h"
+#include "device/commandset.h"
+#include "device/connectionrules.h"
 #include "ui_quorvelinterface.h"
 
 #include <QAbstractItemView>
@@ -14,18 +16,8 @@
 namespace {
 const char *const ledOn = ":/Bitmaps/Bitmaps/led-on.png";
 const char *const ledOff = ":/Bitmaps/Bitmaps/led-off.png";
-const char *const portUnreachable = "Port is busy or unreachable.";
 constexpr int usbPlotIntervalMs = 4;
 constexpr int serialPlotIntervalMs = 0;
-constexpr uint8_t settingsReadRequest = 'u';
-constexpr uint16_t settingsReadIndex = 14;
-
-// Port list entries read "name: description"; the port is the part before ": ".
-QString portNameOf(const QString &entry)
-{
-    const int separator = entry.indexOf(QLatin1String(": "));
-    return separator < 0 ? entry : entry.left(separator);
-}
 } // namespace
 
 void QuorvelInterface::on_connectButton_clicked()
@@ -39,12 +31,12 @@ void QuorvelInterface::on_connectButton_clicked()
 
     usbDevice.usbMode = ui->radioButton_2->isChecked();
     usbDevice.initializeDevice();
-    usbDevice.openDevice(portNameOf(ui->comboBox_9->currentText()));
+    usbDevice.openDevice(connection::portNameOfEntry(ui->comboBox_9->currentText()));
     if (!usbDevice.connected) {
         // The transport reported why through connectionStatus, which also
         // re-enabled the window; this only guards against a silent failure.
         if (!ui->centralWidget->isEnabled())
-            setInfoText(usbDevice.usbMode ? tr("Cannot open device") : tr(portUnreachable), false);
+            setInfoText(usbDevice.usbMode ? tr(connection::CannotOpenDevice) : tr(connection::PortUnreachable), false);
         return;
     }
 
@@ -57,10 +49,16 @@ void QuorvelInterface::on_connectButton_clicked()
         return;
     }
 
+    if (usbDevice.isLinkLost()) {
+        // Unplugged, or not answering, while asked for its version.
+        handleLinkLost();
+        return;
+    }
+    // A failed request is no old firmware: say so, and connect on.
+    const bool versionRead = !version.isEmpty();
     ui->currentFirwareVersion->setText(version);
-    const double current = ui->currentFirwareVersion->text().toDouble();
-    const double latest = ui->latestFirmWareVersion->text().toDouble();
-    if (latest > current) {
+    if (versionRead &&
+        connection::firmwareOlderThan(ui->currentFirwareVersion->text(), ui->latestFirmWareVersion->text())) {
         QMessageBox::warning(this, "Upgrade Firmware", tr("Please upgrade your device firmware"), QMessageBox::Ok);
         // The link may have broken while the box was open; its handler has
         // already shown that state.
@@ -68,12 +66,15 @@ void QuorvelInterface::on_connectButton_clicked()
             return;
     }
 
-    // The settings block; turning it into control values comes with the
-    // settings decode.
-    if (!usbDevice.controlReadTransfer(settingsReadRequest, 0, settingsReadIndex) && !usbDevice.usbMode &&
-        usbDevice.isLinkLost()) {
+    readDeviceSettings();
+    if (!usbDevice.usbMode && usbDevice.isLinkLost()) {
         // The serial link gave up and already shows why.
         disconnectDevice(false);
+        return;
+    }
+
+    if (usbDevice.isLinkLost()) {
+        handleLinkLost();
         return;
     }
 
@@ -94,7 +95,7 @@ void QuorvelInterface::on_connectButton_clicked()
     ui->radioButton_2->setEnabled(false);
     ui->rescanButton->setEnabled(false);
     ui->connectIcon->setPixmap(QPixmap(ledOn));
-    setInfoText("", false);
+    setInfoText(versionRead ? QString() : tr(connection::FirmwareUnreadable), false);
 }
 
 void QuorvelInterface::setInfoText(QString text, bool mode)
@@ -128,10 +129,13 @@ void QuorvelInterface::handleLinkLost()
     // A report from an earlier connection, or one already handled.
     if (!usbDevice.connected || !usbDevice.isLinkLost())
         return;
-    const bool usb = usbDevice.usbMode;
+    const char *reason = connection::PortUnreachable;
+    if (usbDevice.usbMode)
+        reason = usbDevice.linkLoss() == LibUsbDevice::LinkLoss::NotResponding ? connection::DeviceNotResponding
+                                                                               : connection::DeviceDisconnected;
     usbDevice.dropLostLink();
     disconnectDevice(false);
-    setInfoText(usb ? tr("Device disconnected") : tr(portUnreachable), false);
+    setInfoText(tr(reason), false);
 }
 
 void QuorvelInterface::checkForAvailableComPorts()
@@ -140,15 +144,13 @@ void QuorvelInterface::checkForAvailableComPorts()
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &port : ports) {
         if (checkIfCorrectPort(port.portName()))
-            ui->comboBox_9->addItem(port.portName() + ": " + port.description());
+            ui->comboBox_9->addItem(connection::portListEntry(port.portName(), port.description()));
     }
 }
 
 bool QuorvelInterface::checkIfCorrectPort(QString name)
 {
-    // Bluetooth serial ports: "bluetooth..." on some systems, "rfcomm..." on Linux.
-    const QString lower = name.toLower();
-    return lower.startsWith(QLatin1String("bluetooth")) || lower.startsWith(QLatin1String("rfcomm"));
+    return connection::isOfferedPort(name);
 }
 
 void QuorvelInterface::on_rescanButton_clicked()

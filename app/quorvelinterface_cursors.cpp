@@ -9,6 +9,7 @@
 #include "display/scales.h"
 #include "display/traces.h"
 #include "display/triggermarkers.h"
+#include "settings/registers.h"
 
 #include <QMouseEvent>
 
@@ -16,9 +17,6 @@
 #include <cmath>
 
 namespace {
-constexpr quint16 VCursorARegister = 15, VCursorBRegister = 16;
-constexpr quint16 Ch1HCursorARegister = 17, Ch1HCursorBRegister = 18;
-constexpr quint16 Ch2HCursorARegister = 19, Ch2HCursorBRegister = 20;
 
 constexpr double HCursorPixelX = 9;
 constexpr double VCursorPixelY = 10;
@@ -115,12 +113,12 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         if (cursorsOnCh1) {
             int &relative = a ? ch1CursorA : ch1CursorB;
             relative = cursors::relativeValue(value, ch1Zero);
-            usbDevice.controlWriteTransfer(a ? Ch1HCursorARegister : Ch1HCursorBRegister,
+            usbDevice.controlWriteTransfer(a ? reg::Ch1HCursorA : reg::Ch1HCursorB,
                                            quint8(cursors::horizontalCursorRegister(relative)));
         } else if (cursorsOnCh2) {
             int &relative = a ? ch2CursorA : ch2CursorB;
             relative = cursors::relativeValue(value, ch2Zero);
-            usbDevice.controlWriteTransfer(a ? Ch2HCursorARegister : Ch2HCursorBRegister,
+            usbDevice.controlWriteTransfer(a ? reg::Ch2HCursorA : reg::Ch2HCursorB,
                                            quint8(cursors::horizontalCursorRegister(relative)));
         }
         break;
@@ -136,7 +134,7 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         if (pixel.x() > visible.right() - VCursorHalfWidth)
             x = visible.right() - 2 * VCursorHalfWidth;
         (a ? vCursorMarkerA : vCursorMarkerB)->topLeft->setCoords(x, VCursorPixelY);
-        usbDevice.controlWriteTransfer(a ? VCursorARegister : VCursorBRegister,
+        usbDevice.controlWriteTransfer(a ? reg::VCursorA : reg::VCursorB,
                                        quint8(cursors::verticalCursorRegister(column, plotColumns)));
         break;
     }

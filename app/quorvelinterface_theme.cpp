@@ -26,6 +26,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
         refLogicGraphs[n]->setPen(plotPalette.refLogic[n]);
     }
 
+    // The grid keeps the mode its control shows: "No Grid" stays gridless.
+    theme::gridPen(theme, ui->comboBoxGrid->currentIndex(), &customColors, plotPalette.grid);
     plot->xAxis->grid()->setPen(plotPalette.grid);
     plot->yAxis->grid()->setPen(plotPalette.grid);
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis, plot->xAxis2, plot->yAxis2}) {
@@ -63,6 +65,12 @@ void QuorvelInterface::on_comboBoxTheme_activated(int index)
 {
     if (startingUp)
         return;
-    if (index == theme::Dark || index == theme::Light)
+    if (index == theme::Dark || index == theme::Light) {
         setTheme(index, nullptr);
+    } else if (index == theme::Custom) {
+        // The dialog applies its colours itself, through applyCustomTheme.
+        customTheme.loadTheme();
+        customTheme.show();
+        customTheme.raise();
+    }
 }

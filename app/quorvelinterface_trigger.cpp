@@ -7,10 +7,9 @@
 #include "display/plotwidget.h"
 #include "display/traces.h"
 #include "display/triggermarkers.h"
+#include "settings/registers.h"
 
 namespace {
-constexpr quint16 TriggerLevelRegister = 25;
-constexpr quint16 WindowLevel1Register = 26, WindowLevel2Register = 27;
 // The instrument's trigger-position request; its value is 256 - position.
 constexpr uint8_t TriggerPositionRequest = 'j';
 
@@ -107,13 +106,12 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
     if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex())) {
         if (which == 2) {
             const int reg = trigger::triggerLevelRegister(triggerLevel);
-            usbDevice.controlWriteTransfer(TriggerLevelRegister, quint8(reg));
+            usbDevice.controlWriteTransfer(reg::TriggerLevel, quint8(reg));
             triggerLevel = trigger::levelFromRegister(reg);
         } else {
             int &level = which == 0 ? windowLevel1 : windowLevel2;
             const int reg = trigger::windowLevelRegister(level);
-            usbDevice.controlWriteTransfer(which == 0 ? WindowLevel1Register : WindowLevel2Register,
-                                           quint8(reg));
+            usbDevice.controlWriteTransfer(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(reg));
             level = trigger::levelFromRegister(reg);
         }
     }

@@ -1,5 +1,8 @@
 #include "device/libusbdevice.h"
 
+#include "device/commandset.h"
+#include "device/connectionrules.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QThread>
@@ -12,27 +15,6 @@
 Q_LOGGING_CATEGORY(lcUsb, "device.usb")
 
 namespace {
-// Command letters: USB vendor request codes, and the serial bytes.
-constexpr uint8_t cmdVersion = 'a';
-constexpr uint8_t cmdWriteRegister = 'b';
-constexpr uint8_t cmdGeneratorFrequency = 'c';
-constexpr uint8_t cmdStoreSettings = 'd';
-constexpr uint8_t cmdStoreWave = 'e';
-constexpr uint8_t cmdStop = 'f';
-constexpr uint8_t cmdStart = 'g';
-constexpr uint8_t cmdForceTrigger = 'h';
-constexpr uint8_t cmdAutoSetup = 'i';
-constexpr uint8_t cmdFactorySettings = 'k';
-constexpr uint8_t cmdMeter = 'm';
-constexpr uint8_t cmdReadSettings = 'u';
-constexpr uint8_t cmdReadW = 'w';
-constexpr uint8_t cmdReadX = 'x';
-constexpr char serialStreamOff = 'p';
-constexpr char serialStreamOn = 'q';
-// Serial custom-wave upload: this letter, then the 256 wave bytes; see
-// awgBulkWriteTransfer().
-constexpr char serialWaveUpload = 'l';
-
 // The event thread wakes at least this often, so a stop is seen even when no
 // transfer is in flight (a lost link).
 constexpr long eventWakeUs = 100000;
@@ -41,14 +23,21 @@ constexpr long eventWakeUs = 100000;
 constexpr int cancelGraceMs = 2000;
 // How often the GUI thread looks for a link lost on the event thread.
 constexpr int linkWatchIntervalMs = 20;
-// A bulk IN transfer that fails this many times in a row counts as a lost link.
+// More bulk IN transfers than this in a row that fail or carry no whole frame
+// count as a lost link.
 constexpr int maxConsecutiveErrors = 100;
+// Control requests timing out this many times in a row: the instrument no
+// longer answers. Each blocks the GUI thread for its time-out, so the count
+// bounds how long a silent instrument can hold the window.
+constexpr int maxConsecutiveTimeouts = 2;
 
 const char *const notConnected = "Device not connected";
 } // namespace
 
 LibUsbDevice::LibUsbDevice(QObject *parent) : QObject(parent)
 {
+    // A member, but also a child, so that it can be found from the window.
+    serialLink.setParent(this);
     connect(&serialLink, &SerialPortConnection::newData, this, &LibUsbDevice::newDataAvailable);
     connect(&linkWatch, &QTimer::timeout, this, &LibUsbDevice::reportLinkLost);
     connect(&serialLink, &SerialPortConnection::portFailed, this, [this] {
@@ -68,9 +57,22 @@ LibUsbDevice::~LibUsbDevice()
 
 bool LibUsbDevice::checkConnected() const
 {
-    if (!connected)
+    if (!connected) {
         qCDebug(lcUsb) << notConnected;
-    return connected;
+        return false;
+    }
+    // A lost link is released by the window shortly; until then nothing may
+    // wait on the instrument again.
+    if (isLinkLost()) {
+        qCDebug(lcUsb) << "link lost: command dropped";
+        return false;
+    }
+    return true;
+}
+
+bool LibUsbDevice::isFrameLength(int length)
+{
+    return length == frameSize || (length >= snifferFrameMinSize && length <= rxBufferSize);
 }
 
 void LibUsbDevice::resetFrameSlots()
@@ -85,9 +87,10 @@ void LibUsbDevice::resetFrameSlots()
     rxLength.store(0);
 }
 
-void LibUsbDevice::markLinkLost()
+void LibUsbDevice::markLinkLost(LinkLoss reason)
 {
-    if (linkLost.exchange(true))
+    int none = int(LinkLoss::None);
+    if (!lossReason.compare_exchange_strong(none, int(reason), std::memory_order_acq_rel))
         return;
     // From the event thread the watch timer reports it, so receivers always
     // hear it on the GUI thread.
@@ -97,7 +100,7 @@ void LibUsbDevice::markLinkLost()
 
 void LibUsbDevice::reportLinkLost()
 {
-    if (linkLostReported || !linkLost.load(std::memory_order_acquire))
+    if (linkLostReported || !isLinkLost())
         return;
     linkLostReported = true;
     linkWatch.stop();
@@ -121,8 +124,18 @@ bool LibUsbDevice::acceptControlRead(qint64 n)
 
 void LibUsbDevice::noteControlResult(int result)
 {
-    if (result == LIBUSB_ERROR_NO_DEVICE && connected)
-        markLinkLost();
+    if (!connected)
+        return;
+    if (result == LIBUSB_ERROR_NO_DEVICE) {
+        markLinkLost(LinkLoss::Gone);
+    } else if (result == LIBUSB_ERROR_TIMEOUT) {
+        if (++consecutiveTimeouts >= maxConsecutiveTimeouts) {
+            qCDebug(lcUsb) << consecutiveTimeouts << "control requests timed out in a row";
+            markLinkLost(LinkLoss::NotResponding);
+        }
+    } else {
+        consecutiveTimeouts = 0;
+    }
 }
 
 // ---------------------------------------------------------------- life cycle
@@ -154,7 +167,7 @@ void LibUsbDevice::openDevice(QString portName)
     if (!usbMode) {
         connected = serialLink.connectToPort(portName);
         if (connected) {
-            serialLink.write(QString(QChar(serialStreamOff)));
+            serialLink.write(QString(QChar(command::StreamOff)));
             serialLink.flushOutput();
         }
         return;
@@ -162,7 +175,7 @@ void LibUsbDevice::openDevice(QString portName)
     if (!initialized || !context) {
         lastError = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     const ssize_t count = libusb_get_device_list(context, &deviceList);
@@ -171,7 +184,7 @@ void LibUsbDevice::openDevice(QString portName)
         qCDebug(lcUsb) << "No USB Devices to List";
         deviceList = nullptr;
         // Without a status the window would stay disabled.
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     handle = nullptr;
@@ -195,7 +208,7 @@ void LibUsbDevice::openDevice(QString portName)
     if (!handle) {
         lastError = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     if (libusb_kernel_driver_active(handle, interfaceNumber) == 1) {
@@ -210,7 +223,7 @@ void LibUsbDevice::openDevice(QString portName)
         connected = false;
         lastError = QStringLiteral("Cannot open device!");
         // Without a status the window would stay disabled.
-        emit serialLink.connectionStatus(tr("Cannot open device"));
+        emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     connected = true;
@@ -272,7 +285,7 @@ void LibUsbDevice::closeSerial(bool storeSettings)
 {
     serialLink.autoMode = false;
     running = false;
-    serialLink.write(QString(QChar(serialStreamOff)));
+    serialLink.write(QString(QChar(command::StreamOff)));
     if (storeSettings)
         saveDeviceSettings();
     serialLink.close();
@@ -290,8 +303,10 @@ void LibUsbDevice::reset()
     context = nullptr;
     readTransfer = nullptr;
     dataReady = false;
-    linkLost = false;
+    lossReason = int(LinkLoss::None);
     linkLostReported = false;
+    consecutiveTimeouts = 0;
+    droppedFrameCount = 0;
     transferInFlight = false;
     resetFrameSlots();
 }
@@ -366,8 +381,18 @@ void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
 {
     switch (transfer->status) {
     case LIBUSB_TRANSFER_COMPLETED: {
-        consecutiveErrors = 0;
         const int length = std::clamp(transfer->actual_length, 0, rxBufferSize);
+        if (!isFrameLength(length)) {
+            // Part of a frame, or more than one: never shown.
+            droppedFrameCount.fetch_add(1, std::memory_order_relaxed);
+            if (++consecutiveErrors > maxConsecutiveErrors) {
+                transferInFlight = false;
+                markLinkLost();
+                return;
+            }
+            break;
+        }
+        consecutiveErrors = 0;
         frameSlots[backSlot].length = length;
         frameSlots[backSlot].receivedAtNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                                 std::chrono::steady_clock::now().time_since_epoch())
@@ -387,7 +412,7 @@ void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
         return;
     default:
         // A failed transfer carries no frame worth showing.
-        if (++consecutiveErrors >= maxConsecutiveErrors) {
+        if (++consecutiveErrors > maxConsecutiveErrors) {
             transferInFlight = false;
             markLinkLost();
             return;
@@ -470,31 +495,30 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     if (usbMode) {
         const int n = libusb_control_transfer(handle, vendorRequestIn, request, value, index, inBuffer,
                                               inBufferSize, controlTimeoutMs);
-        if (n < 0)
-            noteControlResult(n);
+        noteControlResult(n);
         return acceptControlRead(n);
     }
 
-    const bool needsStreamOff = request == cmdReadSettings || request == cmdGeneratorFrequency ||
-                                request == cmdReadW || request == cmdReadX;
+    const bool needsStreamOff = request == command::ReadSettings || request == command::GeneratorFrequency ||
+                                request == command::ReadW || request == command::ReadX;
     if (needsStreamOff)
         turnOffAutoMode();
     const char form[5] = {char(request), char(index & 0xFF), char(index >> 8), char(value & 0xFF),
                           char(value >> 8)};
-    if (request == cmdReadSettings) {
+    if (request == command::ReadSettings) {
         // Stream bytes sent before the stop took effect are no reply.
         serialLink.flushOutput();
         serialLink.drainInput();
     }
     serialLink.writeByteArray(QByteArray(form, sizeof form));
-    if (request == cmdReadSettings) {
-        if (!serialLink.waitForBytes(settingsBlockLength)) {
+    if (request == command::ReadSettings) {
+        const qint64 n = serialLink.readReply(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
+        if (n < 0) {
             lastError = QStringLiteral("Read Error!");
             qCDebug(lcUsb) << "read error: " << -1;
-            markLinkLost();
+            markLinkLost(LinkLoss::NotResponding);
             return false;
         }
-        const qint64 n = serialLink.readInto(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
         turnOnAutoMode();
         return acceptControlRead(n);
     }
@@ -503,16 +527,21 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     return true;
 }
 
+bool LibUsbDevice::readSettingsBlock()
+{
+    return controlReadTransfer(command::ReadSettings, 0, command::SettingsBlockIndex);
+}
+
 void LibUsbDevice::controlWriteTransfer(uint16_t index, uint8_t value)
 {
     if (!checkConnected())
         return;
     if (usbMode) {
-        noteControlResult(libusb_control_transfer(handle, vendorRequestIn, cmdWriteRegister, value, index,
-                                                  nullptr, 0, controlTimeoutMs));
+        noteControlResult(libusb_control_transfer(handle, vendorRequestIn, command::WriteRegister, value,
+                                                  index, nullptr, 0, controlTimeoutMs));
         return;
     }
-    const char form[3] = {char(cmdWriteRegister), char(index & 0xFF), char(value)};
+    const char form[3] = {char(command::WriteRegister), char(index & 0xFF), char(value)};
     serialLink.writeByteArray(QByteArray(form, sizeof form));
 }
 
@@ -523,18 +552,27 @@ QString LibUsbDevice::requestFirmwareVersion()
     unsigned char reply[versionLength] = {};
     qint64 n = 0;
     if (usbMode) {
-        n = libusb_control_transfer(handle, vendorRequestIn, cmdVersion, 0, 0, reply, versionLength,
-                                    controlTimeoutMs);
+        n = libusb_control_transfer(handle, vendorRequestIn, command::FirmwareVersion, 0, 0, reply,
+                                    versionLength, controlTimeoutMs);
         noteControlResult(int(n));
         if (n > 0)
             n = versionLength; // always four characters once any byte came
     } else {
-        serialLink.write(QString(QChar(cmdVersion)));
-        if (!serialLink.waitForBytes(versionLength, true)) {
-            markLinkLost();
+        const bool wasStreaming = serialLink.autoMode;
+        if (wasStreaming)
+            turnOffAutoMode();
+        // Bytes already on their way (a stream from before, line noise) are
+        // no reply.
+        serialLink.flushOutput();
+        serialLink.drainInput();
+        serialLink.write(QString(QChar(command::FirmwareVersion)));
+        n = serialLink.readReply(reinterpret_cast<char *>(reply), versionLength);
+        if (n < 0) {
+            markLinkLost(LinkLoss::NotResponding);
             return QStringLiteral("-1");
         }
-        n = serialLink.readInto(reinterpret_cast<char *>(reply), versionLength);
+        if (wasStreaming)
+            turnOnAutoMode();
     }
     if (n <= 0) {
         lastError = QStringLiteral("Read Error!");
@@ -552,8 +590,8 @@ int LibUsbDevice::requestMM(unsigned char *dst)
     if (!checkConnected())
         return -1;
     if (usbMode) {
-        const int r = libusb_control_transfer(handle, vendorRequestIn, cmdMeter, 0, 0, dst, meterReplyLength,
-                                              controlTimeoutMs);
+        const int r = libusb_control_transfer(handle, vendorRequestIn, command::Meter, 0, 0, dst,
+                                              meterReplyLength, controlTimeoutMs);
         noteControlResult(r);
         return r;
     }
@@ -561,47 +599,49 @@ int LibUsbDevice::requestMM(unsigned char *dst)
     serialLink.flushOutput();
     // Stream bytes sent before the stop took effect are no reply.
     serialLink.drainInput();
-    serialLink.write(QString(QChar(cmdMeter)));
-    if (!serialLink.waitForBytes(meterReplyLength)) {
-        markLinkLost();
-        return -1;
-    }
-    return int(serialLink.readInto(reinterpret_cast<char *>(dst), meterReplyLength));
+    serialLink.write(QString(QChar(command::Meter)));
+    const qint64 n = serialLink.readReply(reinterpret_cast<char *>(dst), meterReplyLength);
+    if (n < 0)
+        markLinkLost(LinkLoss::NotResponding);
+    return int(n);
 }
 
 void LibUsbDevice::saveDeviceSettings()
 {
-    sendCommand(cmdStoreSettings);
+    sendCommand(command::StoreSettings);
 }
 
 void LibUsbDevice::saveAWG()
 {
-    sendCommand(cmdStoreWave);
+    sendCommand(command::StoreWave);
 }
 
 void LibUsbDevice::stopScope()
 {
-    sendCommand(cmdStop);
+    sendCommand(command::Stop);
+    // A stopped instrument sends no frames; that is no stall.
+    serialLink.framesExpected = false;
 }
 
 void LibUsbDevice::startScope()
 {
-    sendCommand(cmdStart);
+    sendCommand(command::Start);
+    serialLink.framesExpected = true;
 }
 
 void LibUsbDevice::forceTrigger()
 {
-    sendCommand(cmdForceTrigger);
+    sendCommand(command::ForceTrigger);
 }
 
 void LibUsbDevice::autoSetup()
 {
-    sendCommand(cmdAutoSetup);
+    sendCommand(command::AutoSetup);
 }
 
 void LibUsbDevice::restoreSettings()
 {
-    sendCommand(cmdFactorySettings);
+    sendCommand(command::FactorySettings);
 }
 
 void LibUsbDevice::awgBulkWriteTransfer()
@@ -610,8 +650,9 @@ void LibUsbDevice::awgBulkWriteTransfer()
         return;
     if (usbMode) {
         int sent = 0;
-        noteControlResult(libusb_bulk_transfer(handle, waveEndpoint, reinterpret_cast<unsigned char *>(awgBuffer),
-                                               awgBufferSize, &sent, controlTimeoutMs));
+        noteControlResult(libusb_bulk_transfer(handle, waveEndpoint,
+                                               reinterpret_cast<unsigned char *>(awgBuffer), awgBufferSize,
+                                               &sent, controlTimeoutMs));
         return;
     }
     // Serial form of the upload (the USB form is a bulk OUT): the letter 'l'
@@ -620,11 +661,11 @@ void LibUsbDevice::awgBulkWriteTransfer()
     // off meanwhile so frames and the upload do not cross.
     const bool wasStreaming = serialLink.autoMode;
     turnOffAutoMode();
-    QByteArray upload(1, serialWaveUpload);
+    QByteArray upload(1, command::WaveUpload);
     upload.append(reinterpret_cast<const char *>(awgBuffer), awgBufferSize);
     serialLink.writeByteArray(upload);
     if (!serialLink.waitForWritten()) {
-        markLinkLost();
+        markLinkLost(LinkLoss::NotResponding);
         return;
     }
     if (wasStreaming)
@@ -636,14 +677,14 @@ void LibUsbDevice::turnOffAutoMode()
     if (usbMode)
         return;
     serialLink.autoMode = false;
-    serialLink.write(QString(QChar(serialStreamOff)));
+    serialLink.write(QString(QChar(command::StreamOff)));
 }
 
 void LibUsbDevice::turnOnAutoMode()
 {
     if (usbMode)
         return;
-    serialLink.write(QString(QChar(serialStreamOn)));
+    serialLink.write(QString(QChar(command::StreamOn)));
     serialLink.autoMode = true;
-    serialLink.frameState = 0;
+    serialLink.restartParser();
 }

@@ -35,6 +35,8 @@ public:
     static constexpr unsigned char waveEndpoint = 0x01;
     static constexpr int rxBufferSize = SerialPortConnection::frameBufferSize;
     static constexpr int frameSize = SerialPortConnection::frameSize;
+    // A sniffer frame fills the frame buffer but for at most its last byte.
+    static constexpr int snifferFrameMinSize = rxBufferSize - 1;
     static constexpr int inBufferSize = 64;
     static constexpr int awgBufferSize = 256;
     static constexpr int versionLength = 4;
@@ -74,9 +76,24 @@ public:
     // USB frame's transfer completed (0 over the serial link).
     int copyLatestFrame(unsigned char *dst, int capacity, qint64 *receivedAtNs = nullptr);
 
+    // Why a link was given up.
+    enum class LinkLoss {
+        None,
+        Gone,          // unplugged, the port vanished, or frames stopped for good
+        NotResponding, // control requests time out, or a serial exchange ran out of time
+    };
+
     // The link broke while connected (instrument unplugged, a failed
-    // resubmission, or a serial exchange that ran out of time). Cleared by reset().
-    bool isLinkLost() const { return linkLost.load(); }
+    // resubmission, control requests timing out, or a serial exchange that
+    // ran out of time). Cleared by reset(). Once lost, commands are dropped
+    // without waiting on the instrument.
+    bool isLinkLost() const { return linkLoss() != LinkLoss::None; }
+    LinkLoss linkLoss() const { return LinkLoss(lossReason.load(std::memory_order_acquire)); }
+    // USB transfers dropped since the last reset() because their length was
+    // neither a scope frame nor a sniffer frame.
+    quint64 droppedFrames() const { return droppedFrameCount.load(); }
+    // True for the lengths of a whole frame: a scope frame or a sniffer frame.
+    static bool isFrameLength(int length);
     // Releases a lost link without talking to the instrument.
     void dropLostLink();
 
@@ -85,6 +102,8 @@ public:
     void asyncBulkReadTransfer();
     void closeDevice();
     void reset();
+    // The settings read of the connect flow: 44 bytes into inBuffer.
+    bool readSettingsBlock();
     bool controlReadTransfer(uint8_t request, uint16_t value, uint16_t index);
     void controlWriteTransfer(uint16_t index, uint8_t value);
     QString requestFirmwareVersion();
@@ -116,7 +135,7 @@ private:
     void closeSerial(bool storeSettings);
     bool checkConnected() const;
     void sendCommand(char letter);
-    void markLinkLost();
+    void markLinkLost(LinkLoss reason = LinkLoss::Gone);
     void reportLinkLost();
     void noteControlResult(int result);
     bool acceptControlRead(qint64 n);
@@ -131,16 +150,19 @@ private:
         qint64 receivedAtNs = 0;
     };
     FrameSlot frameSlots[slotCount];
-    int backSlot = 0;                // filled by the transfer (event thread)
-    std::atomic<int> sharedSlot{1};  // slot index | freshFlag when unread
-    int frontSlot = 2;               // read by copyLatestFrame (GUI thread)
+    int backSlot = 0;               // filled by the transfer (event thread)
+    std::atomic<int> sharedSlot{1}; // slot index | freshFlag when unread
+    int frontSlot = 2;              // read by copyLatestFrame (GUI thread)
     std::atomic<bool> transferInFlight{false};
     // Cleared by the event thread as its last act: the closing thread sees
     // everything the event thread did once it reads false.
     std::atomic<bool> eventThreadActive{false};
-    std::atomic<bool> linkLost{false};
+    // The first reason wins; None while the link holds.
+    std::atomic<int> lossReason{int(LinkLoss::None)};
+    std::atomic<quint64> droppedFrameCount{0};
+    int consecutiveTimeouts = 0;   // GUI thread only
     bool linkLostReported = false; // GUI thread only
     // Reports on the GUI thread a link lost on the event thread.
     QTimer linkWatch;
-    int consecutiveErrors = 0;       // event thread only
+    int consecutiveErrors = 0; // event thread only
 };

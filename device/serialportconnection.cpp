@@ -1,5 +1,7 @@
 #include "device/serialportconnection.h"
 
+#include "device/connectionrules.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSerialPort>
@@ -14,8 +16,12 @@ constexpr char SerialPortConnection::frameStartMarker[];
 constexpr char SerialPortConnection::streamStartMarker[];
 
 namespace {
-const char *const portUnreachable = "Port is busy or unreachable.";
-}
+// Frame-mode bytes held between parser calls at most: a few frames, so a
+// flood of bytes costs bounded memory and time per poll.
+constexpr int maxPending = 4 * SerialPortConnection::wireFrameSize;
+// A reply is complete once the line has been quiet this long.
+constexpr int replyQuietMs = 20;
+} // namespace
 
 SerialPortConnection::SerialPortConnection(QObject *parent) : QObject(parent)
 {
@@ -48,7 +54,7 @@ bool SerialPortConnection::connectToPort(QString name)
         return true;
     }
     qCDebug(lcSerial).noquote() << "open failed:" << port->errorString();
-    emit connectionStatus(tr(portUnreachable));
+    emit connectionStatus(tr(connection::PortUnreachable));
     frameBuffer = nullptr;
     port.reset();
     return false;
@@ -76,6 +82,7 @@ void SerialPortConnection::close()
 {
     if (!isOpen())
         return;
+    stallReported = false;
     frameBuffer = nullptr;
     port->flush();
     port->close();
@@ -86,6 +93,7 @@ void SerialPortConnection::close()
 
 void SerialPortConnection::clearPort()
 {
+    stallReported = false;
     frameBuffer = nullptr;
     port.reset();
 }
@@ -143,6 +151,27 @@ qint64 SerialPortConnection::readInto(char *dst, qint64 size)
     return port->read(dst, size);
 }
 
+qint64 SerialPortConnection::readReply(char *dst, int length)
+{
+    if (!waitForBytes(length))
+        return -1;
+    // Bytes ahead of the reply (line noise, stream bytes still on their way)
+    // make it longer than asked: let the line go quiet, then keep its end.
+    QElapsedTimer clock;
+    clock.start();
+    while (isOpen() && clock.elapsed() < singleWaitMs && port->waitForReadyRead(replyQuietMs)) {
+    }
+    if (!isOpen())
+        return -1;
+    const QByteArray all = port->readAll();
+    if (all.size() < length)
+        return -1;
+    if (all.size() > length)
+        qCDebug(lcSerial) << all.size() - length << "bytes ahead of a reply dropped";
+    std::memcpy(dst, all.constData() + all.size() - length, size_t(length));
+    return length;
+}
+
 bool SerialPortConnection::waitForBytes(int count, bool exact)
 {
     timedOut = false;
@@ -152,16 +181,16 @@ bool SerialPortConnection::waitForBytes(int count, bool exact)
         const qint64 available = port->bytesAvailable();
         if (exact ? available == count : available >= count)
             return true;
-        if (clock.elapsed() > overallWaitMs)
+        if (clock.elapsed() > replyTimeoutMs)
             break;
-        const int left = int(overallWaitMs - clock.elapsed()) + 1;
+        const int left = int(replyTimeoutMs - clock.elapsed()) + 1;
         if (!port->waitForReadyRead(qMin(singleWaitMs, left)) && port->error() != QSerialPort::TimeoutError &&
             port->error() != QSerialPort::NoError)
             break; // the port itself failed: no point in waiting on
     }
     timedOut = true;
     qCDebug(lcSerial) << "wait for" << count << "bytes gave up after" << clock.elapsed() << "ms";
-    emit connectionStatus(tr(portUnreachable));
+    emit connectionStatus(tr(connection::PortUnreachable));
     return false;
 }
 
@@ -173,16 +202,22 @@ bool SerialPortConnection::waitForWritten()
     while (isOpen()) {
         if (port->bytesToWrite() == 0)
             return true;
-        if (clock.elapsed() > overallWaitMs)
+        if (clock.elapsed() > replyTimeoutMs)
             break;
-        if (!port->waitForBytesWritten(singleWaitMs) && port->error() != QSerialPort::TimeoutError &&
-            port->error() != QSerialPort::NoError)
+        if (!port->waitForBytesWritten(qMin(singleWaitMs, replyTimeoutMs)) &&
+            port->error() != QSerialPort::TimeoutError && port->error() != QSerialPort::NoError)
             break;
     }
     timedOut = true;
     qCDebug(lcSerial) << "write did not complete after" << clock.elapsed() << "ms";
-    emit connectionStatus(tr(portUnreachable));
+    emit connectionStatus(tr(connection::PortUnreachable));
     return false;
+}
+
+void SerialPortConnection::restartParser()
+{
+    frameState = 0;
+    pending.clear();
 }
 
 void SerialPortConnection::setSamplingValue(int value)
@@ -192,10 +227,10 @@ void SerialPortConnection::setSamplingValue(int value)
         sampleIndex = 0;
         if (isOpen())
             port->clear(QSerialPort::Input);
-        frameState = 0;
+        restartParser();
     }
     if (old > lastFrameModeSampling && value <= lastFrameModeSampling) {
-        frameState = 0;
+        restartParser();
         if (isOpen())
             port->clear(QSerialPort::Input);
     }
@@ -214,13 +249,46 @@ bool SerialPortConnection::checkIfEndOfFrame(const char *tab)
 
 void SerialPortConnection::onReadyRead()
 {
+    watchForStall();
     if (!autoMode || !isOpen() || port->bytesAvailable() < 1 || !frameBuffer)
         return;
     parseStream(*port);
 }
 
+void SerialPortConnection::watchForStall()
+{
+    const bool streamingFrames =
+        autoMode && framesExpected && frameBuffer && isOpen() && samplingValue <= lastFrameModeSampling;
+    if (!streamingFrames) {
+        // The clock starts again with the stream; a report stands until
+        // frames come.
+        sinceFrame.invalidate();
+        return;
+    }
+    if (!sinceFrame.isValid()) {
+        sinceFrame.start();
+        return;
+    }
+    if (!stallReported && sinceFrame.elapsed() >= stallReportMs) {
+        stallReported = true;
+        qCDebug(lcSerial) << "no complete frame for" << sinceFrame.elapsed() << "ms";
+        emit connectionStatus(tr(connection::NoData));
+    }
+}
+
+void SerialPortConnection::frameArrived()
+{
+    sinceFrame.start();
+    if (stallReported) {
+        stallReported = false;
+        emit connectionStatus(QString());
+    }
+}
+
 void SerialPortConnection::parseStream(QIODevice &in)
 {
+    if (!frameBuffer)
+        return;
     if (samplingValue > lastFrameModeSampling)
         parseRollMode(in);
     else
@@ -237,6 +305,7 @@ void SerialPortConnection::storeSample(const char *group)
     frameBuffer[sampleIndex + planeSize] = static_cast<unsigned char>(group[1]);
     frameBuffer[sampleIndex + 2 * planeSize] = static_cast<unsigned char>(group[2]);
     ++sampleIndex;
+    frameArrived();
     emit newData(markerSize);
 }
 
@@ -265,38 +334,46 @@ void SerialPortConnection::parseRollMode(QIODevice &in)
 
 void SerialPortConnection::parseFrameMode(QIODevice &in)
 {
-    char group[markerSize];
-    switch (frameState) {
-    case 0:
-        while (in.isOpen() && in.bytesAvailable() >= markerSize) {
-            if (in.read(group, markerSize) != markerSize)
-                return;
-            if (checkIfStartOfFrame(group, true)) {
-                frameState = 1;
+    const qint64 room = maxPending - pending.size();
+    if (room > 0 && in.bytesAvailable() > 0)
+        pending.append(in.read(qMin(in.bytesAvailable(), room)));
+
+    const QByteArray start = QByteArray::fromRawData(frameStartMarker, markerSize);
+    // A newData receiver may close the link; stop writing then.
+    while (frameBuffer) {
+        if (frameState != 0 && !pending.startsWith(start))
+            frameState = 0; // set from outside: nothing of a frame is held
+        if (frameState == 0) {
+            const int at = pending.indexOf(start);
+            if (at < 0) {
+                // Keep what may be the first bytes of a marker still arriving.
+                pending.remove(0, qMax(0, pending.size() - (markerSize - 1)));
                 return;
             }
+            pending.remove(0, at);
         }
-        return;
-    case 1: {
-        if (in.bytesAvailable() < payloadSize)
+        if (pending.size() < markerSize + payloadSize) {
+            frameState = 1;
             return;
-        const qint64 n = in.read(reinterpret_cast<char *>(frameBuffer), payloadSize);
-        if (n == payloadSize) {
-            frameBuffer[payloadSize] = 0;
-            frameBuffer[payloadSize + 1] = 0;
         }
-        frameState = 2;
-        emit newData(frameSize);
-        return;
-    }
-    case 2:
-        if (in.bytesAvailable() < markerSize)
+        if (pending.size() < wireFrameSize) {
+            frameState = 2;
             return;
-        if (in.read(group, markerSize) == markerSize && checkIfEndOfFrame(group))
+        }
+        if (!checkIfEndOfFrame(pending.constData() + markerSize + payloadSize)) {
+            // Bytes were lost or added inside this frame: drop it, and look
+            // for the next frame start from the byte after this one's.
+            ++dropped;
+            pending.remove(0, 1);
             frameState = 0;
-        return;
-    default:
+            continue;
+        }
+        std::memcpy(frameBuffer, pending.constData() + markerSize, payloadSize);
+        frameBuffer[payloadSize] = 0;
+        frameBuffer[payloadSize + 1] = 0;
+        pending.remove(0, wireFrameSize);
         frameState = 0;
-        return;
+        frameArrived();
+        emit newData(frameSize);
     }
 }

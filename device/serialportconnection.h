@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -11,8 +12,12 @@
 // The serial half of the instrument link: opens the port, writes command
 // bytes and, while the instrument streams, cuts the byte stream into frames
 // (or roll-mode samples) inside the transport's frame buffer. Polled by a
-// 10 ms timer on the GUI thread; reads are in fixed sizes and never shift by
-// one byte to find a marker.
+// 10 ms timer on the GUI thread.
+//
+// Frame mode finds a frame start marker at any byte offset and hands a frame
+// over only when its end marker follows the payload, so stray, lost or
+// corrupted bytes cost at most the frame in progress. Roll mode reads
+// groups of three as they come.
 class SerialPortConnection : public QObject
 {
     Q_OBJECT
@@ -25,9 +30,12 @@ public:
     static constexpr int markerSize = 3;
     static constexpr int lastFrameModeSampling = 10;
     static constexpr int pollIntervalMs = 10;
-    // Serial waits: each wait for more bytes, and the whole exchange.
+    // Serial waits: each wait for more bytes, and by default the whole
+    // exchange (see replyTimeoutMs).
     static constexpr int singleWaitMs = 1000;
-    static constexpr int overallWaitMs = 10000;
+    static constexpr int defaultReplyTimeoutMs = 10000;
+    // A marker, the payload, and the end marker.
+    static constexpr int wireFrameSize = markerSize + payloadSize + markerSize;
     // Bytes held in the port's own buffer at most, so a streaming instrument
     // nobody reads cannot grow memory without bound.
     static constexpr qint64 readBufferLimit = 64 * 1024;
@@ -44,15 +52,27 @@ public:
     unsigned char *frameBuffer = nullptr;
     int samplingValue = 0;
     int sampleIndex = 0;
+    // Frame mode: 0 hunting for a frame start, 1 taking the payload, 2
+    // waiting for the end marker. Roll mode: 0 drops groups until a stream
+    // start marker, any other value stores samples.
     int frameState = 1;
     QTimer pollTimer;
+    // Overall bound of one exchange with the instrument (waitForBytes,
+    // waitForWritten, replies).
+    int replyTimeoutMs = defaultReplyTimeoutMs;
+    // A frame-mode stream that delivers no complete frame for this long is
+    // reported (and the report taken back once frames come again).
+    int stallReportMs = 3000;
+    // False while the instrument was told to stop acquiring: no frames are
+    // due then, so their absence is not reported.
+    bool framesExpected = true;
     // The last bounded wait ran out of time (or the port failed meanwhile).
     bool timedOut = false;
     // The port reported that its device is gone.
     bool portBroken = false;
 
     bool isOpen() const;
-    // Waits (singleWaitMs at a time, overallWaitMs in all) until `count` bytes
+    // Waits (singleWaitMs at a time, replyTimeoutMs in all) until `count` bytes
     // are available, or exactly `count` when `exact`. Running out of time
     // emits connectionStatus("Port is busy or unreachable.") and returns false.
     bool waitForBytes(int count, bool exact = false);
@@ -60,6 +80,14 @@ public:
     bool waitForWritten();
     // Reads up to `size` bytes into dst; returns the count, or -1 on failure.
     qint64 readInto(char *dst, qint64 size);
+    // The reply to a command just sent: waits like waitForBytes() for
+    // `length` bytes, then until the line is quiet, and keeps the last
+    // `length` bytes, so bytes that came ahead of the reply are not taken for
+    // it. Returns the count read into dst (`length`), or -1 when it ran out of
+    // time (connectionStatus emitted).
+    qint64 readReply(char *dst, int length);
+    // Restarts the frame parser: hunting for a frame start, nothing kept.
+    void restartParser();
     void dropPendingInput();
     // Drops input until the line has been quiet for quietMs (at most
     // singleWaitMs in all), so that stream bytes still on their way after a
@@ -67,8 +95,10 @@ public:
     void drainInput(int quietMs = 20);
     void flushOutput();
     // One parser step over the bytes `in` holds: what the poll timer runs on
-    // the port, and what the stream fuzzer runs on a buffer.
+    // the port, and what the tests and the stream fuzzer run on a buffer.
     void parseStream(QIODevice &in);
+    // Frame-mode frames dropped because their end marker was not in place.
+    quint64 droppedFrames() const { return dropped; }
 
 signals:
     void newData(int length);
@@ -90,8 +120,18 @@ public slots:
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
+    void watchForStall();
+    void frameArrived();
     void dropFailedPort();
     void parseRollMode(QIODevice &in);
     void parseFrameMode(QIODevice &in);
     void storeSample(const char *group);
+
+    // Frame mode: bytes read but not yet parsed; from a frame start marker
+    // on while a frame is in progress, at most a marker's length otherwise.
+    QByteArray pending;
+    quint64 dropped = 0;
+    // Time since the last delivery while streaming in frame mode.
+    QElapsedTimer sinceFrame;
+    bool stallReported = false;
 };

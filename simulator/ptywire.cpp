@@ -178,8 +178,11 @@ void PtyWire::handleCommand(const SerialCommandParser::Parsed &c)
         break;
     default: {
         const QByteArray reply = sim().model.command(c.letter, c.value, c.index);
-        if (!silent && !reply.isEmpty())
+        if (!silent && !reply.isEmpty()) {
+            if (sim().fault(Fault::SerialJunkBeforeReply))
+                queue(QByteArray(1, char(0xA5)), false);
             queue(c.letter == 'u' ? reply.left(SettingsSize) : reply, false);
+        }
         break;
     }
     }

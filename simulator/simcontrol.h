@@ -27,9 +27,9 @@
 //    stream start marker, then one 3-byte sample group per sample interval and
 //    the end marker after every 256 samples. A sample that equals a marker is
 //    sent with CH1 changed by one count. 'p' drops stream bytes not yet sent.
-//    Garbage (Fault::SerialGarbage) uses bytes 0x80-0xFF only, so it never
-//    forms a marker; its length decides whether a reader reading groups of
-//    three stays aligned.
+//    Garbage (Fault::SerialGarbage, setGarbageLength) uses bytes 0x80-0xFF
+//    only, so it never forms a marker; a length that is no multiple of three
+//    moves every later frame off a reader's groups of three.
 //
 // Frame stamping (setFrameStamping): every USB frame is then filled with a
 // pattern that depends on a per-frame sequence number, so that a consumer can
@@ -83,6 +83,7 @@ enum class Fault : unsigned {
                               // clearing it plugs in again: the instrument starts from its stored copy
     SerialSilent = 1u << 5,   // the serial wire reads commands but sends nothing
     SerialGarbage = 1u << 6,  // the serial wire sends garbage bytes between frames
+    SerialJunkBeforeReply = 1u << 7, // the serial wire sends one junk byte ahead of each reply
 };
 
 // Back to the state of a new process: factory settings (also in the stored
@@ -95,6 +96,12 @@ bool hasFault(Fault fault);
 void clearFaults();
 void unplug();                    // same as setFault(Fault::Unplugged)
 void setControlTimeoutWait(int ms); // how long a timed-out request blocks; -1 (default): the request's own time-out
+// With Fault::ControlTimeout: only requests with these letters time out
+// ('l' for the custom wave's bulk OUT); empty (default): every request.
+void setControlTimeoutRequests(const QByteArray &letters);
+// Every `every`-th USB frame is sent with `length` bytes (1..1290) instead of
+// its own length: cut short, or lengthened with stamp bytes. 0: off.
+void setWrongLengthFrames(int every, int length);
 void setGarbageLength(int bytes); // garbage bytes sent between serial frames (default 6)
 void setInstrumentCount(int count);    // matching instruments on the bus (default 1)
 void setUnopenableInstruments(int count); // the first `count` of them fail to open

@@ -41,10 +41,17 @@ void SimInstrument::record(Wire wire, char letter, quint16 value, quint16 index,
 
 int SimInstrument::produceFrame(quint8 *dst)
 {
-    const int n = model.nextFrame(dst);
-    if (n > 0 && stamping) {
+    int n = model.nextFrame(dst);
+    if (n <= 0)
+        return n;
+    if (wrongLengthEvery > 0 && ++framesProduced % quint64(wrongLengthEvery) == 0) {
+        for (int i = n; i < wrongLength; ++i)
+            dst[i] = quint8(i);
+        n = wrongLength;
+    }
+    if (stamping) {
         const quint32 seq = stampSequence++;
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 4 && i < n; ++i)
             dst[i] = quint8(seq >> (8 * i));
         for (int i = 4; i < n; ++i)
             dst[i] = stampByte(seq, i);
@@ -59,6 +66,10 @@ void SimInstrument::resetLocked()
     log.clear();
     epoch = std::chrono::steady_clock::now();
     controlTimeoutWaitMs = -1;
+    timeoutRequests.clear();
+    wrongLengthEvery = 0;
+    wrongLength = 0;
+    framesProduced = 0;
     garbageLength = 6;
     instrumentCount = 1;
     unopenable = 0;
@@ -122,6 +133,20 @@ void setControlTimeoutWait(int ms)
 {
     Lock lock(sim().mutex);
     sim().controlTimeoutWaitMs = ms;
+}
+
+void setControlTimeoutRequests(const QByteArray &letters)
+{
+    Lock lock(sim().mutex);
+    sim().timeoutRequests = letters;
+}
+
+void setWrongLengthFrames(int every, int length)
+{
+    Lock lock(sim().mutex);
+    sim().wrongLengthEvery = qMax(0, every);
+    sim().wrongLength = qBound(1, length, SimInstrument::MaxUsbFrame);
+    sim().framesProduced = 0;
 }
 
 void setGarbageLength(int bytes)

@@ -27,6 +27,10 @@ public:
     std::chrono::steady_clock::time_point epoch = std::chrono::steady_clock::now();
 
     int controlTimeoutWaitMs = -1;
+    QByteArray timeoutRequests; // empty: all
+    int wrongLengthEvery = 0;
+    int wrongLength = 0;
+    quint64 framesProduced = 0;
     int garbageLength = 6;
     int instrumentCount = 1;
     int unopenable = 0;
@@ -48,12 +52,19 @@ public:
     int serialCommandsAbandoned = 0; // half commands dropped after a pause
 
     bool fault(Fault f) const { return faults & unsigned(f); }
+    // Caller holds the mutex. True when a request with this letter times out.
+    bool timesOut(char letter) const
+    {
+        return fault(Fault::ControlTimeout) && (timeoutRequests.isEmpty() || timeoutRequests.contains(letter));
+    }
     qint64 elapsedNs() const;
     // Caller holds the mutex.
     void record(Wire wire, char letter, quint16 value, quint16 index, const QByteArray &data = QByteArray(),
                 bool answered = true);
-    // Caller holds the mutex. Next frame of the model, stamped when asked; 0 when none is due.
+    // Caller holds the mutex. Next frame of the model, stamped when asked; 0
+    // when none is due. `dst` holds MaxUsbFrame bytes.
     int produceFrame(quint8 *dst);
+    static constexpr int MaxUsbFrame = SnifferFrameSize + 1;
     void resetLocked();
 
 private:

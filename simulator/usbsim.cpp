@@ -516,7 +516,7 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle *h, uint8_t request
             sim().record(Wire::Usb, char(request), value, index, QByteArray(), false);
             return LIBUSB_ERROR_NO_DEVICE;
         }
-        if (!sim().fault(Fault::ControlTimeout)) {
+        if (!sim().timesOut(char(request))) {
             if (requestType != UsbRequestType || !knownRequest(request)) {
                 sim().record(Wire::Usb, char(request), value, index, QByteArray(), false);
                 return LIBUSB_ERROR_PIPE; // the instrument stalls what it does not know
@@ -550,7 +550,7 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle *h, unsigned char endp
         return LIBUSB_ERROR_NO_DEVICE;
     if (endpoint == WaveEndpoint) {
         const QByteArray wave(reinterpret_cast<const char *>(data), std::min(length, CustomWaveSize));
-        if (sim().fault(Fault::ControlTimeout)) {
+        if (sim().timesOut(SerialWaveUpload)) {
             sim().record(Wire::Usb, SerialWaveUpload, 0, 0, wave, false);
             lock.unlock();
             waitForTimeout(timeout);

@@ -6,13 +6,14 @@
 #include "app/quorvelinterface.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
+#include "windowfixture.h"
 
 #include <qcustomplot.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QMessageBox>
+#include <QComboBox>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -55,25 +56,14 @@ class TestCursorsWindow : public QObject
     Q_OBJECT
 
 private:
+    quorveltest::WindowFixture f;
     QuorvelInterface *window = nullptr;
     QCustomPlot *plot = nullptr;
     QList<QCPItemPixmap *> markers;
-    QTimer boxCloser;
 
-    template <typename T> T *child(const char *name)
-    {
-        T *w = window->findChild<T *>(name);
-        if (!w)
-            qFatal("form object %s missing", name);
-        return w;
-    }
+    template <typename T> T *child(const char *name) { return f.child<T>(name); }
 
-    // Waits until the frame pass has drawn the plot once more.
-    void waitForReplot(int count = 1)
-    {
-        QSignalSpy spy(plot, &QCustomPlot::afterReplot);
-        QTRY_VERIFY(spy.count() >= count);
-    }
+    void waitForReplot(int count = 1) { QVERIFY(f.waitForReplots(count)); }
 
     // Mouse events through the window system, as a user's mouse arrives.
     QPoint toWindow(QPoint p) { return plot->mapTo(window, p); }
@@ -122,45 +112,32 @@ private:
 
     void openWindow()
     {
-        window = new QuorvelInterface;
-        window->resize(1200, 1100);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QTRY_VERIFY(sim::deviceOpen() && sim::framesDelivered() > 2);
-        plot = child<QCustomPlot>("plotterWidget");
+        // A plot taller than its 512 value units: every unit has its own pixel.
+        QVERIFY(f.startStreaming(QSize(1200, 1100)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        window = f.get();
+        plot = f.plot();
         markers.clear();
         for (int i = 0; i < plot->itemCount(); ++i)
             if (auto *p = qobject_cast<QCPItemPixmap *>(plot->item(i)))
                 markers << p;
         QCOMPARE(markers.size(), int(MarkerCount));
-        waitForReplot(2);
+        QVERIFY(f.waitForReplots(2));
     }
 
 private slots:
-    void initTestCase()
-    {
-        boxCloser.setInterval(20);
-        connect(&boxCloser, &QTimer::timeout, this, [] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                box->done(QMessageBox::Ok);
-        });
-        boxCloser.start();
-    }
-
     void init()
     {
-        sim::reset();
+        f.init();
         sim::setNoiseLevel(0);
         openWindow();
     }
 
     void cleanup()
     {
-        if (window) {
-            window->close();
-            delete window;
-            window = nullptr;
-        }
+        f.cleanup();
+        window = nullptr;
+        plot = nullptr;
     }
 
     void pressWithinSevenPixelsSelects_data()
@@ -481,6 +458,63 @@ private slots:
         waitForReplot(3);
         for (const sim::Command &c : sim::commandsWithLetter('b'))
             QVERIFY(c.index < 17 || c.index > 20);
+    }
+
+    void trackingCursorsFollowTheTraceAtTheVerticalCursors()
+    {
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        child<QCheckBox>("checkBoxCursorTrack")->click();
+        drag(grip(VB), pixelOf(200, 250));
+        waitForReplot(2);
+        const QCPGraph *ch1 = plot->graph(0);
+        // The tracers sit on the trace where the vertical cursor lines cross it.
+        QList<QCPItemTracer *> shown;
+        for (int i = 0; i < plot->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemTracer *>(plot->item(i)))
+                if (t->visible())
+                    shown << t;
+        QCOMPARE(shown.size(), 2);
+        for (int k = 0; k < 2; ++k) {
+            const Marker v = k == 0 ? VA : VB;
+            const Marker h = k == 0 ? HA : HB;
+            QCOMPARE(shown[k]->graph(), ch1);
+            const double lineX = markers[v]->bottom->pixelPosition().x();
+            QVERIFY(std::fabs(shown[k]->position->pixelPosition().x() - lineX) <= 1.0);
+            // The trace's value at that key, read from the graph's own data.
+            const double key = shown[k]->graphKey();
+            auto after = ch1->data()->findBegin(key, false);
+            QVERIFY(after != ch1->data()->constEnd());
+            auto before = after == ch1->data()->constBegin() ? after : after - 1;
+            const double lo = std::min(before->value, after->value),
+                         hi = std::max(before->value, after->value);
+            const double cursor = plot->yAxis->pixelToCoord(markers[h]->right->pixelPosition().y());
+            QVERIFY2(cursor >= std::floor(lo) - 1.5 && cursor <= hi + 1.5,
+                     qPrintable(QString("%1 not within %2..%3").arg(cursor).arg(lo).arg(hi)));
+        }
+    }
+
+    void triggerMarkerOnALogicLine()
+    {
+        // Bit 0 as the trigger source: the marker stands on the line's high level.
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(2);
+        const int scroll = child<QScrollBar>("horizontalScrollBar")->value();
+        sim::clearCommandLog();
+        drag(grip(Trigger), pixelOf(101, 300));
+        QVERIFY(registerWrites(25).isEmpty());
+        QVERIFY(!sim::commandsWithLetter('j').isEmpty());
+        QCOMPARE(int(sim::commandsWithLetter('j').last().value), 256 - (scroll + 50));
+        waitForReplot(2);
+        const QCPGraph *bit0 = plot->graph(22); // after CH1, CH2, their references and histories
+        QVERIFY(bit0->dataCount() > 0);
+        double high = -1e9;
+        for (auto it = bit0->data()->constBegin(); it != bit0->data()->constEnd(); ++it)
+            high = std::max(high, it->value);
+        const QPointF c = markerCentre(markers[Trigger]);
+        QVERIFY2(std::fabs(c.y() - plot->yAxis->coordToPixel(high)) <= 1.0,
+                 qPrintable(QString::number(c.y())));
+        QVERIFY(std::fabs(c.x() - plot->xAxis->coordToPixel(100)) <= 1.0);
     }
 
     void resizeKeepsVerticalCursorsOnTheirColumns()

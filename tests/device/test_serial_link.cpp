@@ -66,22 +66,6 @@ private slots:
         sim::stopPtyWire();
     }
 
-    void firmwareVersion_data()
-    {
-        QTest::addColumn<QByteArray>("firmware");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("default") << QByteArray("2.37") << QString("2.37");
-        QTest::newRow("short, padded") << QByteArray("2.4") << QString("2.4 ");
-    }
-    void firmwareVersion()
-    {
-        QFETCH(QByteArray, firmware);
-        QFETCH(QString, expected);
-        sim::setFirmwareVersion(firmware);
-        QCOMPARE(dev->requestFirmwareVersion(), expected);
-        QCOMPARE(letters(sim::commandLog()), QByteArray("a"));
-    }
-
     void settingsReadTurnsAutoModeOffAndOn()
     {
         sim::pokeRegister(12, 5);
@@ -154,12 +138,15 @@ private slots:
         QVERIFY(sim::waitForCommand('q', 2));
     }
 
+    // Garbage between frames of any length: every frame still arrives whole,
+    // none is dropped, however the garbage moves the frames against groups
+    // of three.
     void framesInFrameMode_data()
     {
         QTest::addColumn<int>("garbage");
         QTest::newRow("clean line") << 0;
-        QTest::newRow("six garbage bytes between frames") << 6;
-        QTest::newRow("four garbage bytes between frames") << 4;
+        for (int n : {1, 2, 4, 5, 6})
+            QTest::addRow("%d garbage bytes between frames", n) << n;
     }
     void framesInFrameMode()
     {
@@ -170,9 +157,10 @@ private slots:
         }
         QSignalSpy frames(&dev->serialLink, &SerialPortConnection::newData);
         QVERIFY(startStream());
-        QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 6, 10000);
         for (const QList<QVariant> &f : qAsConst(frames))
             QCOMPARE(f.at(0).toInt(), 770);
+        QCOMPARE(dev->serialLink.droppedFrames(), quint64(0));
         QVERIFY(dev->dataReady.load());
         unsigned char frame[LibUsbDevice::rxBufferSize];
         std::fill(std::begin(frame), std::end(frame), 0xEE);
@@ -243,35 +231,81 @@ private slots:
         QCOMPARE(lost.count(), 1);
     }
 
-    // Each exchange that waits for a reply gives up after the overall bound
-    // with the status text, instead of hanging the window.
+    // Each exchange that waits for a reply gives up after the link's overall
+    // bound with the status text, instead of hanging the window. One row
+    // waits out the default bound of 10 s; the others run with a short one.
     void silentPortGivesUp_data()
     {
         QTest::addColumn<Exchange>("exchange");
-        QTest::newRow("firmware version")
-            << Exchange([](LibUsbDevice &d) { return d.requestFirmwareVersion() != QLatin1String("-1"); });
+        QTest::addColumn<int>("boundMs");
+        QTest::newRow("firmware version, default bound")
+            << Exchange([](LibUsbDevice &d) { return d.requestFirmwareVersion() != QLatin1String("-1"); })
+            << SerialPortConnection::defaultReplyTimeoutMs;
         QTest::newRow("settings read")
-            << Exchange([](LibUsbDevice &d) { return d.controlReadTransfer('u', 0, 14); });
+            << Exchange([](LibUsbDevice &d) { return d.readSettingsBlock(); }) << 300;
         QTest::newRow("meter") << Exchange([](LibUsbDevice &d) {
             unsigned char reply[4];
             return d.requestMM(reply) >= 0;
-        });
+        }) << 300;
     }
     void silentPortGivesUp()
     {
         QFETCH(Exchange, exchange);
+        QFETCH(int, boundMs);
+        QCOMPARE(dev->serialLink.replyTimeoutMs, SerialPortConnection::defaultReplyTimeoutMs);
+        dev->serialLink.replyTimeoutMs = boundMs;
         sim::setFault(sim::Fault::SerialSilent);
         QSignalSpy status(&dev->serialLink, &SerialPortConnection::connectionStatus);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!exchange(*dev));
+        const bool answered = exchange(*dev);
         const qint64 waited = clock.elapsed();
+        QVERIFY(!answered);
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.at(0).at(0).toString(), QString("Port is busy or unreachable."));
         QVERIFY(dev->isLinkLost());
         // It waited out the whole bound, and did not hang past it.
-        QVERIFY2(waited >= SerialPortConnection::overallWaitMs, qPrintable(QString::number(waited)));
-        QVERIFY2(waited < 2 * SerialPortConnection::overallWaitMs, qPrintable(QString::number(waited)));
+        QVERIFY2(waited >= boundMs, qPrintable(QString::number(waited)));
+        QVERIFY2(waited < boundMs + qMax(boundMs, 1500), qPrintable(QString::number(waited)));
+    }
+
+    // Replies are read after draining what was on its way, and a junk byte
+    // ahead of a reply is not taken for part of it.
+    void repliesAfterStrayBytes_data()
+    {
+        QTest::addColumn<bool>("junkBeforeReply");
+        QTest::addColumn<bool>("streamingBefore");
+        QTest::newRow("junk byte before each reply") << true << false;
+        QTest::newRow("instrument streaming") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void repliesAfterStrayBytes()
+    {
+        QFETCH(bool, junkBeforeReply);
+        QFETCH(bool, streamingBefore);
+        sim::pokeRegister(12, 5);
+        sim::pokeRegister(11, 0); // meter: frequency counter, a steady reply
+        unsigned char clean[4] = {};
+        QCOMPARE(dev->requestMM(clean), 4);
+        if (streamingBefore) {
+            // Stream on without the link parsing it: bytes pile up in the port.
+            dev->serialLink.writeByteArray("q");
+            QVERIFY(sim::waitForCommand('q'));
+            QTRY_VERIFY(dev->serialLink.port->bytesAvailable() > 2000);
+        }
+        sim::setFault(sim::Fault::SerialJunkBeforeReply, junkBeforeReply);
+        QCOMPARE(dev->requestFirmwareVersion(), QString("2.37"));
+        if (streamingBefore) {
+            dev->serialLink.writeByteArray("q");
+            QTRY_VERIFY(dev->serialLink.port->bytesAvailable() > 2000);
+        }
+        QVERIFY(dev->readSettingsBlock());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
+        unsigned char reply[4] = {};
+        QCOMPARE(dev->requestMM(reply), 4);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 4),
+                 QByteArray(reinterpret_cast<const char *>(clean), 4));
+        QVERIFY(!dev->isLinkLost());
     }
 };
 

@@ -3,6 +3,7 @@
 // reception, closing, and an instrument that goes away mid-stream.
 
 #include "device/libusbdevice.h"
+#include "linkrows.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
 
@@ -91,13 +92,14 @@ private slots:
         QTest::addColumn<char>("letter");
         QTest::addColumn<int>("value");
         QTest::addColumn<int>("index");
-        QTest::newRow("register write") << Operation([](LibUsbDevice &d) { d.controlWriteTransfer(12, 4); })
-                                        << 'b' << 4 << 12;
+        QTest::newRow("register write")
+            << Operation([](LibUsbDevice &d) { d.controlWriteTransfer(12, 4); }) << 'b' << 4 << 12;
         QTest::newRow("generator frequency")
             << Operation([](LibUsbDevice &d) { d.controlReadTransfer('c', 0x0001, 0x86A0); }) << 'c' << 0x0001
             << 0x86A0;
         QTest::newRow("trigger position")
-            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('j', 256 - 100, 0); }) << 'j' << 156 << 0;
+            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('j', 256 - 100, 0); }) << 'j' << 156
+            << 0;
         QTest::newRow("settings read")
             << Operation([](LibUsbDevice &d) { d.controlReadTransfer('u', 0, 14); }) << 'u' << 0 << 14;
         QTest::newRow("store settings") << Operation(&LibUsbDevice::saveDeviceSettings) << 'd' << 0 << 0;
@@ -138,22 +140,6 @@ private slots:
         QCOMPARE(int(sim::peekRegister(12)), 4);
     }
 
-    void firmwareVersionIsFourCharacters_data()
-    {
-        QTest::addColumn<QByteArray>("firmware");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("default") << QByteArray("2.37") << QString("2.37");
-        QTest::newRow("short, padded") << QByteArray("2.4") << QString("2.4 ");
-    }
-    void firmwareVersionIsFourCharacters()
-    {
-        QFETCH(QByteArray, firmware);
-        QFETCH(QString, expected);
-        sim::setFirmwareVersion(firmware);
-        QVERIFY(connectUsb());
-        QCOMPARE(dev->requestFirmwareVersion(), expected);
-    }
-
     void settingsReadIsTerminated()
     {
         QVERIFY(connectUsb());
@@ -163,17 +149,63 @@ private slots:
         QCOMPARE(int(dev->inBuffer[44]), 0);
     }
 
+    // One time-out is a failed request; two in a row are an instrument that
+    // no longer answers: the link is lost, and later commands are dropped
+    // at once instead of each blocking for its time-out.
     void failedRequestsReport()
     {
         QVERIFY(connectUsb());
         sim::setControlTimeoutWait(5);
         sim::setFault(sim::Fault::ControlTimeout);
+        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
         QCOMPARE(dev->requestFirmwareVersion(), QString());
         QCOMPARE(dev->lastError, QString("Read Error!"));
+        QVERIFY(!dev->isLinkLost()); // one time-out is no lost instrument
         dev->lastError.clear();
         QVERIFY(!dev->controlReadTransfer('u', 0, 14));
         QCOMPARE(dev->lastError, QString("Read Error!"));
-        QVERIFY(!dev->isLinkLost()); // a time-out is no lost instrument
+        QVERIFY(dev->isLinkLost());
+        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::NotResponding);
+        QCOMPARE(lost.count(), 1);
+        sim::clearCommandLog();
+        dev->controlWriteTransfer(12, 4);
+        dev->forceTrigger();
+        QVERIFY(sim::commandLog().isEmpty());
+    }
+
+    // A request that succeeds between two time-outs starts the count again.
+    void timeOutsCountOnlyInARow()
+    {
+        QVERIFY(connectUsb());
+        sim::setControlTimeoutWait(5);
+        sim::setControlTimeoutRequests("b");
+        sim::setFault(sim::Fault::ControlTimeout);
+        for (int i = 0; i < 5; ++i) {
+            dev->controlWriteTransfer(12, quint8(i));
+            QVERIFY(dev->readSettingsBlock());
+        }
+        QVERIFY(!dev->isLinkLost());
+        dev->controlWriteTransfer(12, 1);
+        dev->controlWriteTransfer(12, 2);
+        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::NotResponding);
+    }
+
+    // With its real time-out a silent instrument holds the caller for two
+    // requests, however many follow.
+    void silentInstrumentBlocksForTwoTimeOuts()
+    {
+        QVERIFY(connectUsb());
+        sim::setFault(sim::Fault::ControlTimeout);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 12; ++i)
+            dev->controlWriteTransfer(0, quint8(i));
+        const qint64 blocked = clock.elapsed();
+        QVERIFY(dev->isLinkLost());
+        QVERIFY2(blocked >= 2 * int(LibUsbDevice::controlTimeoutMs), qPrintable(QString::number(blocked)));
+        QVERIFY2(blocked < 2 * int(LibUsbDevice::controlTimeoutMs) + 500,
+                 qPrintable(QString::number(blocked)));
+        QCOMPARE(sim::commandsWithLetter('b').size(), 2);
     }
 
     void commandsWhileNotConnectedAreDropped()
@@ -190,13 +222,7 @@ private slots:
         QVERIFY(sim::commandLog().isEmpty());
     }
 
-    void openFailuresReportCannotOpen_data()
-    {
-        QTest::addColumn<int>("fault");
-        QTest::newRow("no instrument") << int(sim::Fault::NoDevice);
-        QTest::newRow("open fails") << int(sim::Fault::OpenFails);
-        QTest::newRow("claim fails") << int(sim::Fault::ClaimFails);
-    }
+    void openFailuresReportCannotOpen_data() { linkrows::openFailures(); }
     void openFailuresReportCannotOpen()
     {
         QFETCH(int, fault);
@@ -286,6 +312,75 @@ private slots:
         QCOMPARE(dev->copyLatestFrame(part, sizeof part), 770);
         quint32 sequence = 0;
         QVERIFY(sim::checkStampedFrame(part, sizeof part, &sequence));
+    }
+
+    // Transfers whose length is neither a scope frame nor a sniffer frame
+    // never reach the consumer: every frame it copies is a whole stamped
+    // 770-byte frame, and the dropped ones are counted.
+    void wrongLengthFramesAreDropped_data()
+    {
+        QTest::addColumn<int>("every");
+        QTest::addColumn<int>("length");
+        QTest::newRow("every 2nd short") << 2 << 400;
+        QTest::newRow("every 3rd one byte short") << 3 << 769;
+        QTest::newRow("every 2nd long") << 2 << 900;
+        QTest::newRow("every 2nd one byte long") << 2 << 771;
+        QTest::newRow("every 4th a single byte") << 4 << 1;
+    }
+    void wrongLengthFramesAreDropped()
+    {
+        QFETCH(int, every);
+        QFETCH(int, length);
+        sim::setFrameStamping(true);
+        sim::setFrameRate(0);
+        sim::setWrongLengthFrames(every, length);
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        static unsigned char frame[LibUsbDevice::rxBufferSize];
+        int taken = 0;
+        QElapsedTimer guard;
+        guard.start();
+        while (taken < 300 && guard.elapsed() < 30000) {
+            if (!dev->dataReady.exchange(false)) {
+                QThread::yieldCurrentThread();
+                continue;
+            }
+            const int n = dev->copyLatestFrame(frame, sizeof frame);
+            QCOMPARE(n, 770);
+            QVERIFY(sim::checkStampedFrame(frame, n));
+            ++taken;
+        }
+        QCOMPARE(taken, 300);
+        QTRY_VERIFY(dev->droppedFrames() >= quint64(300 / every - 2));
+        QVERIFY(!dev->isLinkLost());
+    }
+
+    // Wrong lengths only: more than 100 in a row are a lost link.
+    void onlyWrongLengthsLoseTheLink()
+    {
+        sim::setFrameRate(0);
+        sim::setWrongLengthFrames(1, 400);
+        QVERIFY(connectUsb());
+        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        dev->asyncBulkReadTransfer();
+        QVERIFY(lost.wait(5000));
+        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::Gone);
+        QCOMPARE(dev->droppedFrames(), quint64(101));
+        QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
+        QVERIFY(!dev->dataReady.load());
+    }
+
+    // The sniffer's frames are whole frames too.
+    void snifferFramesPass()
+    {
+        sim::setFrameRate(0);
+        sim::setWrongLengthFrames(1, LibUsbDevice::snifferFrameMinSize);
+        QVERIFY(connectUsb());
+        dev->asyncBulkReadTransfer();
+        QTRY_VERIFY(dev->dataReady.load());
+        unsigned char frame[LibUsbDevice::rxBufferSize];
+        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), LibUsbDevice::snifferFrameMinSize);
+        QCOMPARE(dev->droppedFrames(), quint64(0));
     }
 
     void closingStoresSettingsAndReleases()

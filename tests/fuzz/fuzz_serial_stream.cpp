@@ -1,7 +1,9 @@
 // The serial stream parser fed arbitrary bytes, delivered in arbitrary pieces,
 // with mode switches between frame and roll mode in the middle. It must never
 // write outside the frame buffer, never announce a length other than a frame
-// or a sample, and always consume what it is given.
+// or a sample, and always consume what it is given. And whatever came before
+// it, a clean frame is recovered: the same bytes as a garbage prefix in frame
+// mode, then one whole frame, deliver that frame last.
 //
 // Input layout: byte 0 picks the starting sampling index; the rest is a
 // sequence of pieces, each a header byte and up to 63 stream bytes. A header
@@ -25,6 +27,50 @@ void require(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// A frame's payload that holds no marker, so only its own markers frame it.
+QByteArray cleanPayload()
+{
+    QByteArray p(SerialPortConnection::payloadSize, 0);
+    for (int i = 0; i < p.size(); ++i)
+        p[i] = char(0x20 + (i * 5) % 64);
+    return p;
+}
+
+// The input as garbage ahead of a clean frame, in frame mode, handed over in
+// pieces of the sizes the input's own bytes give: the clean frame must be
+// the last frame delivered.
+void recoversAfter(const uint8_t *garbage, size_t size)
+{
+    static const QByteArray payload = cleanPayload();
+    unsigned char frame[SerialPortConnection::frameBufferSize];
+    SerialPortConnection link;
+    link.frameBuffer = frame;
+    link.autoMode = true;
+    link.setSamplingValue(10);
+    link.restartParser();
+    int delivered = 0;
+    QObject::connect(&link, &SerialPortConnection::newData, [&](int) { ++delivered; });
+
+    QBuffer stream;
+    stream.open(QIODevice::ReadOnly);
+    size_t at = 0;
+    while (at < size) {
+        const size_t piece = std::min<size_t>(1 + garbage[at] % 97, size - at);
+        stream.buffer().append(reinterpret_cast<const char *>(garbage + at), int(piece));
+        at += piece;
+        link.parseStream(stream);
+    }
+    const int before = delivered;
+    stream.buffer().append(
+        QByteArray(SerialPortConnection::frameStartMarker, SerialPortConnection::markerSize));
+    stream.buffer().append(payload);
+    stream.buffer().append(QByteArray(SerialPortConnection::endMarker, SerialPortConnection::markerSize));
+    for (int calls = 0; calls < 8 && stream.bytesAvailable() > 0; ++calls)
+        link.parseStream(stream);
+    require(delivered > before);
+    require(std::memcmp(frame, payload.constData(), size_t(payload.size())) == 0);
 }
 
 } // namespace
@@ -62,14 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         at += piece;
         link.parseStream(stream);
     }
-    // Whatever is left is consumed: every call takes at least one group while
-    // three or more bytes wait, so the loop ends.
-    for (int calls = 0; stream.bytesAvailable() >= SerialPortConnection::markerSize; ++calls) {
+    // Whatever is left is consumed: every call takes something while bytes
+    // wait (roll mode: while a whole group of three waits), so the loop ends.
+    for (int calls = 0; stream.bytesAvailable() > 0; ++calls) {
         const qint64 before = stream.bytesAvailable();
         link.parseStream(stream);
         if (stream.bytesAvailable() == before) {
-            // Only a frame payload may wait for more bytes than have come.
-            require(link.frameState == 1 && before < SerialPortConnection::payloadSize);
+            require(link.samplingValue > SerialPortConnection::lastFrameModeSampling &&
+                    before < SerialPortConnection::markerSize);
             break;
         }
         require(calls < int(size));
@@ -79,5 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(frame[SerialPortConnection::frameBufferSize + i] == guardByte);
     require(link.sampleIndex >= 0 && link.sampleIndex <= SerialPortConnection::planeSize);
     require(link.frameState >= 0 && link.frameState <= 2);
+
+    recoversAfter(data + 1, size - 1);
     return 0;
 }

@@ -297,6 +297,8 @@ private slots:
         QVERIFY(startStreaming());
         child<QSlider>("samplingSlider")->setValue(sampling);
         child<QScrollBar>("horizontalScrollBar")->setValue(scroll);
+        // The connect shows the instrument's logic position; the levels below are those of position 3.
+        child<QSlider>("chdPositionSlider")->setValue(3);
         QVERIFY(waitForReplots(2));
 
         QCPGraph *ch1 = plot->graph(Ch1);
@@ -316,7 +318,7 @@ private slots:
             QCOMPARE(v1[c], 2.0 * (255 - quorvelsim::stampByte(sequence, c)));
             QCOMPARE(v2[c], 2.0 * (255 - quorvelsim::stampByte(sequence, 256 + c)));
         }
-        // Logic line 0 of the same frame, at the default position 3 and size 0.
+        // Logic line 0 of the same frame, at position 3 and size 0.
         const QVector<double> logic0 = valuesOf(plot->graph(logicLine(0)));
         QCOMPARE(logic0.size(), points);
         for (int c = 4; c < points; ++c)
@@ -603,7 +605,9 @@ private slots:
         QCOMPARE(plot->graph(logicLine(2))->pen().color(), QColor(44, 2, 245));
         QCOMPARE(backgroundOf(plot), QColor(Qt::white));
         QCOMPARE(plot->xAxis->basePen().color(), QColor(Qt::black));
-        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
+        // The Light grid colour, in the style of the grid mode shown ("Full").
+        QCOMPARE(plot->yAxis->grid()->pen().color(), QColor("#C8C8C8"));
+        QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(child<QLabel>("ch1ColorLabel")->styleSheet(),
                  QStringLiteral("QLabel { background-color : #2a50fd; }"));
         QCOMPARE(child<QLabel>("ch2ColorLabel")->styleSheet(),
@@ -648,7 +652,8 @@ private slots:
         QCOMPARE(plot->graph(refLogicLine(2))->pen().color(), QColor(Qt::blue));
         QCOMPARE(plot->graph(logicLine(3))->pen().color(), QColor(225, 34, 4));
         QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(10, 200, 10));
-        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::DotLine);
+        // The grid mode shown ("Full") decides the style.
+        QCOMPARE(plot->xAxis->grid()->pen().style(), Qt::SolidLine);
         QCOMPARE(plot->yAxis2->basePen().color(), QColor(Qt::magenta));
         QCOMPARE(plot->xAxis->tickPen().color(), QColor(Qt::magenta));
         QCOMPARE(backgroundOf(plot), QColor(20, 20, 60));

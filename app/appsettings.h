@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+class QSettings;
+
+// The program's own preferences between runs: window size, maximised state,
+// theme and the last folder, at the top level of the "Halvorine Ombrix"/
+// "Settings" store. Read once at start, written once at quit.
+namespace appsettings {
+
+extern const char *const Organisation; // "Halvorine Ombrix"
+extern const char *const Application;  // "Settings"
+constexpr int ThemeCount = 3;          // "Dark", "Light", "Custom"
+
+struct Values
+{
+    int theme = 0;
+    QSize size; // invalid when absent or unreadable
+    bool wasMaximized = false;
+    QString defaultDir;
+};
+
+// Absent or unusable keys give the defaults: theme 0, no size, not
+// maximised, the home folder.
+Values read(const QSettings &store);
+// All four keys, whatever they hold.
+void write(QSettings &store, const Values &values);
+
+// The stored size is applied only to a window that was not maximised and
+// only when both sides are positive.
+bool sizeApplies(const Values &values);
+
+// Top-left corner that centres a window of the given size on the screen
+// rectangle: ((L + R) / 2 - (w - 1) / 2, (T + B) / 2 - (h - 1) / 2) with
+// inclusive right and bottom edges, each division truncating toward zero.
+QPoint centredTopLeft(const QRect &screen, const QSize &window);
+
+} // namespace appsettings

@@ -1,0 +1,850 @@
+// Control encoders: every control of the scope, logic, trigger, cursor,
+// display, spectrum, sweep and sniffer-settings groups goes to its register
+// as soon as it changes. Bit registers are rebuilt whole from all their
+// controls; the conversions live in settings/registers.
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "display/plotwidget.h"
+#include "display/scales.h"
+#include "display/spectrum.h"
+
+#include <QTimer>
+
+namespace {
+constexpr int AutoSetupSettleMs = 2000;
+constexpr int RestoreSettleMs = 1000;
+constexpr double CursorMarkerKey = -3;
+constexpr int ZeroLevelOffset = 256;
+constexpr double ZeroMarkerPixelX = 2;
+
+const char *const StartCaption = "START";
+const char *const StopCaption = "STOP";
+const char *const PauseCaption = "Pause";
+
+// The frequency counter's source buttons and the register value each selects.
+struct CounterSource
+{
+    QRadioButton *Ui::QuorvelInterface::*button;
+    quint8 value;
+};
+const CounterSource counterSources[] = {
+    {&Ui::QuorvelInterface::fcR10, 10}, {&Ui::QuorvelInterface::fcR7, 9}, {&Ui::QuorvelInterface::fcR6, 8},
+    {&Ui::QuorvelInterface::fcR5, 7},   {&Ui::QuorvelInterface::fcR4, 6}, {&Ui::QuorvelInterface::fcR3, 5},
+    {&Ui::QuorvelInterface::fcR2, 4},   {&Ui::QuorvelInterface::fcR1, 3}, {&Ui::QuorvelInterface::fcR0, 2},
+};
+constexpr quint8 NoCounterSource = 0xFF;
+
+} // namespace
+
+void QuorvelInterface::writeRegister(quint16 index, quint8 value)
+{
+    if (decodingSettings && index < reg::WritableCount) {
+        heldBackWrites[index] = value;
+        return;
+    }
+    usbDevice.controlWriteTransfer(index, value);
+}
+
+// ---- bit-register encoders --------------------------------------------------
+
+void QuorvelInterface::sendCH1Controls()
+{
+    reg::ChannelOptions o;
+    o.trace = ui->checkBoxCH1Trace->isChecked();
+    o.invert = ui->checkBoxCH1Invert->isChecked();
+    o.average = ui->checkBoxCH1Average->isChecked();
+    o.math = ui->checkBoxCH1Math->isChecked();
+    o.subtract = ui->radioButtonCH1Sub->isChecked();
+    writeRegister(reg::Ch1Options, reg::encodeChannelOptions(o));
+}
+
+void QuorvelInterface::sendCH2Controls()
+{
+    reg::ChannelOptions o;
+    o.trace = ui->checkBoxCH2Trace->isChecked();
+    o.invert = ui->checkBoxCH2Invert->isChecked();
+    o.average = ui->checkBoxCH2Average->isChecked();
+    o.math = ui->checkBoxCH2Math->isChecked();
+    o.subtract = ui->radioButtonCH2Sub->isChecked();
+    writeRegister(reg::Ch2Options, reg::encodeChannelOptions(o));
+}
+
+void QuorvelInterface::sendCHDControls()
+{
+    reg::LogicInputOptions o;
+    o.trace = ui->checkBoxCHDTrace->isChecked();
+    o.pull = ui->chdPullSlider->value();
+    o.thick0 = ui->checkBoxCHDThick0->isChecked();
+    o.invert = ui->checkBoxCHDInvert->isChecked();
+    o.ascii = ui->checkBoxASCII->isChecked();
+    writeRegister(reg::LogicOptions, reg::encodeLogicOptions(o));
+}
+
+void QuorvelInterface::sendCHDBitControls()
+{
+    const QCheckBox *boxes[reg::LogicLines] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2,
+                                               ui->checkBoxCHD3, ui->checkBoxCHD4, ui->checkBoxCHD5,
+                                               ui->checkBoxCHD6, ui->checkBoxCHD7};
+    std::array<bool, reg::LogicLines> enabled{};
+    for (int n = 0; n < reg::LogicLines; ++n) {
+        enabled[size_t(n)] = boxes[n]->isChecked();
+        chdBitEnabled[n] = enabled[size_t(n)];
+    }
+    writeRegister(reg::LogicMask, reg::encodeLogicMask(enabled));
+}
+
+void QuorvelInterface::sendTriggerControls()
+{
+    reg::TriggerSettings t;
+    if (ui->radioButtonNormal->isChecked())
+        t.mode = reg::Normal;
+    else if (ui->radioButtonSingle->isChecked())
+        t.mode = reg::Single;
+    else if (ui->radioButtonAuto->isChecked())
+        t.mode = reg::Auto;
+    else
+        t.mode = reg::Free;
+    if (ui->radioButtonRising->isChecked())
+        t.type = reg::Rising;
+    else if (ui->radioButtonFalling->isChecked())
+        t.type = reg::Falling;
+    else if (ui->radioButtonPositive->isChecked())
+        t.type = reg::PositiveSlope;
+    else if (ui->radioButtonNegative->isChecked())
+        t.type = reg::NegativeSlope;
+    else if (ui->radioButtonWindow->isChecked())
+        t.type = reg::Window;
+    else
+        t.type = reg::Dual;
+    t.circular = ui->checkBoxCircular->isChecked();
+    writeRegister(reg::Trigger, reg::encodeTrigger(t));
+}
+
+void QuorvelInterface::sendCursorControls()
+{
+    reg::CursorSettings c;
+    c.roll = ui->rollMode->isChecked();
+    c.automatic = ui->checkBoxCursorAuto->isChecked();
+    c.track = ui->checkBoxCursorTrack->isChecked();
+    if (ui->radioButtonCursorCH1->isChecked())
+        c.horizontal = reg::Ch1Cursors;
+    else if (ui->radioButtonCursorCH2->isChecked())
+        c.horizontal = reg::Ch2Cursors;
+    c.vertical = ui->checkBoxCursorVertical->isChecked();
+    c.snifferSingle = ui->radioButtonSniffSingle->isChecked();
+    writeRegister(reg::Cursors, reg::encodeCursors(c));
+
+    switch (c.horizontal) {
+    case reg::Ch1Cursors:
+        showHorizontalCursorItems(true);
+        placeHorizontalCursorMarkers(ch1Zero, ch1CursorA, ch1CursorB);
+        break;
+    case reg::Ch2Cursors:
+        showHorizontalCursorItems(true);
+        placeHorizontalCursorMarkers(ch2Zero, ch2CursorA, ch2CursorB);
+        break;
+    case reg::NoHorizontalCursors:
+        showHorizontalCursorItems(false);
+        break;
+    }
+    for (QCPAbstractItem *item :
+         {static_cast<QCPAbstractItem *>(vCursorMarkerA), static_cast<QCPAbstractItem *>(vCursorMarkerB),
+          static_cast<QCPAbstractItem *>(vCursorLineA), static_cast<QCPAbstractItem *>(vCursorLineB)})
+        item->setVisible(c.vertical);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::sendDisplayControls()
+{
+    reg::DisplaySettings d;
+    d.grid = ui->comboBoxGrid->currentIndex();
+    d.elastic = ui->elasticMode->isChecked();
+    d.invert = ui->checkBoxInvert->isChecked();
+    d.flip = ui->checkBoxFlip->isChecked();
+    d.persistence = ui->checkBoxPersistence->isChecked();
+    d.vectors = ui->checkBoxVectors->isChecked();
+    d.showSettings = ui->checkBoxShowSettings->isChecked();
+    writeRegister(reg::Display, reg::encodeDisplay(d));
+
+    plotPalette.ch1.setWidth(2);
+    plotPalette.ch2.setWidth(2);
+    ch1Graph->setPen(plotPalette.ch1);
+    ch2Graph->setPen(plotPalette.ch2);
+}
+
+void QuorvelInterface::sendMFFTControls()
+{
+    reg::SpectrumSettings s;
+    if (ui->radioButtonHamming->isChecked())
+        s.window = reg::Hamming;
+    else if (ui->radioButtonHann->isChecked())
+        s.window = reg::Hann;
+    else if (ui->radioButtonBlackman->isChecked())
+        s.window = reg::Blackman;
+    else
+        s.window = reg::Rectangular;
+    s.logY = ui->checkBoxLogY->isChecked();
+    s.iq = ui->checkBoxIQFFT->isChecked();
+    s.xy = ui->xyMode->isChecked();
+    s.fftTrace = ui->checkBoxFFTTrace->isChecked();
+    writeRegister(reg::Spectrum, reg::encodeSpectrum(s));
+    ui->groupBoxPlot->setEnabled(!s.iq);
+}
+
+void QuorvelInterface::sendSweepControls()
+{
+    reg::SweepSettings s;
+    s.accelDirection = ui->checkBoxAccelDirection->isChecked();
+    s.accelerate = ui->checkBoxAccelerate->isChecked();
+    s.direction = ui->checkBoxDirection->isChecked();
+    s.pingPong = ui->checkBoxPingPong->isChecked();
+    s.frequency = ui->checkBoxSweepFrequency->isChecked();
+    s.amplitude = ui->checkBoxSweepAmplitude->isChecked();
+    s.offset = ui->checkBoxSweepOffset->isChecked();
+    s.dutyCycle = ui->checkBoxSweepDutyCycle->isChecked();
+    writeRegister(reg::Sweep, reg::encodeSweep(s));
+}
+
+void QuorvelInterface::sendSnifferSettings()
+{
+    reg::SnifferSettings s;
+    s.baud = ui->comboBoxBaud->currentIndex();
+    s.cpol = ui->comboBoxCPOL->currentIndex() == 1;
+    s.cpha = ui->comboBoxCPHA->currentIndex() == 1;
+    s.parity = ui->comboBoxParity->currentIndex();
+    s.twoStopBits = ui->comboBoxStopBits->currentIndex() == 1;
+    writeRegister(reg::SnifferControls, reg::encodeSniffer(s));
+}
+
+void QuorvelInterface::setSnifferControlsEnabled(bool enabled)
+{
+    for (QWidget *w : {static_cast<QWidget *>(ui->comboBoxBaud), static_cast<QWidget *>(ui->comboBoxStopBits),
+                       static_cast<QWidget *>(ui->comboBoxParity), static_cast<QWidget *>(ui->comboBoxCPHA),
+                       static_cast<QWidget *>(ui->comboBoxCPOL), static_cast<QWidget *>(ui->modeGroupBox)})
+        w->setEnabled(enabled);
+}
+
+void QuorvelInterface::sendMStatusControls()
+{
+    const bool start = ui->startSnifferButton->text() == tr(StartCaption);
+    ui->startSnifferButton->setText(start ? tr(StopCaption) : tr(StartCaption));
+    setSnifferControlsEnabled(!start);
+    ui->pauseSnifferButton->setEnabled(start);
+    ui->pauseSnifferButton->setText(tr(PauseCaption));
+    writeRegister(reg::MStatus, reg::encodeSnifferRunState(start, deviceMode));
+}
+
+void QuorvelInterface::setDecodeProtocol(int protocol)
+{
+    writeRegister(reg::DecodeProtocol, quint8(protocol));
+}
+
+// ---- cursor items -------------------------------------------------------------
+
+void QuorvelInterface::showHorizontalCursorItems(bool visible)
+{
+    for (QCPAbstractItem *item :
+         {static_cast<QCPAbstractItem *>(hCursorMarkerA), static_cast<QCPAbstractItem *>(hCursorMarkerB),
+          static_cast<QCPAbstractItem *>(hCursorLineA), static_cast<QCPAbstractItem *>(hCursorLineB),
+          static_cast<QCPAbstractItem *>(deltaVLabel), static_cast<QCPAbstractItem *>(vbLabel),
+          static_cast<QCPAbstractItem *>(vaLabel)})
+        item->setVisible(visible);
+}
+
+void QuorvelInterface::showVerticalCursorItems(bool visible)
+{
+    for (QCPAbstractItem *item :
+         {static_cast<QCPAbstractItem *>(vCursorMarkerA), static_cast<QCPAbstractItem *>(vCursorMarkerB),
+          static_cast<QCPAbstractItem *>(vCursorLineA), static_cast<QCPAbstractItem *>(vCursorLineB),
+          static_cast<QCPAbstractItem *>(deltaTLabel), static_cast<QCPAbstractItem *>(inverseDeltaTLabel)})
+        item->setVisible(visible);
+}
+
+void QuorvelInterface::placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB)
+{
+    hCursorMarkerA->topLeft->setCoords(CursorMarkerKey, zero + cursorA - ZeroLevelOffset);
+    hCursorMarkerB->topLeft->setCoords(CursorMarkerKey, zero + cursorB - ZeroLevelOffset);
+}
+
+// ---- channels --------------------------------------------------------------------
+
+void QuorvelInterface::on_checkBoxCH1Trace_clicked()
+{
+    sendCH1Controls();
+    const bool on = ui->checkBoxCH1Trace->isChecked();
+    ch1ZeroMarker->setVisible(on);
+    ch1ZeroLine->setVisible(on);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_checkBoxCH2Trace_clicked()
+{
+    sendCH2Controls();
+    const bool on = ui->checkBoxCH2Trace->isChecked();
+    ch2ZeroMarker->setVisible(on);
+    ch2ZeroLine->setVisible(on);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_checkBoxCH1Average_clicked()
+{
+    sendCH1Controls();
+}
+
+void QuorvelInterface::on_checkBoxCH2Average_clicked()
+{
+    sendCH2Controls();
+}
+
+void QuorvelInterface::on_checkBoxCH1Math_clicked()
+{
+    sendCH1Controls();
+    updateCh1Label();
+}
+
+void QuorvelInterface::on_radioButtonCH1Sub_clicked()
+{
+    sendCH1Controls();
+    updateCh1Label();
+}
+
+void QuorvelInterface::on_radioButtonCH1Multiply_clicked()
+{
+    sendCH1Controls();
+    updateCh1Label();
+}
+
+void QuorvelInterface::on_checkBoxCH2Math_clicked()
+{
+    sendCH2Controls();
+    updateCh2Label();
+}
+
+void QuorvelInterface::on_radioButtonCH2Sub_clicked()
+{
+    sendCH2Controls();
+    updateCh2Label();
+}
+
+void QuorvelInterface::on_radioButtonCH2Multiply_clicked()
+{
+    sendCH2Controls();
+    updateCh2Label();
+}
+
+void QuorvelInterface::on_checkBoxCH1Invert_clicked()
+{
+    sendCH1Controls();
+    updateCh1Label();
+    updateCh2Label();
+}
+
+void QuorvelInterface::on_checkBoxCH2Invert_clicked()
+{
+    sendCH2Controls();
+    updateCh1Label();
+    updateCh2Label();
+}
+
+void QuorvelInterface::on_ch1GainSlider_valueChanged(int value)
+{
+    if (!usbDevice.connected)
+        return;
+    writeRegister(reg::Gain1, quint8(value));
+    ui->ch1Label->setText(scales::shortChannelLabel(1, scales::gainText(gainTexts, value)));
+}
+
+void QuorvelInterface::on_ch2GainSlider_valueChanged(int value)
+{
+    if (!usbDevice.connected)
+        return;
+    writeRegister(reg::Gain2, quint8(value));
+    ui->ch2Label->setText(scales::shortChannelLabel(2, scales::gainText(gainTexts, value)));
+}
+
+void QuorvelInterface::moveChannelZero(int channel, int position)
+{
+    const bool first = channel == 1;
+    writeRegister(first ? reg::Ch1Position : reg::Ch2Position, reg::encodeChannelPosition(position));
+    int &zero = first ? ch1Zero : ch2Zero;
+    const int change = position + ZeroLevelOffset - zero;
+    zero = position + ZeroLevelOffset;
+    // Horizontal cursors on this channel keep their place relative to its zero.
+    if ((first ? ui->radioButtonCursorCH1 : ui->radioButtonCursorCH2)->isChecked()) {
+        for (QCPItemPixmap *marker : {hCursorMarkerA, hCursorMarkerB}) {
+            const QPointF at = marker->topLeft->coords();
+            marker->topLeft->setCoords(at.x(), at.y() + change);
+        }
+    }
+    markerScrollPosition = ui->horizontalScrollBar->value();
+    (first ? ch1ZeroMarker : ch2ZeroMarker)->topLeft->setCoords(ZeroMarkerPixelX, zero);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_ch1PositionSlider_valueChanged(int value)
+{
+    moveChannelZero(1, value);
+}
+
+void QuorvelInterface::on_ch2PositionSlider_valueChanged(int value)
+{
+    moveChannelZero(2, value);
+}
+
+// ---- logic input -------------------------------------------------------------------
+
+void QuorvelInterface::on_checkBoxCHDTrace_clicked()
+{
+    sendCHDControls();
+}
+
+void QuorvelInterface::on_checkBoxCHDInvert_clicked()
+{
+    sendCHDControls();
+}
+
+void QuorvelInterface::on_checkBoxCHDThick0_clicked()
+{
+    sendCHDControls();
+}
+
+void QuorvelInterface::on_chdPullSlider_valueChanged(int)
+{
+    sendCHDControls();
+}
+
+void QuorvelInterface::on_checkBoxASCII_clicked()
+{
+    sendCHDControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD0_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD1_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD2_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD3_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD4_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD5_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD6_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_checkBoxCHD7_clicked()
+{
+    sendCHDBitControls();
+}
+
+void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
+{
+    const QCheckBox *boxes[reg::LogicLines] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2,
+                                               ui->checkBoxCHD3, ui->checkBoxCHD4, ui->checkBoxCHD5,
+                                               ui->checkBoxCHD6, ui->checkBoxCHD7};
+    int lines = 0;
+    for (const QCheckBox *box : boxes)
+        lines += box->isChecked() ? 1 : 0;
+    writeRegister(reg::LogicPosition, reg::encodeLogicPosition(value, lines));
+    markerScrollPosition = ui->horizontalScrollBar->value();
+}
+
+// ---- trigger ---------------------------------------------------------------------------
+
+void QuorvelInterface::on_radioButtonRising_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::Rising;
+}
+
+void QuorvelInterface::on_radioButtonFalling_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::Falling;
+}
+
+void QuorvelInterface::on_radioButtonDual_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::Dual;
+}
+
+void QuorvelInterface::on_radioButtonPositive_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::PositiveSlope;
+}
+
+void QuorvelInterface::on_radioButtonNegative_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::NegativeSlope;
+}
+
+void QuorvelInterface::on_radioButtonWindow_clicked()
+{
+    sendTriggerControls();
+    triggerIconIndex = reg::Window;
+}
+
+void QuorvelInterface::on_radioButtonFree_clicked()
+{
+    sendTriggerControls();
+    triggerMarker->setVisible(false);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_radioButtonNormal_clicked()
+{
+    sendTriggerControls();
+    triggerMarker->setVisible(true);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_radioButtonAuto_clicked()
+{
+    sendTriggerControls();
+    triggerMarker->setVisible(true);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_radioButtonSingle_clicked()
+{
+    sendTriggerControls();
+    triggerMarker->setVisible(true);
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_checkBoxCircular_clicked()
+{
+    sendTriggerControls();
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_doubleSpinBoxTrigHold_valueChanged(double value)
+{
+    writeRegister(reg::TriggerHold, reg::encodeTriggerHold(value));
+}
+
+void QuorvelInterface::on_doubleSpinBoxTrigAuto_valueChanged(double value)
+{
+    writeRegister(reg::TriggerTimeout, reg::encodeTriggerTimeout(value));
+}
+
+void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
+{
+    if (index < 0)
+        return;
+    writeRegister(reg::TriggerSource, quint8(index));
+    const bool analog = index <= reg::TriggerSourceCh2;
+    if (analog) {
+        triggerChannel = index;
+        triggerMarkerOnLogic = false;
+    }
+    // Slope and window triggers need an analog source.
+    const bool needsAnalog = ui->radioButtonWindow->isChecked() || ui->radioButtonPositive->isChecked() ||
+                             ui->radioButtonNegative->isChecked();
+    ui->radioButtonWindow->setEnabled(analog);
+    ui->radioButtonPositive->setEnabled(analog);
+    ui->radioButtonNegative->setEnabled(analog);
+    if (!analog && needsAnalog) {
+        ui->radioButtonRising->setChecked(true);
+        sendTriggerControls();
+        triggerIconIndex = reg::Rising;
+    }
+}
+
+// ---- cursors, roll mode, sniffer mode ----------------------------------------------------
+
+void QuorvelInterface::on_rollMode_clicked()
+{
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_checkBoxCursorVertical_clicked()
+{
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_radioButtonCursorNone_clicked()
+{
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_radioButtonCursorCH1_clicked()
+{
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_radioButtonCursorCH2_clicked()
+{
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_checkBoxCursorAuto_clicked()
+{
+    // Automatic and tracking cursors exclude each other.
+    if (ui->checkBoxCursorTrack->isChecked())
+        ui->checkBoxCursorTrack->setChecked(false);
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_checkBoxCursorTrack_clicked()
+{
+    if (ui->checkBoxCursorAuto->isChecked())
+        ui->checkBoxCursorAuto->setChecked(false);
+    sendCursorControls();
+}
+
+void QuorvelInterface::on_radioButtonSniffNormal_clicked()
+{
+    sendCursorControls();
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_radioButtonSniffSingle_clicked()
+{
+    sendCursorControls();
+    sendSnifferSettings();
+}
+
+// ---- display ---------------------------------------------------------------------------------
+
+void QuorvelInterface::on_elasticMode_clicked()
+{
+    sendDisplayControls();
+}
+
+void QuorvelInterface::on_checkBoxShowSettings_clicked()
+{
+    sendDisplayControls();
+}
+
+void QuorvelInterface::on_checkBoxPersistence_clicked()
+{
+    sendDisplayControls();
+}
+
+void QuorvelInterface::on_checkBoxInvert_clicked()
+{
+    sendDisplayControls();
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_checkBoxFlip_clicked()
+{
+    sendDisplayControls();
+    redrawRequested = true;
+}
+
+void QuorvelInterface::on_checkBoxVectors_clicked()
+{
+    setupScatterStyles(ui->checkBoxVectors->isChecked());
+    sendDisplayControls();
+}
+
+// ---- spectrum and display mode ------------------------------------------------------------------
+
+void QuorvelInterface::on_checkBoxLogY_clicked()
+{
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_checkBoxFFTTrace_clicked()
+{
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_checkBoxIQFFT_clicked()
+{
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_xyMode_clicked()
+{
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_radioButtonRect_clicked()
+{
+    setFFTWindow(spectrum::Rectangular);
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_radioButtonHamming_clicked()
+{
+    setFFTWindow(spectrum::Hamming);
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_radioButtonHann_clicked()
+{
+    setFFTWindow(spectrum::Hann);
+    sendMFFTControls();
+}
+
+void QuorvelInterface::on_radioButtonBlackman_clicked()
+{
+    setFFTWindow(spectrum::Blackman);
+    sendMFFTControls();
+}
+
+// ---- sweep -------------------------------------------------------------------------------------------
+
+void QuorvelInterface::on_checkBoxSweepFrequency_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxSweepAmplitude_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxSweepDutyCycle_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxSweepOffset_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxDirection_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxPingPong_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxAccelerate_clicked()
+{
+    sendSweepControls();
+}
+
+void QuorvelInterface::on_checkBoxAccelDirection_clicked()
+{
+    sendSweepControls();
+}
+
+// ---- sniffer line settings and protocol -----------------------------------------------------------
+
+void QuorvelInterface::on_comboBoxBaud_currentIndexChanged(int)
+{
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_comboBoxParity_currentIndexChanged(int)
+{
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_comboBoxStopBits_currentIndexChanged(int)
+{
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_comboBoxCPOL_currentIndexChanged(int)
+{
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_comboBoxCPHA_currentIndexChanged(int)
+{
+    sendSnifferSettings();
+}
+
+void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
+{
+    // A page change stops a running sniffer.
+    deviceMode = 0;
+    setSnifferControlsEnabled(true);
+    ui->pauseSnifferButton->setEnabled(false);
+    ui->pauseSnifferButton->setText(tr(PauseCaption));
+    writeRegister(reg::MStatus, reg::MStatusProtocolChange);
+    ui->startSnifferButton->setText(tr(StartCaption));
+    setDecodeProtocol(index);
+}
+
+// ---- run/stop, force, auto, restore, counter source --------------------------------------------------
+
+void QuorvelInterface::on_stopButton_clicked()
+{
+    if (!usbDevice.connected)
+        return;
+    if (ui->stopButton->text() == tr(StartCaption)) {
+        usbDevice.startScope();
+        ui->stopButton->setText(tr(StopCaption));
+    } else {
+        usbDevice.stopScope();
+        ui->stopButton->setText(tr(StartCaption));
+    }
+}
+
+void QuorvelInterface::on_forceButton_clicked()
+{
+    usbDevice.forceTrigger();
+}
+
+void QuorvelInterface::on_autoButton_clicked()
+{
+    usbDevice.autoSetup();
+    // The instrument needs time to find its settings before they are read back.
+    if (usbDevice.connected)
+        QTimer::singleShot(AutoSetupSettleMs, this, &QuorvelInterface::readDeviceSettings);
+}
+
+void QuorvelInterface::on_restoreSettingButton_clicked()
+{
+    if (!usbDevice.connected)
+        return;
+    ui->restoreSettingButton->setEnabled(false);
+    // Over the serial link the stream stops first ("p"); the settings read
+    // turns it on again.
+    usbDevice.turnOffAutoMode();
+    usbDevice.restoreSettings();
+    QTimer::singleShot(RestoreSettleMs, this, &QuorvelInterface::readDeviceSettings);
+    ui->restoreSettingButton->setEnabled(true);
+}
+
+void QuorvelInterface::sendTSource(int value)
+{
+    if (value != -1) {
+        writeRegister(reg::TriggerSource, quint8(value));
+        return;
+    }
+    quint8 source = NoCounterSource;
+    for (const CounterSource &c : counterSources) {
+        if ((ui->*c.button)->isChecked()) {
+            source = c.value;
+            break;
+        }
+    }
+    writeRegister(reg::TriggerSource, source);
+}

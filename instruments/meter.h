@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// The meter and frequency counter: mode values, the 4-byte meter reply and the
+// texts of the read-outs.
+namespace meter {
+
+// Sub-pages of the meter page, in tab order.
+enum SubPage { Vpp = 0, Vdc = 1, Counter = 2 };
+
+constexpr int ReplyLength = 4;
+constexpr int VppIntervalMs = 250;
+constexpr int FrequencyIntervalMs = 1000;
+constexpr int PulseIntervalMs = 100;
+
+// Register 11 value for a sub-page: 0x41 peak-to-peak, 0x81 mean, 0x01
+// frequency, 0xC1 pulse count.
+quint8 modeValue(int subPage, bool pulse);
+
+// Poll interval of the meter timer on a sub-page; 0 where frames drive the
+// read-out (the VDC page).
+int pollInterval(int subPage, bool pulse);
+
+// One voltage reading of the reply: lo, hi the two bytes of a channel.
+// A high byte of 100 or more marks a negative reading (two's complement).
+struct Volts
+{
+    bool negative = false;
+    int counts = 0;   // magnitude, 1.25 mV each
+    double volts = 0; // magnitude in whole millivolts
+};
+Volts decodeVolts(quint8 lo, quint8 hi);
+
+// "  12.50V", "- 0.320V": sign, four digits, unit.
+QString voltsText(const Volts &reading);
+
+// The VDC read-out from a frame's extremes in plot units.
+QString frameVoltsText(double maximum, double minimum);
+
+// The counter read-out for a reply's signed 32-bit count: thousands with three
+// decimals, five integer digits at least, unit "kHz" or "k" for pulses.
+QString counterText(const unsigned char reply[ReplyLength], bool pulse);
+QString counterText(qint32 count, bool pulse);
+// The counter read-out before any reading.
+QString clearedCounterText(bool pulse);
+QString clearedVoltsText();
+
+// Counter sources (register 24): 2 .. 9 logic bit 0 .. 7, 10 the EXT input.
+constexpr int ExtSource = 10;
+constexpr int FirstBitSource = 2;
+// Which source radio shows a register 24 value: the logic bit 0..7, or -1 for
+// EXT (also for the channel sources 0 and 1 and any other value).
+int sourceBit(int source);
+
+// Register 8 for meter use: the window code, 8 for log Y and 16 for IQ FFT,
+// without the scope's display bits, so the value stays below 32.
+// window: 0 rectangular, 1 Hamming, 2 Hann, 4 Blackman.
+quint8 spectrumOptionsForMeter(int windowCode, bool logY, bool iq);
+
+} // namespace meter

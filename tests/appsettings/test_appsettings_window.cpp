@@ -1,0 +1,186 @@
+// The window's preferences against the simulated instrument: what a start
+// takes from the store, what quitting writes, and a restart.
+#include "app/appsettings.h"
+#include "app/quorvelinterface.h"
+#include "display/plotwidget.h"
+#include "quorveltest.h"
+#include "simcontrol.h"
+
+#include <QComboBox>
+#include <QScreen>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QSettings *openStore()
+{
+    return new QSettings(appsettings::Organisation, appsettings::Application);
+}
+
+QPoint centredOnScreen(const QSize &size)
+{
+    return appsettings::centredTopLeft(QGuiApplication::primaryScreen()->geometry(), size);
+}
+
+} // namespace
+
+class TestAppSettingsWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QuorvelInterface> window;
+
+    QComboBox *themeBox() { return window->findChild<QComboBox *>("comboBoxTheme"); }
+
+    void startWindow()
+    {
+        window.reset(new QuorvelInterface);
+        // The quit wiring of the program's entry point.
+        QVERIFY(connect(qApp, SIGNAL(aboutToQuit()), window.get(), SLOT(writeAppSettings())));
+    }
+    // Closes the window and quits the application the way a user's close does:
+    // the event loop runs, the window closes, the application quits.
+    void quit()
+    {
+        QTimer::singleShot(0, window.get(), [this] {
+            window->close();
+            QCoreApplication::quit();
+        });
+        QCoreApplication::exec();
+    }
+    QMap<QString, QVariant> storeContents()
+    {
+        std::unique_ptr<QSettings> store(openStore());
+        QMap<QString, QVariant> all;
+        for (const QString &key : store->allKeys())
+            all.insert(key, store->value(key));
+        return all;
+    }
+
+private slots:
+    void init()
+    {
+        quorvelsim::reset();
+        quorvelsim::setFault(quorvelsim::Fault::NoDevice);
+        std::unique_ptr<QSettings>(openStore())->clear();
+        QSettings("Halvorine Ombrix", "Theme").clear();
+    }
+    void cleanup()
+    {
+        window.reset();
+        quorvelsim::reset();
+    }
+
+    void firstStartUsesTheDefaults()
+    {
+        startWindow();
+        QCOMPARE(window->size(), QSize(850, 850));
+        QVERIFY(!window->isMaximized());
+        QCOMPARE(themeBox()->currentIndex(), 0);
+        window->show();
+        quit();
+        const QMap<QString, QVariant> stored = storeContents();
+        QCOMPARE(stored.keys(), QStringList({"defaultDir", "size", "theme", "wasMaximized"}));
+        QCOMPARE(stored.value("defaultDir").toString(), QDir::homePath());
+        QCOMPARE(stored.value("theme").toInt(), 0);
+        QCOMPARE(stored.value("size").toSize(), QSize(850, 850));
+        QCOMPARE(stored.value("wasMaximized").toBool(), false);
+    }
+
+    void storedSizeIsAppliedCentred_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QSize>("shown");
+        QTest::newRow("1000x700") << QSize(1000, 700) << QSize(1000, 700);
+        QTest::newRow("odd sides") << QSize(1001, 777) << QSize(1001, 777);
+        // Below the window's minimum: as small as it goes, centred by that size.
+        QTest::newRow("too small") << QSize(300, 200) << QSize();
+    }
+    void storedSizeIsAppliedCentred()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(QSize, shown);
+        std::unique_ptr<QSettings>(openStore())->setValue("size", stored);
+        startWindow();
+        if (!shown.isValid())
+            shown = stored.expandedTo(window->minimumSizeHint());
+        QCOMPARE(window->size(), shown);
+        QCOMPARE(window->pos(), centredOnScreen(shown));
+        window->show();
+        QCOMPARE(window->size(), shown);
+    }
+
+    void unusableSizeIsIgnored_data()
+    {
+        QTest::addColumn<QVariant>("size");
+        QTest::newRow("zero width") << QVariant(QSize(0, 450));
+        QTest::newRow("zero height") << QVariant(QSize(600, 0));
+        QTest::newRow("negative") << QVariant(QSize(-600, 450));
+        QTest::newRow("text") << QVariant("600x450");
+    }
+    void unusableSizeIsIgnored()
+    {
+        QFETCH(QVariant, size);
+        std::unique_ptr<QSettings>(openStore())->setValue("size", size);
+        startWindow();
+        QCOMPARE(window->size(), QSize(850, 850));
+    }
+
+    void wasMaximizedStartsMaximisedAndIgnoresTheSize()
+    {
+        {
+            std::unique_ptr<QSettings> store(openStore());
+            store->setValue("size", QSize(600, 450));
+            store->setValue("wasMaximized", true);
+        }
+        startWindow();
+        QCOMPARE(window->size(), QSize(850, 850));
+        // The entry point's choice between a maximised and a normal show.
+        if (std::unique_ptr<QSettings>(openStore())->value("wasMaximized", false).toBool())
+            window->showMaximized();
+        else
+            window->show();
+        QVERIFY(window->isMaximized());
+        quit();
+        QCOMPARE(storeContents().value("wasMaximized").toBool(), true);
+    }
+
+    void unusableThemeStartsDark()
+    {
+        std::unique_ptr<QSettings>(openStore())->setValue("theme", 5);
+        startWindow();
+        QCOMPARE(themeBox()->currentIndex(), 0);
+        auto *plot = window->findChild<PlotWidget *>("plotterWidget");
+        QCOMPARE(plot->graph(0)->pen().color(), QColor(75, 229, 28));
+    }
+
+    void restartComesBackAsLeft()
+    {
+        // The folder a previous run chose for its files.
+        const QString folder = QDir::current().absoluteFilePath("waves");
+        std::unique_ptr<QSettings>(openStore())->setValue("defaultDir", folder);
+        startWindow();
+        window->show();
+        themeBox()->setCurrentIndex(1);
+        emit themeBox()->activated(1);
+        window->resize(1100, 760);
+        quit();
+        window.reset();
+        QCOMPARE(storeContents().value("theme").toInt(), 1);
+        QCOMPARE(storeContents().value("defaultDir").toString(), folder);
+
+        startWindow();
+        QCOMPARE(themeBox()->currentIndex(), 1);
+        auto *plot = window->findChild<PlotWidget *>("plotterWidget");
+        QCOMPARE(plot->graph(0)->pen().color(), QColor("#2a50fd")); // Light applied at start
+        QCOMPARE(window->size(), QSize(1100, 760));
+        QCOMPARE(window->pos(), centredOnScreen(QSize(1100, 760)));
+        window->show();
+        QCOMPARE(window->geometry().size(), QSize(1100, 760));
+    }
+};
+
+QUORVEL_TEST_MAIN(TestAppSettingsWindow)
+#include "test_appsettings_window.moc"
