@@ -393,6 +393,10 @@ private slots:
         QVERIFY(sim::waitForCommand('q'));
         // Stream off at open, version, settings read with the stream off and on around it.
         QCOMPARE(letters(sim::commandLog(), sim::Wire::Serial).left(5), QByteArray("papuq"));
+        // The factory time-out lies below the window's shortest; the connect
+        // writes the clamped value, which may still be on its way.
+        QVERIFY(sim::waitForCommand('b'));
+        QCOMPARE(int(sim::peekRegister(28)), 3);
 
         sim::clearCommandLog();
         connectButton()->click();
