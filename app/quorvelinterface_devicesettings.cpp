@@ -17,8 +17,6 @@
 #include <algorithm>
 
 namespace {
-constexpr uint8_t SettingsReadRequest = 'u';
-constexpr uint16_t SettingsReadIndex = 14;
 constexpr int SlowTimeBaseFrom = 11;
 constexpr int TriggerPosRefreshMs = 100;
 constexpr int MeterPage = 1;
@@ -61,7 +59,7 @@ void QuorvelInterface::readDeviceSettings()
     // settings again, but a second decode must not start inside the first.
     if (decodingSettings)
         return;
-    if (!usbDevice.controlReadTransfer(SettingsReadRequest, 0, SettingsReadIndex))
+    if (!usbDevice.readSettingsBlock())
         return;
     const reg::DeviceSettings block = reg::DeviceSettings::fromBytes(usbDevice.inBuffer, reg::BlockSize);
 
