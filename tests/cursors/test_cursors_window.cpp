@@ -172,8 +172,11 @@ private slots:
 
     void overlappingMarkersFollowTheHitOrder()
     {
-        // The trigger marker and both window markers stand at one point until
-        // a trigger type places them: the trigger marker is tested first.
+        // The trigger marker and both window markers at one level: the trigger
+        // marker is tested first.
+        for (int level : {25, 26, 27})
+            sim::pokeRegister(level, 128);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         QCOMPARE(markerCentre(markers[Trigger]), markerCentre(markers[Window1]));
         press(grip(Window1));
         QCOMPARE(highlighted(), int(Trigger));
@@ -280,10 +283,11 @@ private slots:
         QTest::addColumn<int>("marker");
         QTest::addColumn<int>("targetY"); // plot value, or -1 for the top of the plot
         QTest::addColumn<int>("slider");
-        QTest::newRow("CH1 up") << int(Ch1Zero) << 320 << 64;
-        QTest::newRow("CH2 down") << int(Ch2Zero) << 192 << -64;
-        QTest::newRow("CH1 to the top clamps at 127") << int(Ch1Zero) << -1 << 127;
-        QTest::newRow("CH2 to the top clamps at 127") << int(Ch2Zero) << -1 << 127;
+        QTest::addColumn<int>("value"); // of register 29 or 30, through the slider's handler
+        QTest::newRow("CH1 up") << int(Ch1Zero) << 320 << 64 << 0xA0;
+        QTest::newRow("CH2 down") << int(Ch2Zero) << 192 << -64 << 0xE0;
+        QTest::newRow("CH1 to the top clamps at 127") << int(Ch1Zero) << -1 << 127 << 0x81;
+        QTest::newRow("CH2 to the top clamps at 127") << int(Ch2Zero) << -1 << 127 << 0x81;
     }
 
     void zeroMarkerDragMovesThePositionSlider()
@@ -291,14 +295,16 @@ private slots:
         QFETCH(int, marker);
         QFETCH(int, targetY);
         QFETCH(int, slider);
-        QSlider *position = child<QSlider>(marker == Ch1Zero ? "ch1PositionSlider" : "ch2PositionSlider");
-        if (marker == Ch2Zero) {
+        QFETCH(int, value);
+        const bool ch1 = marker == Ch1Zero;
+        QSlider *position = child<QSlider>(ch1 ? "ch1PositionSlider" : "ch2PositionSlider");
+        if (!ch1) {
             // CH1's marker lies over CH2's: move it out of the way first.
             child<QSlider>("ch1PositionSlider")->setValue(-128);
             waitForReplot();
-            if (markerRect(markers[Ch1Zero]).intersects(markerRect(markers[Ch2Zero])))
-                QSKIP("the CH1 position handler does not move the zero level yet");
+            QVERIFY(!markerRect(markers[Ch1Zero]).intersects(markerRect(markers[Ch2Zero])));
         }
+        sim::clearCommandLog();
         const QPoint from = grip(Marker(marker));
         const QPoint to = targetY < 0 ? QPoint(from.x(), 1) : QPoint(from.x(), pixelOf(0, targetY).y());
         press(from);
@@ -306,6 +312,15 @@ private slots:
         move(to);
         release(to);
         QCOMPARE(position->value(), slider);
+        const int reg = ch1 ? 29 : 30;
+        QVERIFY(!registerWrites(reg).isEmpty());
+        QCOMPARE(int(registerWrites(reg).last().value), value);
+        QCOMPARE(int(sim::peekRegister(reg)), value);
+        // The marker stands at the zero level the slider now gives.
+        waitForReplot();
+        QVERIFY2(std::fabs(markerCentre(markers[marker]).y() - plot->yAxis->coordToPixel(256 + slider)) <=
+                     1.0,
+                 qPrintable(QString::number(markerCentre(markers[marker]).y())));
     }
 
     void triggerMarkerAtTheEdges_data()
@@ -395,12 +410,57 @@ private slots:
         }
     }
 
+    void droppedMarkersComeBackAfterReconnecting()
+    {
+        child<QRadioButton>("radioButtonNormal")->click();
+        drag(grip(Trigger), pixelOf(151, 333));
+        const QPointF dropped = markerCentre(markers[Trigger]);
+        const int level = sim::peekRegister(25);
+        QAbstractButton *connect = child<QAbstractButton>("connectButton");
+        connect->click();
+        sim::clearCommandLog();
+        connect->click();
+        QVERIFY(sim::waitForCommand('u'));
+        QVERIFY(f.waitForReplots(2));
+        // Reading the settings back changed nothing in the instrument ...
+        QCOMPARE(int(sim::peekRegister(25)), level);
+        // ... and the marker is where it was dropped.
+        const QPointF back = markerCentre(markers[Trigger]);
+        QVERIFY2(std::fabs(back.x() - dropped.x()) <= 1.0 && std::fabs(back.y() - dropped.y()) <= 1.0,
+                 qPrintable(QString("(%1, %2) -> (%3, %4)")
+                                .arg(dropped.x())
+                                .arg(dropped.y())
+                                .arg(back.x())
+                                .arg(back.y())));
+
+        // Likewise the window levels, on CH2 with a position offset.
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        child<QSlider>("ch2PositionSlider")->setValue(-48);
+        child<QRadioButton>("radioButtonWindow")->click();
+        drag(grip(Window1), pixelOf(61, 300));
+        drag(grip(Window2), pixelOf(61, 201));
+        const QPointF w1 = markerCentre(markers[Window1]), w2 = markerCentre(markers[Window2]);
+        QVERIFY(w2.y() - w1.y() > 50);
+        connect->click();
+        connect->click();
+        QVERIFY(f.waitForReplots(2));
+        QVERIFY(std::fabs(markerCentre(markers[Window1]).y() - w1.y()) <= 1.0);
+        QVERIFY(std::fabs(markerCentre(markers[Window2]).y() - w2.y()) <= 1.0);
+        QVERIFY(std::fabs(markerCentre(markers[Window1]).x() - w1.x()) <= 1.0);
+    }
+
     void timeReadouts()
     {
+        // Vertical cursors at columns 50 and 150, read from the instrument.
+        sim::pokeRegister(15, 25);
+        sim::pokeRegister(16, 75);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         child<QCheckBox>("checkBoxCursorVertical")->click();
         child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
         QTRY_VERIFY(readout("ΔT") && readout("ΔT")->visible());
-        // Start cursors 50 and 150.
+        // Cursors at columns 50 and 150; the first may lie under the second's grip.
+        drag(grip(VB), pixelOf(150, 250));
+        drag(grip(VA), pixelOf(50, 250));
         QTRY_COMPARE(readout("ΔT")->text(), QString("ΔT =  3.125 ms"));
         QCOMPARE(readout("1/ΔT")->text(), QString("1/ΔT =  320.0 Hz"));
 
@@ -519,11 +579,14 @@ private slots:
 
     void resizeKeepsVerticalCursorsOnTheirColumns()
     {
+        // The columns the instrument holds: two plot columns per instrument column.
+        const double a = 2 * sim::peekRegister(15), b = 2 * sim::peekRegister(16);
+        QVERIFY(a != b);
         for (QSize size : {QSize(900, 800), QSize(1400, 1000)}) {
             window->resize(size);
-            QTRY_VERIFY(std::fabs(markers[VA]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(50)) <=
+            QTRY_VERIFY(std::fabs(markers[VA]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(a)) <=
                         1.0);
-            QVERIFY(std::fabs(markers[VB]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(150)) <=
+            QVERIFY(std::fabs(markers[VB]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(b)) <=
                     1.0);
             QCOMPARE(readout("ΔT")->position->pixelPosition(), QPointF(plot->width() - 25, 25));
         }

@@ -417,6 +417,12 @@ private slots:
         QCOMPARE(int(quorvelsim::peekRegister(reg::Gain1)), 2); // the instrument takes the gain
         f.child<QCheckBox>("checkBoxCH1Trace")->setChecked(true);
         f.child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        // All eight lines: the instrument's factory mask has lines 6 and 7 off.
+        for (int n = 0; n < 8; ++n)
+            if (QCheckBox *line = f.child<QCheckBox>(QString("checkBoxCHD%1").arg(n)); !line->isChecked())
+                line->click();
+        // The logic levels below are those of position 3.
+        f.child<QSlider>("chdPositionSlider")->setValue(3);
         QVERIFY(f.waitForFrames(3));
         // Frames at a pace that is no multiple of the simulated bus cycle, so
         // that successive frames catch the buses at different moments.
