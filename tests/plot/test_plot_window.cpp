@@ -241,10 +241,12 @@ private slots:
                                    {{reg::SamplingRate, 21}});
         quorveltest::addControlRow("scroll to the start", "horizontalScrollBar", A::SetValue, 0,
                                    {{reg::HPos, 0}});
-        quorveltest::addControlRow("scroll to 64", "horizontalScrollBar", A::SetValue, 64, {{reg::HPos, 64}});
+        // The instrument's own position after the connect is 64.
+        quorveltest::addControlRow("scroll to 32", "horizontalScrollBar", A::SetValue, 32, {{reg::HPos, 32}});
+        // Persistence is also the instrument's display register bit 5 (factory 0x42).
+        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {{reg::Display, 0x62}});
         // Display-only controls write nothing.
         quorveltest::addControlRow("capture", "captureButton", A::Click, 0, {});
-        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {});
         quorveltest::addControlRow("light theme", "comboBoxTheme", A::ChooseIndex, 1, {});
     }
     void plotControlsWriteTheirRegisters()
@@ -408,6 +410,11 @@ private slots:
     {
         QVERIFY(startStreaming());
         child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        // All eight lines: the instrument's factory mask has lines 6 and 7 off.
+        for (int n = 0; n < 8; ++n)
+            if (QCheckBox *line = child<QCheckBox>(qPrintable(QString("checkBoxCHD%1").arg(n)));
+                !line->isChecked())
+                line->click();
         child<QCheckBox>("checkBoxFFTCH2")->setChecked(true);
         child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
         child<QCheckBox>("checkBoxPersistence")->setChecked(true);
