@@ -43,8 +43,10 @@ private:
 
 } // namespace
 
-// The accumulated persistence image, on its own layer between the grid and
-// the graphs.
+// The accumulated persistence image, on its own layer between the background
+// and the grid. On an opaque background the image holds the background too
+// and is copied, not blended: its cost does not depend on how much of it
+// persistence has covered.
 class PersistenceImage : public QCPLayerable
 {
 public:
@@ -54,8 +56,11 @@ protected:
     void applyDefaultAntialiasingHint(QCPPainter *) const override {}
     void draw(QCPPainter *painter) override
     {
-        if (!plot->accumulation.isNull())
-            painter->drawImage(QPointF(0, 0), plot->accumulation);
+        if (plot->accumulation.isNull())
+            return;
+        if (!plot->accumulation.hasAlphaChannel())
+            painter->setCompositionMode(QPainter::CompositionMode_Source); // the layer restores it
+        painter->drawImage(QPointF(0, 0), plot->accumulation);
     }
 
 private:
@@ -64,7 +69,7 @@ private:
 
 PlotWidget::PlotWidget(QWidget *parent) : QCustomPlot(parent)
 {
-    addLayer(PersistenceLayer, layer(QStringLiteral("grid")), limAbove);
+    addLayer(PersistenceLayer, layer(QStringLiteral("background")), limAbove);
     accumulationItem = new PersistenceImage(this);
     installBottomBuffer();
     for (QCPAxis *axis : {xAxis, yAxis})
@@ -195,9 +200,11 @@ void PlotWidget::accumulate(PlotGraph *graph)
     if (pixels.isEmpty())
         return;
     if (accumulation.size() != pixels) {
-        accumulation = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        const QColor background = opaqueBackground();
+        accumulation = QImage(pixels, background.isValid() ? QImage::Format_RGB32
+                                                           : QImage::Format_ARGB32_Premultiplied);
         accumulation.setDevicePixelRatio(ratio);
-        accumulation.fill(Qt::transparent);
+        accumulation.fill(background.isValid() ? background : QColor(Qt::transparent));
     }
     QCPPainter painter(&accumulation);
     graph->drawInto(&painter);

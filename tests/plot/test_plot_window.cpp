@@ -242,8 +242,7 @@ private slots:
         quorveltest::addControlRow("scroll to the start", "horizontalScrollBar", A::SetValue, 0,
                                    {{reg::HPos, 0}});
         // The instrument's own position after the connect is 64.
-        quorveltest::addControlRow("scroll to 32", "horizontalScrollBar", A::SetValue, 32,
-                                   {{reg::HPos, 32}});
+        quorveltest::addControlRow("scroll to 32", "horizontalScrollBar", A::SetValue, 32, {{reg::HPos, 32}});
         // Persistence is also the instrument's display register bit 5 (factory 0x42).
         quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {{reg::Display, 0x62}});
         // Display-only controls write nothing.
