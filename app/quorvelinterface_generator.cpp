@@ -124,6 +124,10 @@ void QuorvelInterface::sendDesiredFrequency(double hertz)
     const generator::FrequencyRequest request = generator::frequencyRequest(hertz);
     ui->labelHertz->setText(request.unit);
     ui->actualFreqText->setText(request.text);
+    // A settings read that shows the frequency the instrument holds asks
+    // for nothing.
+    if (decodingSettings && quint32(request.hundredths) == decodedBlock.desiredFrequency())
+        return;
     usbDevice.controlReadTransfer(FrequencyRequestCode, request.value, request.index);
 }
 

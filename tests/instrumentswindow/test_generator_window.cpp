@@ -71,6 +71,33 @@ private slots:
     }
     void cleanup() { f.cleanup(); }
 
+    // Connecting reads the generator settings into the page and asks for
+    // nothing: the instrument keeps its generator registers and frequency.
+    void connectLeavesTheGeneratorAsItWas()
+    {
+        f.cleanup();
+        f.init(100);
+        // Values the controls show exactly, and a frequency the slider cannot show.
+        sim::pokeRegister(38, 2);    // duty 0.781 %
+        sim::pokeRegister(39, 0xF6); // offset 0.156 V
+        sim::pokeRegister(33, 100);  // sweep start above the form's end
+        sim::pokeRegister(34, 200);
+        const quint32 hundredths = 123456; // 1234.56 Hz
+        for (int i = 0; i < 4; ++i)
+            sim::pokeRegister(40 + i, quint8(hundredths >> (8 * i)));
+        const QByteArray before = sim::settingsBlock();
+        QVERIFY(f.startConnected(QSize(900, 900)));
+        QVERIFY(f.waitForFrames(2));
+        QCOMPARE(sim::settingsBlock().mid(33), before.mid(33));
+        for (const auto &w : registerWrites())
+            QVERIFY2(w.first < 33, qPrintable(QString("register %1 written").arg(w.first)));
+        QCOMPARE(sim::commandsWithLetter('c').size(), 0);
+        QCOMPARE(child<QDoubleSpinBox>("doubleSpinBoxDuty")->value(), 0.781);
+        QCOMPARE(child<QSlider>("offsetSlider")->value(), 10);
+        QCOMPARE(child<QSlider>("sweepStartFreqSlider")->value(), 100);
+        QCOMPARE(child<QLineEdit>("actualFreqText")->text(), QStringLiteral("1.23762"));
+    }
+
     // Each control writes its register, once, with the value it stands for.
     void controlsWriteTheirRegisters_data()
     {

@@ -54,6 +54,44 @@ private slots:
     }
     void cleanup() { f.cleanup(); }
 
+    // An instrument left in a meter mode comes up on its meter page; the
+    // connect writes none of the meter's registers back.
+    void connectInMeterMode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("reading");
+        QTest::newRow("VPP") << 0x41 << 0 << "vppChannel1"
+                             << "  2.000V";
+        QTest::newRow("frequency") << 0x01 << 2 << "frequencyValue"
+                                   << "00001.000kHz";
+    }
+    void connectInMeterMode()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, page);
+        QFETCH(QString, label);
+        QFETCH(QString, reading);
+        f.cleanup();
+        f.init(0.2);
+        sim::setNoiseLevel(0);
+        sim::pokeRegister(37, 2);
+        sim::pokeRegister(36, quint8(-32));
+        sim::pokeRegister(8, 0x00); // meter use of the spectrum register
+        sim::pokeRegister(11, quint8(mode));
+        sim::pokeRegister(24, 10); // EXT
+        QVERIFY(f.startConnected(QSize(900, 900)));
+        QCOMPARE(mainTabs()->currentIndex(), 1);
+        QCOMPARE(meterTabs()->currentIndex(), page);
+        QVERIFY(child<QRadioButton>("fcR10")->isChecked());
+        QTRY_COMPARE(text(label.toLatin1().constData()), reading);
+        for (const auto &w : registerWrites())
+            QVERIFY2(w.first != 8 && w.first != 11 && w.first != 24,
+                     qPrintable(QString("register %1 = %2 written").arg(w.first).arg(w.second)));
+        QCOMPARE(int(sim::peekRegister(11)), mode);
+    }
+
     // Entering the page on each sub-page: register writes in order, labels
     // cleared, then readings from the instrument.
     void enteringThePage_data()
