@@ -83,6 +83,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     startingUp = false;
 
     connect(&plotTimer, &QTimer::timeout, this, &QuorvelInterface::plotData);
+    connect(&meterTimer, &QTimer::timeout, this, &QuorvelInterface::mm_request);
     // A coarse timer may slip by up to 5 %; at 250 frames/s that drops frames.
     plotTimer.setTimerType(Qt::PreciseTimer);
 
@@ -128,6 +129,19 @@ void QuorvelInterface::closeEvent(QCloseEvent *event)
 
 void QuorvelInterface::on_mainTabWidget_currentChanged(int index)
 {
+    constexpr int meterPage = 1;
+    // While disconnected the change is not recorded, so the next change is
+    // judged against the page the instrument was last set up for.
+    if (previousTabIndex != meterPage && index == meterPage) {
+        plotData();
+        if (!usbDevice.connected)
+            return;
+        enterMeterPage();
+    } else if (previousTabIndex == meterPage && index != meterPage) {
+        if (!usbDevice.connected)
+            return;
+        leaveMeterPage();
+    }
     previousTabIndex = index;
 }
 

@@ -9,6 +9,7 @@
 #include "files/framelog.h"
 #include "files/recording.h"
 #include "files/wavetext.h"
+#include "instruments/sniffer.h"
 #include "settings/registers.h"
 #include "themes/customcolors.h"
 #include "themes/customtheme.h"
@@ -191,10 +192,54 @@ private slots:
     void updateTriggerPos();
 
     // Waveform generator (_generator.cpp)
+    void on_radioButtonNoise_clicked();
+    void on_radioButtonSine_clicked();
+    void on_radioButtonSquare_clicked();
+    void on_radioButtonTriangle_clicked();
+    void on_radioButtonExpo_clicked();
+    void on_radioButtonCustom_clicked();
+    void on_amplitudeSlider_valueChanged(int value);
+    void on_doubleSpinBoxAmp_valueChanged(double value);
+    void on_dutyCycleSlider_valueChanged(int value);
+    void on_doubleSpinBoxDuty_valueChanged(double value);
+    void on_offsetSlider_valueChanged(int value);
+    void on_doubleSpinBoxOffset_valueChanged(double value);
+    void on_frequencySlider_valueChanged(int value);
+    void on_radioButton10_clicked();
+    void on_radioButton100_clicked();
+    void on_radioButton1K_clicked();
+    void on_radioButton10K_clicked();
+    void on_radioButton100K_clicked();
+    void on_doubleSpinBoxDesiredFreq_valueChanged(double value);
+    void on_doubleSpinBoxDesiredFreq_editingFinished();
+    void on_sweepStartFreqSlider_valueChanged(int value);
+    void on_sweepEndFreqSlider_valueChanged(int value);
+    void on_sweepSpeedSlider_valueChanged(int value);
+    void on_openCSVButton_clicked();
+    void on_saveAWGButton_clicked();
 
     // Meter and frequency counter (_meter.cpp)
+    void mm_request();
+    void on_mmTabWidget_currentChanged(int index);
+    void on_fcR10_clicked();
+    void on_fcR7_clicked();
+    void on_fcR6_clicked();
+    void on_fcR5_clicked();
+    void on_fcR4_clicked();
+    void on_fcR3_clicked();
+    void on_fcR2_clicked();
+    void on_fcR1_clicked();
+    void on_fcR0_clicked();
+    void clearMMLabels();
+    void checkFCRadioButtons(int source);
+    void restoreUiSettings();
+    void on_radioFreq_clicked();
+    void on_radioPulse_clicked();
 
     // Protocol sniffer (_sniffer.cpp)
+    void sniffProtocol();
+    void on_startSnifferButton_clicked();
+    void on_pauseSnifferButton_clicked();
 
     // Wave files, recording, screenshots, log (_files.cpp)
     void on_saveWave_clicked();
@@ -349,9 +394,6 @@ private:
     void writeRegister(quint16 index, quint8 value);
     void sendHeldBackWrites();
     void setSnifferControlsEnabled(bool enabled);
-    void showHorizontalCursorItems(bool visible);
-    void showVerticalCursorItems(bool visible);
-    void placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB);
     void moveChannelZero(int channel, int position);
     void decodeChannels(const reg::DeviceSettings &block);
     void decodeTrigger(const reg::DeviceSettings &block);
@@ -360,7 +402,6 @@ private:
     void decodeSniffer(const reg::DeviceSettings &block);
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
-    void decodeTriggerLevels(const reg::DeviceSettings &block);
 
     bool decodingSettings = false;
     reg::DeviceSettings decodedBlock;        // the block being decoded
@@ -374,11 +415,7 @@ private:
     // Levels in level units, twice the register (display/triggermarkers.h).
     int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
     int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
-    int triggerChannel = 0;              // 0 CH1, 1 CH2: the last analog trigger source
-    bool triggerMarkerOnLogic = false;   // the trigger marker belongs to a logic or external source
-    int lastTriggerSource = 0;
-    int markerScrollPosition = 127;      // horizontalScrollBar value the markers are placed for
-    bool slowTimeBase = false;           // samplingSlider above 10
+    bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers
     // The cursor and marker positions are shared with the settings decode and
@@ -414,10 +451,26 @@ private:
     void dragItem(int item, QPoint pixel);
 
     // Waveform generator: state and helpers
+    void selectWaveForm(unsigned char code);
+    void updateFrequency();
+    // Actual-frequency read-out and frequency request for a desired frequency.
+    void sendDesiredFrequency(double hertz);
+    // The custom wave text into the transport's wave buffer; the count parsed.
+    int parseCSV(const QString &text, unsigned char *buffer);
 
     // Meter and frequency counter: state and helpers
+    void sendMStatusControlsForMM();
+    void prepareMFFTControlsForMM();
+    // Meter page arrival and departure, from the main page change.
+    void enterMeterPage();
+    void leaveMeterPage();
 
     // Protocol sniffer: state and helpers
+    void enableSnifferControls(bool enable);
+    sniffer::View snifferView;
+    sniffer::Texts snifferTexts;
+    unsigned char snifferFrame[LibUsbDevice::rxBufferSize] = {};
+    int snifferFrameLength = 0;
 
     // Wave files, recording, screenshots, log: state and helpers
     // One line into "log.txt", flushed at once; nothing when the log did not open.

@@ -4,12 +4,12 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
+#include "settings/registers.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int MeterPage = 1;
-constexpr quint16 HorizontalPositionRegister = 14;
 
 // Persistence: the graph shows this frame, and what it draws is added to the
 // plot's accumulation image, which keeps the earlier frames' pixels. The
@@ -98,8 +98,11 @@ void QuorvelInterface::plotData()
 
     if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
         return;
-    if (deviceMode != frame::OscilloscopeFrames)
+    if (deviceMode != frame::OscilloscopeFrames) {
+        if (deviceMode == frame::SnifferFrames)
+            sniffProtocol();
         return;
+    }
 
     // Cleared before the copy, so a frame published during this pass raises
     // the flag again instead of being lost.
@@ -137,6 +140,8 @@ void QuorvelInterface::plotData()
     ch2Max = traces.ch2Max;
     for (int n = 0; n < logicLines; ++n)
         bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
+    if (meterShown)
+        mm_request();
 
     ch1History.update(traces.ch1, options.decay);
     ch2History.update(traces.ch2, options.decay);
@@ -236,8 +241,11 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
 {
     if (!usbDevice.connected)
         return;
-    usbDevice.controlWriteTransfer(HorizontalPositionRegister, quint8(value));
+    writeRegister(reg::HPos, quint8(value));
     redrawRequested = true;
+    // At the slow time bases the marker stays at the left edge.
+    if (ui->samplingSlider->value() <= 10)
+        updateTriggerPos();
     plotData();
 }
 

@@ -284,6 +284,19 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
     segments.clear();
     strokes.clear();
     QLineF run(lines.at(0), lines.at(0));
+    // The persistence strokes of consecutive points at one height overlap
+    // (the flat runs of logic lines); each such run is drawn as one stroke:
+    // the same pixels, far fewer lines.
+    QLineF upper, lower;
+    const auto addStroke = [this](QLineF &open, double x1, double x2, double y) {
+        if (open.isNull() || open.y1() != y || x1 > open.x2() || x1 < open.x1()) {
+            if (!open.isNull())
+                strokes.append(open);
+            open = QLineF(x1, y, x2, y);
+        } else if (x2 > open.x2()) {
+            open.setP2(QPointF(x2, y));
+        }
+    };
     for (int i = 0; i < n - 1; ++i) {
         const QPointF &a = lines.at(i);
         const QPointF &b = lines.at(i + 1);
@@ -303,17 +316,28 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
             const double y = a.y();
-            strokes.append(QLineF(x0, y, x0 + 5 * u, y));
-            strokes.append(QLineF(x0, y + u, x0 + 5 * u, y + u));
+            addStroke(upper, x0, x0 + 5 * u, y);
+            addStroke(lower, x0, x0 + 5 * u, y + u);
         }
     }
     if (run.p1() != run.p2())
         segments.append(run);
+    if (persistence) {
+        strokes.append(upper);
+        strokes.append(lower);
+    }
 
     const QPen pen = painter->pen();
     if (cheapPen(pen)) {
         segments += strokes;
         drawDoubled(painter, segments, pen.widthF());
+        return;
+    }
+    if (plot && plot->cheapDrawing() && pen.widthF() <= 1) {
+        // Thin lines in one batch: the rasteriser's cosmetic stroker takes
+        // them without a call per line.
+        segments += strokes;
+        painter->drawLines(segments);
         return;
     }
     // One stroke per line: a wide pen over a batch of lines would be filled

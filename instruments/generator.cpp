@@ -8,8 +8,10 @@
 namespace generator {
 
 namespace {
-// The timer: a 125 MHz clock / 2 per tick, divided by a prescaler of 1 .. 64.
-constexpr qint64 TimerTicksPerHundredthSecond = 6250000;
+// The instrument's generator timer, as it derives its settings from a request
+// of F hundredths: period = prescaler x 6 250 000 / F (at least 32), output =
+// (125 000 000 / period) x prescaler x 50 / 100 000 Hz.
+constexpr qint64 PeriodScale = 6250000;
 constexpr qint64 TimerClock = 125000000;
 constexpr qint64 MinPeriod = 32;
 // Above this request the largest prescaler is used.
@@ -70,7 +72,7 @@ FrequencyRequest frequencyRequest(double hertz)
     hertz = std::min(hertz, MaxDesiredHz);
     r.hundredths = qint32(reg::encodeDesiredFrequency(hertz));
     r.prescaler = prescalerFor(r.hundredths);
-    const qint64 q = r.prescaler * TimerTicksPerHundredthSecond / r.hundredths;
+    const qint64 q = r.prescaler * PeriodScale / r.hundredths;
     r.period = q - 1 >= MinPeriod - 1 ? q : MinPeriod;
     r.actualHz = double((TimerClock / r.period) * (r.prescaler * 50)) / 100000.0;
     r.value = quint16(quint32(r.hundredths) >> 16);

@@ -172,8 +172,11 @@ private slots:
 
     void overlappingMarkersFollowTheHitOrder()
     {
-        // The trigger marker and both window markers stand at one point until
-        // a trigger type places them: the trigger marker is tested first.
+        // The trigger marker and both window markers at one level: the trigger
+        // marker is tested first.
+        for (int level : {25, 26, 27})
+            sim::pokeRegister(level, 128);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         QCOMPARE(markerCentre(markers[Trigger]), markerCentre(markers[Window1]));
         press(grip(Window1));
         QCOMPARE(highlighted(), int(Trigger));
@@ -448,6 +451,10 @@ private slots:
 
     void timeReadouts()
     {
+        // Vertical cursors at columns 50 and 150, read from the instrument.
+        sim::pokeRegister(15, 25);
+        sim::pokeRegister(16, 75);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         child<QCheckBox>("checkBoxCursorVertical")->click();
         child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
         QTRY_VERIFY(readout("ΔT") && readout("ΔT")->visible());

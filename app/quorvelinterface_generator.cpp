@@ -1,0 +1,204 @@
+// Waveform generator page: waveform, amplitude, duty cycle, offset, the
+// desired frequency with its actual-frequency read-out, sweep, custom wave.
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "instruments/customwave.h"
+#include "instruments/generator.h"
+#include "settings/registers.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+// The frequency request of the command set.
+constexpr uint8_t FrequencyRequestCode = 'c';
+} // namespace
+
+void QuorvelInterface::selectWaveForm(unsigned char code)
+{
+    writeRegister(reg::Waveform, code);
+}
+
+void QuorvelInterface::on_radioButtonNoise_clicked()
+{
+    selectWaveForm(generator::Noise);
+}
+void QuorvelInterface::on_radioButtonSine_clicked()
+{
+    selectWaveForm(generator::Sine);
+}
+void QuorvelInterface::on_radioButtonSquare_clicked()
+{
+    selectWaveForm(generator::Square);
+}
+void QuorvelInterface::on_radioButtonTriangle_clicked()
+{
+    selectWaveForm(generator::Triangle);
+}
+void QuorvelInterface::on_radioButtonExpo_clicked()
+{
+    selectWaveForm(generator::Expo);
+}
+void QuorvelInterface::on_radioButtonCustom_clicked()
+{
+    selectWaveForm(generator::Custom);
+}
+
+// The sliders drive their spin boxes; the spin boxes write the registers with
+// the value they show, so a slider and its spin box agree on the register.
+void QuorvelInterface::on_amplitudeSlider_valueChanged(int value)
+{
+    ui->doubleSpinBoxAmp->setValue(reg::amplitudeVolts(value));
+}
+
+void QuorvelInterface::on_doubleSpinBoxAmp_valueChanged(double value)
+{
+    writeRegister(reg::Amplitude, reg::encodeAmplitude(value));
+}
+
+void QuorvelInterface::on_dutyCycleSlider_valueChanged(int value)
+{
+    ui->doubleSpinBoxDuty->setValue(reg::dutyPercent(value));
+}
+
+void QuorvelInterface::on_doubleSpinBoxDuty_valueChanged(double value)
+{
+    writeRegister(reg::DutyCycle, reg::encodeDutyCycle(value));
+}
+
+void QuorvelInterface::on_offsetSlider_valueChanged(int value)
+{
+    ui->doubleSpinBoxOffset->setValue(reg::offsetVolts(value));
+}
+
+void QuorvelInterface::on_doubleSpinBoxOffset_valueChanged(double value)
+{
+    writeRegister(reg::Offset, reg::encodeOffset(value));
+}
+
+void QuorvelInterface::updateFrequency()
+{
+    generator::Range range = generator::Range100K;
+    if (ui->radioButton10->isChecked())
+        range = generator::Range10;
+    else if (ui->radioButton100->isChecked())
+        range = generator::Range100;
+    else if (ui->radioButton1K->isChecked())
+        range = generator::Range1K;
+    else if (ui->radioButton10K->isChecked())
+        range = generator::Range10K;
+    else if (!ui->radioButton100K->isChecked())
+        return; // no range chosen: nothing to show
+    ui->doubleSpinBoxDesiredFreq->setValue(
+        double(generator::desiredFrequency(ui->frequencySlider->value(), range)));
+}
+
+void QuorvelInterface::on_frequencySlider_valueChanged(int)
+{
+    updateFrequency();
+}
+void QuorvelInterface::on_radioButton10_clicked()
+{
+    updateFrequency();
+}
+void QuorvelInterface::on_radioButton100_clicked()
+{
+    updateFrequency();
+}
+void QuorvelInterface::on_radioButton1K_clicked()
+{
+    updateFrequency();
+}
+void QuorvelInterface::on_radioButton10K_clicked()
+{
+    updateFrequency();
+}
+void QuorvelInterface::on_radioButton100K_clicked()
+{
+    updateFrequency();
+}
+
+void QuorvelInterface::sendDesiredFrequency(double hertz)
+{
+    const generator::FrequencyRequest request = generator::frequencyRequest(hertz);
+    ui->labelHertz->setText(request.unit);
+    ui->actualFreqText->setText(request.text);
+    usbDevice.controlReadTransfer(FrequencyRequestCode, request.value, request.index);
+}
+
+// While the user types, nothing is sent; Enter or leaving the box sends.
+void QuorvelInterface::on_doubleSpinBoxDesiredFreq_valueChanged(double value)
+{
+    if (!ui->doubleSpinBoxDesiredFreq->hasFocus())
+        sendDesiredFrequency(value);
+}
+
+void QuorvelInterface::on_doubleSpinBoxDesiredFreq_editingFinished()
+{
+    if (ui->doubleSpinBoxDesiredFreq->hasFocus())
+        sendDesiredFrequency(ui->doubleSpinBoxDesiredFreq->value());
+}
+
+// The start never lies above the end: a start moved past the end snaps back
+// to it (which runs this handler again with the lower value).
+void QuorvelInterface::on_sweepStartFreqSlider_valueChanged(int value)
+{
+    const int end = ui->sweepEndFreqSlider->value();
+    if (end < value) {
+        ui->sweepStartFreqSlider->setValue(end);
+        ui->sweepStartFreqSlider->setSliderPosition(end);
+        return;
+    }
+    updateSweepCursors();
+    writeRegister(reg::SweepStart, quint8(ui->sweepStartFreqSlider->value()));
+}
+
+void QuorvelInterface::on_sweepEndFreqSlider_valueChanged(int value)
+{
+    const int start = ui->sweepStartFreqSlider->value();
+    if (value < start) {
+        ui->sweepEndFreqSlider->setValue(start);
+        ui->sweepEndFreqSlider->setSliderPosition(start);
+        return;
+    }
+    updateSweepCursors();
+    writeRegister(reg::SweepEnd, quint8(ui->sweepEndFreqSlider->value()));
+}
+
+void QuorvelInterface::on_sweepSpeedSlider_valueChanged(int value)
+{
+    ui->sweepSpeedText->setText(QString::number(value));
+    writeRegister(reg::SweepSpeed, quint8(value));
+}
+
+void QuorvelInterface::on_openCSVButton_clicked()
+{
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open File"), defaultDir,
+                                                          "CSV files (*.csv *.txt);;All files (*.*)");
+    if (fileName.isEmpty())
+        return;
+    const customwave::FileText file = customwave::readWaveText(fileName);
+    ui->textEditCSV->setPlainText(file.text);
+    const QString name = QFileInfo(fileName).fileName();
+    if (!file.opened)
+        ui->notifLabel->setText(tr("File %1 could not be opened: %2").arg(name, file.error));
+    else if (file.truncated)
+        ui->notifLabel->setText(tr("File %1 is larger than 1 MiB; only its first 1 MiB was read.").arg(name));
+}
+
+int QuorvelInterface::parseCSV(const QString &text, unsigned char *buffer)
+{
+    return customwave::parseCSV(text, buffer);
+}
+
+void QuorvelInterface::on_saveAWGButton_clicked()
+{
+    if (!usbDevice.connected)
+        return;
+    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(usbDevice.awgBuffer));
+    usbDevice.awgBulkWriteTransfer();
+    usbDevice.saveAWG();
+    ui->radioButtonCustom->setChecked(true);
+    selectWaveForm(generator::Custom);
+}
