@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -694,6 +696,50 @@ private slots:
         QVERIFY2(std::fabs(c.y() - plot->yAxis->coordToPixel(high)) <= 1.0,
                  qPrintable(QString::number(c.y())));
         QVERIFY(std::fabs(c.x() - plot->xAxis->coordToPixel(100)) <= 1.0);
+    }
+
+    void sweepRangeReadout_data()
+    {
+        QTest::addColumn<QString>("sweep");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("startText");
+        QTest::addColumn<QString>("endText");
+        QTest::addColumn<QString>("unit");
+        // 1 ms/div: rate 32000 / 256 = 125; 64 * 125 / 2000 = 4
+        QTest::newRow("frequency") << "Frequency" << 64 << 255 << "4"
+                                   << "15.9375"
+                                   << "Hz";
+        QTest::newRow("amplitude") << "Amplitude" << 64 << 255 << "1"
+                                   << "3.98438"
+                                   << "V";
+        QTest::newRow("offset") << "Offset" << 0 << 255 << "-1.98565"
+                                << "2"
+                                << "V";
+        QTest::newRow("duty cycle") << "DutyCycle" << 128 << 200 << "50.0006"
+                                    << "78.126"
+                                    << "%";
+    }
+
+    void sweepRangeReadout()
+    {
+        QFETCH(QString, sweep);
+        QFETCH(int, start);
+        QFETCH(int, end);
+        QFETCH(QString, startText);
+        QFETCH(QString, endText);
+        QFETCH(QString, unit);
+        child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
+        for (const char *other : {"Frequency", "Amplitude", "Offset", "DutyCycle"})
+            if (child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->isChecked())
+                child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->click();
+        child<QCheckBox>(qPrintable("checkBoxSweep" + sweep))->click();
+        child<QSlider>("sweepEndFreqSlider")->setValue(end);
+        child<QSlider>("sweepStartFreqSlider")->setValue(start);
+        QCOMPARE(child<QLineEdit>("startFreqText")->text(), startText);
+        QCOMPARE(child<QLineEdit>("endFreqText")->text(), endText);
+        QCOMPARE(child<QLabel>("labelUnitStart")->text(), unit);
+        QCOMPARE(child<QLabel>("labelUnitEnd")->text(), unit);
     }
 
     void resizeKeepsVerticalCursorsOnTheirColumns()
