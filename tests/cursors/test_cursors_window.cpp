@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -410,6 +412,125 @@ private slots:
         }
     }
 
+    void slowTimeBaseMovesTheMarkerAtOnce()
+    {
+        QVERIFY(markers[Trigger]->visible());
+        QVERIFY(markerCentre(markers[Trigger]).x() > 20);
+        child<QSlider>("samplingSlider")->setValue(11);
+        QCOMPARE(markerCentre(markers[Trigger]).x(), 10.0);
+        child<QSlider>("samplingSlider")->setValue(7);
+        QVERIFY(markerCentre(markers[Trigger]).x() > 20);
+    }
+
+    void triggerIcons_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("inverted");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("rising, CH1") << "Rising" << 0 << false << "risingg";
+        QTest::newRow("rising, CH1 inverted: green falling") << "Rising" << 0 << true << "fallingg";
+        QTest::newRow("falling, CH2 inverted") << "Falling" << 1 << true << "risingr";
+        QTest::newRow("positive, CH1 inverted") << "Positive" << 0 << true << "negativeg";
+        QTest::newRow("negative, CH2") << "Negative" << 1 << false << "negativer";
+        QTest::newRow("dual, CH1 inverted") << "Dual" << 0 << true << "dualg";
+        QTest::newRow("rising, bit 3") << "Rising" << 5 << false << "risingr";
+        QTest::newRow("falling, EXT") << "Falling" << 10 << false << "fallingr";
+    }
+
+    void triggerIcons()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, source);
+        QFETCH(bool, inverted);
+        QFETCH(QString, icon);
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(source);
+        if (inverted)
+            child<QCheckBox>(source == 0 ? "checkBoxCH1Invert" : "checkBoxCH2Invert")->click();
+        child<QRadioButton>(qPrintable("radioButton" + type))->click();
+        QVERIFY(markers[Trigger]->visible());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(),
+                 QPixmap(":/Bitmaps/Bitmaps/" + icon + ".png").toImage());
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+    }
+
+    void iconFollowsInversionAndSourceChanges()
+    {
+        const auto shows = [this](const char *icon) {
+            return markers[Trigger]->pixmap().toImage() ==
+                   QPixmap(QString(":/Bitmaps/Bitmaps/") + icon + ".png").toImage();
+        };
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        child<QRadioButton>("radioButtonRising")->click();
+        QVERIFY(shows("risingg"));
+        // Inverting the source mirrors the icon, and back.
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("fallingg"));
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("risingg"));
+        // A rising trigger on inverted CH1, then CH2 (not inverted) as the
+        // source: the icon is the rising one again, in red.
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("fallingg"));
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        QVERIFY(shows("risingr"));
+        // and back to CH1, still inverted
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        QVERIFY(shows("fallingg"));
+    }
+
+    void windowAndFreeModeMarkers()
+    {
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        child<QRadioButton>("radioButtonWindow")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        QVERIFY(!markers[Trigger]->visible());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2r.png").toImage());
+        QCOMPARE(markers[Window2]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window1r.png").toImage());
+        // The window markers stand at the two levels the instrument holds.
+        const int position = child<QSlider>("ch2PositionSlider")->value();
+        for (int k = 0; k < 2; ++k) {
+            const int level = 2 * sim::peekRegister(26 + k);
+            const double y = plot->yAxis->coordToPixel(position + 511 - level);
+            QVERIFY2(std::fabs(markerCentre(markers[Window1 + k]).y() - y) <= 1.0,
+                     qPrintable(QString("%1 %2").arg(markerCentre(markers[Window1 + k]).y()).arg(y)));
+        }
+
+        child<QRadioButton>("radioButtonFree")->click();
+        for (Marker m : {Trigger, Window1, Window2})
+            QVERIFY(!markers[m]->visible());
+        child<QRadioButton>("radioButtonNormal")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        child<QRadioButton>("radioButtonRising")->click();
+        QVERIFY(markers[Trigger]->visible());
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+    }
+
+    void windowTypeWithALogicSourceHidesTheWindowMarkers()
+    {
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        child<QRadioButton>("radioButtonWindow")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2g.png").toImage());
+        // A logic line has no levels: both window markers go, the trigger
+        // marker shows the line's edge in red.
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(4);
+        QVERIFY(!markers[Window1]->visible());
+        QVERIFY(!markers[Window2]->visible());
+        QVERIFY(markers[Trigger]->visible());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/risingr.png").toImage());
+        // Reading the instrument's settings back shows the same.
+        QAbstractButton *connect = child<QAbstractButton>("connectButton");
+        connect->click();
+        sim::clearCommandLog();
+        connect->click();
+        QVERIFY(sim::waitForCommand('u'));
+        QVERIFY(f.waitForReplots(1));
+        QCOMPARE(child<QComboBox>("comboBoxTrigSource")->currentIndex(), 4);
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+        QVERIFY(markers[Trigger]->visible());
+    }
+
     void droppedMarkersComeBackAfterReconnecting()
     {
         child<QRadioButton>("radioButtonNormal")->click();
@@ -575,6 +696,50 @@ private slots:
         QVERIFY2(std::fabs(c.y() - plot->yAxis->coordToPixel(high)) <= 1.0,
                  qPrintable(QString::number(c.y())));
         QVERIFY(std::fabs(c.x() - plot->xAxis->coordToPixel(100)) <= 1.0);
+    }
+
+    void sweepRangeReadout_data()
+    {
+        QTest::addColumn<QString>("sweep");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("startText");
+        QTest::addColumn<QString>("endText");
+        QTest::addColumn<QString>("unit");
+        // 1 ms/div: rate 32000 / 256 = 125; 64 * 125 / 2000 = 4
+        QTest::newRow("frequency") << "Frequency" << 64 << 255 << "4"
+                                   << "15.9375"
+                                   << "Hz";
+        QTest::newRow("amplitude") << "Amplitude" << 64 << 255 << "1"
+                                   << "3.98438"
+                                   << "V";
+        QTest::newRow("offset") << "Offset" << 0 << 255 << "-1.98565"
+                                << "2"
+                                << "V";
+        QTest::newRow("duty cycle") << "DutyCycle" << 128 << 200 << "50.0006"
+                                    << "78.126"
+                                    << "%";
+    }
+
+    void sweepRangeReadout()
+    {
+        QFETCH(QString, sweep);
+        QFETCH(int, start);
+        QFETCH(int, end);
+        QFETCH(QString, startText);
+        QFETCH(QString, endText);
+        QFETCH(QString, unit);
+        child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
+        for (const char *other : {"Frequency", "Amplitude", "Offset", "DutyCycle"})
+            if (child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->isChecked())
+                child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->click();
+        child<QCheckBox>(qPrintable("checkBoxSweep" + sweep))->click();
+        child<QSlider>("sweepEndFreqSlider")->setValue(end);
+        child<QSlider>("sweepStartFreqSlider")->setValue(start);
+        QCOMPARE(child<QLineEdit>("startFreqText")->text(), startText);
+        QCOMPARE(child<QLineEdit>("endFreqText")->text(), endText);
+        QCOMPARE(child<QLabel>("labelUnitStart")->text(), unit);
+        QCOMPARE(child<QLabel>("labelUnitEnd")->text(), unit);
     }
 
     void resizeKeepsVerticalCursorsOnTheirColumns()
