@@ -394,9 +394,6 @@ private:
     void writeRegister(quint16 index, quint8 value);
     void sendHeldBackWrites();
     void setSnifferControlsEnabled(bool enabled);
-    void showHorizontalCursorItems(bool visible);
-    void showVerticalCursorItems(bool visible);
-    void placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB);
     void moveChannelZero(int channel, int position);
     void decodeChannels(const reg::DeviceSettings &block);
     void decodeTrigger(const reg::DeviceSettings &block);
@@ -405,7 +402,6 @@ private:
     void decodeSniffer(const reg::DeviceSettings &block);
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
-    void decodeTriggerLevels(const reg::DeviceSettings &block);
 
     bool decodingSettings = false;
     reg::DeviceSettings decodedBlock;        // the block being decoded
@@ -419,11 +415,7 @@ private:
     // Levels in level units, twice the register (display/triggermarkers.h).
     int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
     int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
-    int triggerChannel = 0;              // 0 CH1, 1 CH2: the last analog trigger source
-    bool triggerMarkerOnLogic = false;   // the trigger marker belongs to a logic or external source
-    int lastTriggerSource = 0;
-    int markerScrollPosition = 127;      // horizontalScrollBar value the markers are placed for
-    bool slowTimeBase = false;           // samplingSlider above 10
+    bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers
     // The cursor and marker positions are shared with the settings decode and

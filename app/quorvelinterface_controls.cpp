@@ -14,9 +14,7 @@
 namespace {
 constexpr int AutoSetupSettleMs = 2000;
 constexpr int RestoreSettleMs = 1000;
-constexpr double CursorMarkerKey = -3;
 constexpr int ZeroLevelOffset = 256;
-constexpr double ZeroMarkerPixelX = 2;
 
 const char *const StartCaption = "START";
 const char *const StopCaption = "STOP";
@@ -134,25 +132,7 @@ void QuorvelInterface::sendCursorControls()
     c.vertical = ui->checkBoxCursorVertical->isChecked();
     c.snifferSingle = ui->radioButtonSniffSingle->isChecked();
     writeRegister(reg::Cursors, reg::encodeCursors(c));
-
-    switch (c.horizontal) {
-    case reg::Ch1Cursors:
-        showHorizontalCursorItems(true);
-        placeHorizontalCursorMarkers(ch1Zero, ch1CursorA, ch1CursorB);
-        break;
-    case reg::Ch2Cursors:
-        showHorizontalCursorItems(true);
-        placeHorizontalCursorMarkers(ch2Zero, ch2CursorA, ch2CursorB);
-        break;
-    case reg::NoHorizontalCursors:
-        showHorizontalCursorItems(false);
-        break;
-    }
-    for (QCPAbstractItem *item :
-         {static_cast<QCPAbstractItem *>(vCursorMarkerA), static_cast<QCPAbstractItem *>(vCursorMarkerB),
-          static_cast<QCPAbstractItem *>(vCursorLineA), static_cast<QCPAbstractItem *>(vCursorLineB)})
-        item->setVisible(c.vertical);
-    redrawRequested = true;
+    showCursorItems();
 }
 
 void QuorvelInterface::sendDisplayControls()
@@ -194,6 +174,7 @@ void QuorvelInterface::sendMFFTControls()
 
 void QuorvelInterface::sendSweepControls()
 {
+    updateSweepCursors();
     reg::SweepSettings s;
     s.accelDirection = ui->checkBoxAccelDirection->isChecked();
     s.accelerate = ui->checkBoxAccelerate->isChecked();
@@ -238,33 +219,6 @@ void QuorvelInterface::sendMStatusControls()
 void QuorvelInterface::setDecodeProtocol(int protocol)
 {
     writeRegister(reg::DecodeProtocol, quint8(protocol));
-}
-
-// ---- cursor items -------------------------------------------------------------
-
-void QuorvelInterface::showHorizontalCursorItems(bool visible)
-{
-    for (QCPAbstractItem *item :
-         {static_cast<QCPAbstractItem *>(hCursorMarkerA), static_cast<QCPAbstractItem *>(hCursorMarkerB),
-          static_cast<QCPAbstractItem *>(hCursorLineA), static_cast<QCPAbstractItem *>(hCursorLineB),
-          static_cast<QCPAbstractItem *>(deltaVLabel), static_cast<QCPAbstractItem *>(vbLabel),
-          static_cast<QCPAbstractItem *>(vaLabel)})
-        item->setVisible(visible);
-}
-
-void QuorvelInterface::showVerticalCursorItems(bool visible)
-{
-    for (QCPAbstractItem *item :
-         {static_cast<QCPAbstractItem *>(vCursorMarkerA), static_cast<QCPAbstractItem *>(vCursorMarkerB),
-          static_cast<QCPAbstractItem *>(vCursorLineA), static_cast<QCPAbstractItem *>(vCursorLineB),
-          static_cast<QCPAbstractItem *>(deltaTLabel), static_cast<QCPAbstractItem *>(inverseDeltaTLabel)})
-        item->setVisible(visible);
-}
-
-void QuorvelInterface::placeHorizontalCursorMarkers(int zero, int cursorA, int cursorB)
-{
-    hCursorMarkerA->topLeft->setCoords(CursorMarkerKey, zero + cursorA - ZeroLevelOffset);
-    hCursorMarkerB->topLeft->setCoords(CursorMarkerKey, zero + cursorB - ZeroLevelOffset);
 }
 
 // ---- channels --------------------------------------------------------------------
@@ -336,15 +290,20 @@ void QuorvelInterface::on_radioButtonCH2Multiply_clicked()
 void QuorvelInterface::on_checkBoxCH1Invert_clicked()
 {
     sendCH1Controls();
+    updateTriggerPos();
     updateCh1Label();
     updateCh2Label();
+    // The instrument triggers on the inverted signal: the icon mirrors.
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_checkBoxCH2Invert_clicked()
 {
     sendCH2Controls();
+    updateTriggerPos();
     updateCh1Label();
     updateCh2Label();
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_ch1GainSlider_valueChanged(int value)
@@ -367,18 +326,14 @@ void QuorvelInterface::moveChannelZero(int channel, int position)
 {
     const bool first = channel == 1;
     writeRegister(first ? reg::Ch1Position : reg::Ch2Position, reg::encodeChannelPosition(position));
-    int &zero = first ? ch1Zero : ch2Zero;
-    const int change = position + ZeroLevelOffset - zero;
-    zero = position + ZeroLevelOffset;
+    (first ? ch1Zero : ch2Zero) = position + ZeroLevelOffset;
+    placeZeroMarkers();
     // Horizontal cursors on this channel keep their place relative to its zero.
-    if ((first ? ui->radioButtonCursorCH1 : ui->radioButtonCursorCH2)->isChecked()) {
-        for (QCPItemPixmap *marker : {hCursorMarkerA, hCursorMarkerB}) {
-            const QPointF at = marker->topLeft->coords();
-            marker->topLeft->setCoords(at.x(), at.y() + change);
-        }
-    }
-    markerScrollPosition = ui->horizontalScrollBar->value();
-    (first ? ch1ZeroMarker : ch2ZeroMarker)->topLeft->setCoords(ZeroMarkerPixelX, zero);
+    if ((first ? ui->radioButtonCursorCH1 : ui->radioButtonCursorCH2)->isChecked())
+        placeHorizontalCursors();
+    const int source = first ? reg::TriggerSourceCh1 : reg::TriggerSourceCh2;
+    if (ui->comboBoxTrigSource->currentIndex() == source && !startingUp)
+        updateTriggerPos();
     redrawRequested = true;
 }
 
@@ -468,7 +423,9 @@ void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
     for (const QCheckBox *box : boxes)
         lines += box->isChecked() ? 1 : 0;
     writeRegister(reg::LogicPosition, reg::encodeLogicPosition(value, lines));
-    markerScrollPosition = ui->horizontalScrollBar->value();
+    const int source = ui->comboBoxTrigSource->currentIndex();
+    if (source >= reg::TriggerSourceFirstLogic && source <= reg::TriggerSourceLastLogic && !startingUp)
+        updateTriggerPos();
 }
 
 // ---- trigger ---------------------------------------------------------------------------
@@ -476,65 +433,69 @@ void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
 void QuorvelInterface::on_radioButtonRising_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::Rising;
+    setTriggerIcon(reg::Rising);
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_radioButtonFalling_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::Falling;
+    setTriggerIcon(reg::Falling);
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_radioButtonDual_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::Dual;
+    setTriggerIcon(reg::Dual);
 }
 
 void QuorvelInterface::on_radioButtonPositive_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::PositiveSlope;
+    setTriggerIcon(reg::PositiveSlope);
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_radioButtonNegative_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::NegativeSlope;
+    setTriggerIcon(reg::NegativeSlope);
+    checkIfInvertIcon();
 }
 
 void QuorvelInterface::on_radioButtonWindow_clicked()
 {
     sendTriggerControls();
-    triggerIconIndex = reg::Window;
+    setTriggerIcon(reg::Window);
 }
 
+// The mode decides which markers show: none in Free, the type's otherwise.
 void QuorvelInterface::on_radioButtonFree_clicked()
 {
     sendTriggerControls();
-    triggerMarker->setVisible(false);
-    redrawRequested = true;
+    setTriggerIcon(triggerIconIndex);
 }
 
 void QuorvelInterface::on_radioButtonNormal_clicked()
 {
     sendTriggerControls();
-    triggerMarker->setVisible(true);
-    redrawRequested = true;
+    setTriggerIcon(triggerIconIndex);
+    updateTriggerPos();
 }
 
 void QuorvelInterface::on_radioButtonAuto_clicked()
 {
     sendTriggerControls();
-    triggerMarker->setVisible(true);
-    redrawRequested = true;
+    setTriggerIcon(triggerIconIndex);
+    updateTriggerPos();
 }
 
 void QuorvelInterface::on_radioButtonSingle_clicked()
 {
     sendTriggerControls();
-    triggerMarker->setVisible(true);
-    redrawRequested = true;
+    setTriggerIcon(triggerIconIndex);
+    updateTriggerPos();
 }
 
 void QuorvelInterface::on_checkBoxCircular_clicked()
@@ -559,10 +520,6 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
         return;
     writeRegister(reg::TriggerSource, quint8(index));
     const bool analog = index <= reg::TriggerSourceCh2;
-    if (analog) {
-        triggerChannel = index;
-        triggerMarkerOnLogic = false;
-    }
     // Slope and window triggers need an analog source.
     const bool needsAnalog = ui->radioButtonWindow->isChecked() || ui->radioButtonPositive->isChecked() ||
                              ui->radioButtonNegative->isChecked();
@@ -572,8 +529,13 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
     if (!analog && needsAnalog) {
         ui->radioButtonRising->setChecked(true);
         sendTriggerControls();
-        triggerIconIndex = reg::Rising;
+        setTriggerIcon(reg::Rising);
+        checkIfInvertIcon();
     }
+    if (!startingUp)
+        updateTriggerPos();
+    setTriggerIcon(triggerIconIndex);
+    checkIfInvertIcon();
 }
 
 // ---- cursors, roll mode, sniffer mode ----------------------------------------------------

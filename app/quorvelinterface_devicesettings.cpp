@@ -17,9 +17,8 @@
 #include <algorithm>
 
 namespace {
-constexpr uint8_t SettingsReadRequest = 'u';
-constexpr uint16_t SettingsReadIndex = 14;
 constexpr int SlowTimeBaseFrom = 11;
+constexpr int TriggerPosRefreshMs = 100;
 constexpr int MeterPage = 1;
 constexpr int SnifferPage = 3;
 constexpr int ZeroLevelOffset = 256;
@@ -60,7 +59,7 @@ void QuorvelInterface::readDeviceSettings()
     // settings again, but a second decode must not start inside the first.
     if (decodingSettings)
         return;
-    if (!usbDevice.controlReadTransfer(SettingsReadRequest, 0, SettingsReadIndex))
+    if (!usbDevice.readSettingsBlock())
         return;
     const reg::DeviceSettings block = reg::DeviceSettings::fromBytes(usbDevice.inBuffer, reg::BlockSize);
 
@@ -86,6 +85,7 @@ void QuorvelInterface::readDeviceSettings()
     decodeValues(block);
     decodeGenerator(block);
 
+    updateSweepCursors();
     ui->ch1Label->setText(
         scales::shortChannelLabel(1, scales::gainText(gainTexts, ui->ch1GainSlider->value())));
     ui->ch2Label->setText(
@@ -95,10 +95,19 @@ void QuorvelInterface::readDeviceSettings()
 
     ch1Zero = ui->ch1PositionSlider->value() + ZeroLevelOffset;
     ch2Zero = ui->ch2PositionSlider->value() + ZeroLevelOffset;
+    placeZeroMarkers();
     triggerPosition = 256 - block.postTrigger();
-    decodeTriggerLevels(block);
+    triggerLevel = 2 * block[reg::TriggerLevel];
+    windowLevel1 = 2 * block[reg::WindowLevel1];
+    windowLevel2 = 2 * block[reg::WindowLevel2];
+    setTriggerIcon(triggerIconIndex);
 
     logToFile(dump.last());
+
+    // Once more when the plot has settled its size.
+    QTimer::singleShot(TriggerPosRefreshMs, this, &QuorvelInterface::updateTriggerPos);
+    checkIfInvertIcon();
+    updateTriggerPos();
 
     decodingSettings = false;
     sendHeldBackWrites();
@@ -181,24 +190,22 @@ void QuorvelInterface::decodeCursors(const reg::DeviceSettings &block)
     switch (c.horizontal) {
     case reg::Ch1Cursors:
         ui->radioButtonCursorCH1->setChecked(true);
-        showHorizontalCursorItems(true);
         break;
     case reg::Ch2Cursors:
         ui->radioButtonCursorCH2->setChecked(true);
-        showHorizontalCursorItems(true);
         break;
     case reg::NoHorizontalCursors:
         ui->radioButtonCursorNone->setChecked(true);
-        showHorizontalCursorItems(false);
         for (QCPItemStraightLine *line : {hCursorLineA, hCursorLineB}) {
             line->point1->setCoords(0, 0);
             line->point2->setCoords(10, 0);
         }
         break;
     }
+    // Vertical is only ever switched on here; the items follow the boxes.
     if (c.vertical)
         ui->checkBoxCursorVertical->setChecked(true);
-    showVerticalCursorItems(c.vertical);
+    showCursorItems();
     (c.snifferSingle ? ui->radioButtonSniffSingle : ui->radioButtonSniffNormal)->setChecked(true);
 }
 
@@ -307,6 +314,7 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
         v.line->point1->setCoords(0, 0);
         v.line->point2->setCoords(0, 10);
     }
+    setVerticalCursors();
     const struct
     {
         quint16 index;
@@ -328,7 +336,6 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
     triggerPosition = block.postTrigger();
 
     const int source = reg::decodeTriggerSource(block[reg::TriggerSource]);
-    lastTriggerSource = source;
     if (ui->comboBoxTrigSource->currentIndex() != source)
         ui->comboBoxTrigSource->setCurrentIndex(source);
     else
@@ -346,10 +353,7 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
     setAndEcho(ui->ch2PositionSlider, reg::decodeChannelPosition(block[reg::Ch2Position]),
                [this](int v) { on_ch2PositionSlider_valueChanged(v); });
     ui->ch2PositionSlider->setSliderPosition(ui->ch2PositionSlider->value());
-    if (ui->radioButtonCursorCH1->isChecked())
-        placeHorizontalCursorMarkers(ch1Zero, ch1CursorA, ch1CursorB);
-    else
-        placeHorizontalCursorMarkers(ch2Zero, ch2CursorA, ch2CursorB);
+    placeHorizontalCursors();
 
     const int logic = reg::decodeLogicPosition(block[reg::LogicPosition]);
     if (logic >= 0 && logic <= reg::LogicPositionMax)
@@ -403,16 +407,4 @@ void QuorvelInterface::decodeGenerator(const reg::DeviceSettings &block)
         setSlider(ui->frequencySlider, f.slider);
     }
     ui->doubleSpinBoxDesiredFreq->setValue(f.hertz);
-}
-
-void QuorvelInterface::decodeTriggerLevels(const reg::DeviceSettings &block)
-{
-    const int h = ui->horizontalScrollBar->value();
-    const int source = ui->comboBoxTrigSource->currentIndex();
-    if (source != reg::TriggerSourceCh1 && source != reg::TriggerSourceCh2)
-        triggerMarkerOnLogic = true;
-    markerScrollPosition = h;
-    triggerLevel = 2 * block[reg::TriggerLevel];
-    windowLevel1 = 2 * block[reg::WindowLevel1];
-    windowLevel2 = 2 * block[reg::WindowLevel2];
 }

@@ -37,11 +37,14 @@ QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
     const QString name = QFileInfo(path).fileName();
     if (!file.open(QIODevice::ReadOnly))
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
-    if (file.size() > maxBytes)
+    switch (recording::readAtMost(file, maxBytes, text)) {
+    case recording::ReadResult::Read:
+        break;
+    case recording::ReadResult::TooLarge:
         return QuorvelInterface::tr("File %1 is too large.").arg(name);
-    text = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    case recording::ReadResult::Failed:
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
+    }
     return QString();
 }
 } // namespace

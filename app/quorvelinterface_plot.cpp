@@ -4,12 +4,12 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
+#include "settings/registers.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int MeterPage = 1;
-constexpr quint16 HorizontalPositionRegister = 14;
 
 // Persistence: the graph shows this frame, and what it draws is added to the
 // plot's accumulation image, which keeps the earlier frames' pixels. The
@@ -241,8 +241,11 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
 {
     if (!usbDevice.connected)
         return;
-    usbDevice.controlWriteTransfer(HorizontalPositionRegister, quint8(value));
+    writeRegister(reg::HPos, quint8(value));
     redrawRequested = true;
+    // At the slow time bases the marker stays at the left edge.
+    if (ui->samplingSlider->value() <= 10)
+        updateTriggerPos();
     plotData();
 }
 

@@ -3,10 +3,9 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/scales.h"
+#include "settings/registers.h"
 
 namespace {
-constexpr quint16 SamplingRateRegister = 0;
-
 scales::MathMode mathMode(bool subtract, bool multiply)
 {
     if (subtract)
@@ -52,9 +51,11 @@ void QuorvelInterface::on_samplingSlider_valueChanged(int value)
 {
     if (!usbDevice.connected)
         return;
-    usbDevice.controlWriteTransfer(SamplingRateRegister, quint8(value));
+    writeRegister(reg::SamplingRate, quint8(value));
     usbDevice.serialLink.setSamplingValue(value);
     ui->timeLabel->setText(scales::timeLabel(timeBaseTexts, ui->samplingSlider->value()));
+    // From 20ms/div on the marker stands at the left edge.
+    updateTriggerPos();
 }
 
 QString QuorvelInterface::get4Digits(double value)

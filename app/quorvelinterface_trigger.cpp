@@ -105,14 +105,14 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
     // instrument triggers at, and reading the settings back leaves it there.
     if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex())) {
         if (which == 2) {
-            const int reg = trigger::triggerLevelRegister(triggerLevel);
-            usbDevice.controlWriteTransfer(reg::TriggerLevel, quint8(reg));
-            triggerLevel = trigger::levelFromRegister(reg);
+            const int byte = trigger::triggerLevelRegister(triggerLevel);
+            writeRegister(reg::TriggerLevel, quint8(byte));
+            triggerLevel = trigger::levelFromRegister(byte);
         } else {
             int &level = which == 0 ? windowLevel1 : windowLevel2;
-            const int reg = trigger::windowLevelRegister(level);
-            usbDevice.controlWriteTransfer(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(reg));
-            level = trigger::levelFromRegister(reg);
+            const int byte = trigger::windowLevelRegister(level);
+            writeRegister(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(byte));
+            level = trigger::levelFromRegister(byte);
         }
     }
     placeTriggerMarkers(pointer.y());

@@ -128,7 +128,7 @@ private:
     void storeSample(const char *group);
 
     // Frame mode: bytes read but not yet parsed; from a frame start marker
-    // on while a frame is in progress, at most a marker's length otherwise.
+    // on while a frame is in progress, less than a marker otherwise.
     QByteArray pending;
     quint64 dropped = 0;
     // Time since the last delivery while streaming in frame mode.

@@ -43,8 +43,10 @@ private:
 
 } // namespace
 
-// The accumulated persistence image, on its own layer between the grid and
-// the graphs.
+// The accumulated persistence image, on its own layer between the background
+// and the grid. On an opaque background the image holds the background too
+// and is copied, not blended: its cost does not depend on how much of it
+// persistence has covered.
 class PersistenceImage : public QCPLayerable
 {
 public:
@@ -54,8 +56,11 @@ protected:
     void applyDefaultAntialiasingHint(QCPPainter *) const override {}
     void draw(QCPPainter *painter) override
     {
-        if (!plot->accumulation.isNull())
-            painter->drawImage(QPointF(0, 0), plot->accumulation);
+        if (plot->accumulation.isNull())
+            return;
+        if (!plot->accumulation.hasAlphaChannel())
+            painter->setCompositionMode(QPainter::CompositionMode_Source); // the layer restores it
+        painter->drawImage(QPointF(0, 0), plot->accumulation);
     }
 
 private:
@@ -64,7 +69,7 @@ private:
 
 PlotWidget::PlotWidget(QWidget *parent) : QCustomPlot(parent)
 {
-    addLayer(PersistenceLayer, layer(QStringLiteral("grid")), limAbove);
+    addLayer(PersistenceLayer, layer(QStringLiteral("background")), limAbove);
     accumulationItem = new PersistenceImage(this);
     installBottomBuffer();
     for (QCPAxis *axis : {xAxis, yAxis})
@@ -195,9 +200,11 @@ void PlotWidget::accumulate(PlotGraph *graph)
     if (pixels.isEmpty())
         return;
     if (accumulation.size() != pixels) {
-        accumulation = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        const QColor background = opaqueBackground();
+        accumulation = QImage(pixels, background.isValid() ? QImage::Format_RGB32
+                                                           : QImage::Format_ARGB32_Premultiplied);
         accumulation.setDevicePixelRatio(ratio);
-        accumulation.fill(Qt::transparent);
+        accumulation.fill(background.isValid() ? background : QColor(Qt::transparent));
     }
     QCPPainter painter(&accumulation);
     graph->drawInto(&painter);
@@ -284,6 +291,19 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
     segments.clear();
     strokes.clear();
     QLineF run(lines.at(0), lines.at(0));
+    // The persistence strokes of consecutive points at one height overlap
+    // (the flat runs of logic lines); each such run is drawn as one stroke:
+    // the same pixels, far fewer lines.
+    QLineF upper, lower;
+    const auto addStroke = [this](QLineF &open, double x1, double x2, double y) {
+        if (open.isNull() || open.y1() != y || x1 > open.x2() || x1 < open.x1()) {
+            if (!open.isNull())
+                strokes.append(open);
+            open = QLineF(x1, y, x2, y);
+        } else if (x2 > open.x2()) {
+            open.setP2(QPointF(x2, y));
+        }
+    };
     for (int i = 0; i < n - 1; ++i) {
         const QPointF &a = lines.at(i);
         const QPointF &b = lines.at(i + 1);
@@ -303,17 +323,28 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
             const double y = a.y();
-            strokes.append(QLineF(x0, y, x0 + 5 * u, y));
-            strokes.append(QLineF(x0, y + u, x0 + 5 * u, y + u));
+            addStroke(upper, x0, x0 + 5 * u, y);
+            addStroke(lower, x0, x0 + 5 * u, y + u);
         }
     }
     if (run.p1() != run.p2())
         segments.append(run);
+    if (persistence) {
+        strokes.append(upper);
+        strokes.append(lower);
+    }
 
     const QPen pen = painter->pen();
     if (cheapPen(pen)) {
         segments += strokes;
         drawDoubled(painter, segments, pen.widthF());
+        return;
+    }
+    if (plot && plot->cheapDrawing() && pen.widthF() <= 1) {
+        // Thin lines in one batch: the rasteriser's cosmetic stroker takes
+        // them without a call per line.
+        segments += strokes;
+        painter->drawLines(segments);
         return;
     }
     // One stroke per line: a wide pen over a batch of lines would be filled

@@ -41,8 +41,8 @@ public:
     bool persistenceMode = false;
 
     // Persistence: paints the graph's present data, with its pen and the
-    // persistence strokes, into an image below the graphs that keeps
-    // everything painted into it until cleared. From then on the graph is
+    // persistence strokes, into an image below the grid and the graphs that
+    // keeps everything painted into it until cleared. From then on the graph is
     // shown through that image only. The image has the size of the plot, so
     // its cost does not grow with the number of frames painted into it.
     void accumulate(PlotGraph *graph);
@@ -53,7 +53,8 @@ public:
     bool accumulationEmpty() const { return accumulation.isNull(); }
     // Bytes held by the accumulation; 0 when it is empty.
     qint64 accumulationBytes() const { return accumulation.sizeInBytes(); }
-    // The accumulated pixels (transparent where nothing was drawn).
+    // The accumulated pixels: on an opaque background, that background where
+    // nothing was drawn; otherwise transparent there.
     const QImage &accumulationImage() const { return accumulation; }
 
     // The cheaper drawing described above (default). Off: the library's own

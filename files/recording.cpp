@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 namespace recording {
 
@@ -195,6 +196,33 @@ wavefile::Wave Recording::frame(int entry) const
 qint64 Recording::memoryBytes() const
 {
     return qint64(text.capacity()) + qint64(entries.capacity() * sizeof(Entry));
+}
+
+ReadResult readAtMost(QIODevice &device, qint64 maxBytes, QByteArray &out)
+{
+    constexpr qint64 Chunk = 1 << 20;
+    maxBytes =
+        std::min(maxBytes, qint64(std::numeric_limits<int>::max()) - 2 * Chunk); // a QByteArray's reach
+    out.clear();
+    if (!device.isSequential()) {
+        if (device.size() - device.pos() > maxBytes)
+            return ReadResult::TooLarge;
+        // One allocation for the whole file, the last read's room included.
+        out.reserve(int(device.size() - device.pos() + Chunk));
+    }
+    for (;;) {
+        const qint64 want = std::min(Chunk, maxBytes + 1 - out.size());
+        const int at = out.size();
+        out.resize(at + int(want));
+        const qint64 got = device.read(out.data() + at, want);
+        if (got < 0)
+            return ReadResult::Failed;
+        out.resize(at + int(got));
+        if (out.size() > maxBytes)
+            return ReadResult::TooLarge;
+        if (got == 0)
+            return ReadResult::Read;
+    }
 }
 
 int playableTimeBase(int recorded)

@@ -87,6 +87,11 @@ private:
     std::vector<Entry> entries;
 };
 
+// Reads what the device holds, up to maxBytes. False when there is more (also
+// from a device without an end) or the read fails; out is then unspecified.
+enum class ReadResult { Read, TooLarge, Failed };
+ReadResult readAtMost(QIODevice &device, qint64 maxBytes, QByteArray &out);
+
 // The time base a played entry sets: the recorded one, kept within the
 // instrument's range so that no stray number reaches register 0.
 int playableTimeBase(int recorded);

@@ -1,14 +1,20 @@
-// One plotData pass of the window with a new frame, split into decoding (frame
-// to graphs, spectra included) and replot, and a pass with nothing new.
-//   bench_plotdata [passes]
+// One plotData pass of the window with a new frame (decoding and replot), the
+// cheaper drawing against the library's own drawing in the same run, and a
+// pass with nothing new on the oscilloscope and on the Meter page.
+//   bench_plotdata [passes] [--window WxH] [--persistence]
+// Without --window the plot is 850 x 850 pixels; --window 1920x1080 sizes the
+// window as a maximised one on such a screen.
 #include "benchwindow.h"
 #include "quorveltest.h"
 
+#include <QCheckBox>
 #include <QMetaMethod>
+#include <QTabWidget>
 #include <QThread>
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 using Clock = std::chrono::steady_clock;
@@ -27,27 +33,59 @@ static double threadCpuMicroseconds()
     return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+struct PassTimes
+{
+    std::vector<double> decode, replot, total;
+};
+
 int main(int argc, char *argv[])
 {
     quorveltest::useOffscreenPlatform();
     QApplication app(argc, argv);
     quorveltest::IsolatedEnvironment isolated;
-    const int passes = argc > 1 ? std::max(10, atoi(argv[1])) : 1000;
+    int passes = 1000;
+    QSize windowSize;
+    bool persistence = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--persistence")) {
+            persistence = true;
+        } else if (!std::strcmp(argv[i], "--window") && i + 1 < argc) {
+            const QStringList wh = QString::fromLatin1(argv[++i]).split('x');
+            if (wh.size() == 2)
+                windowSize = QSize(wh[0].toInt(), wh[1].toInt());
+        } else {
+            passes = std::max(10, atoi(argv[i]));
+        }
+    }
 
     quorvelsim::reset();
     quorvelsim::setFrameRate(1000);
     QuorvelInterface window;
     auto *plot = window.findChild<PlotWidget *>("plotterWidget");
-    if (!benchwindow::loadDisplay(window, plot)) {
+    if (!benchwindow::loadDisplay(window, plot, windowSize)) {
         std::fprintf(stderr, "no frames from the simulated instrument\n");
         return 1;
     }
 
+    window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(persistence);
+
     const QMetaObject *meta = window.metaObject();
     const QMetaMethod plotData = meta->method(meta->indexOfMethod("plotData()"));
 
-    Clock::time_point start;
-    double cpuStart = 0, cpuBeforeReplot = 0, cpuAfterReplot = 0;
+    double cpuBeforeReplot = 0, cpuAfterReplot = 0;
     int replots = 0;
     QObject::connect(plot, &QCustomPlot::beforeReplot, [&] { cpuBeforeReplot = threadCpuMicroseconds(); });
     QObject::connect(plot, &QCustomPlot::afterReplot, [&] {
@@ -57,69 +95,127 @@ int main(int argc, char *argv[])
 
     // With a new frame. The plot timer does not run here (no event loop), so
     // every pass is one of ours; between passes we wait for the instrument.
-    std::vector<double> decode, replot, total, wall;
+    // Blocks of passes alternate between the cheaper drawing and the
+    // library's own, so both meet the same machine load.
+    PassTimes times[2]; // [0] library's drawing, [1] cheaper drawing
     quint64 lastFrames = quorvelsim::framesDelivered();
-    while (int(total.size()) < passes) {
-        while (quorvelsim::framesDelivered() < lastFrames + 2)
-            QThread::usleep(200);
-        lastFrames = quorvelsim::framesDelivered();
-        const int before = replots;
-        start = Clock::now();
-        cpuStart = threadCpuMicroseconds();
-        plotData.invoke(&window, Qt::DirectConnection);
-        const double cpuEnd = threadCpuMicroseconds();
-        const Clock::time_point end = Clock::now();
-        if (replots != before + 1)
-            continue; // the frame had not been published yet
-        decode.push_back(cpuBeforeReplot - cpuStart);
-        replot.push_back(cpuAfterReplot - cpuBeforeReplot);
-        total.push_back(cpuEnd - cpuStart);
-        wall.push_back(microseconds(end - start));
+    constexpr int Block = 25;
+    int done = 0;
+    for (int block = 0; done < 2 * passes; ++block) {
+        const bool cheap = block % 2;
+        plot->setCheapDrawing(cheap);
+        PassTimes &t = times[cheap];
+        for (int inBlock = 0; inBlock < Block;) {
+            while (quorvelsim::framesDelivered() < lastFrames + 2)
+                QThread::usleep(200);
+            lastFrames = quorvelsim::framesDelivered();
+            const int before = replots;
+            const double cpuStart = threadCpuMicroseconds();
+            plotData.invoke(&window, Qt::DirectConnection);
+            const double cpuEnd = threadCpuMicroseconds();
+            if (replots != before + 1)
+                continue; // the frame had not been published yet
+            t.decode.push_back(cpuBeforeReplot - cpuStart);
+            t.replot.push_back(cpuAfterReplot - cpuBeforeReplot);
+            t.total.push_back(cpuEnd - cpuStart);
+            ++inBlock;
+            ++done;
+        }
     }
-
-    // Reference in the same run: the replot of the same plot with every graph
-    // hidden (background, grid, axes and items only).
-    std::vector<double> emptyScene;
-    for (int g = 0; g < plot->graphCount(); ++g)
+    // Reference points in the same run: the replot of the same plot with
+    // every graph hidden (background, grid, axes and items only), in both
+    // drawings, and with only the decay history shown.
+    std::vector<double> emptyScene[2], historyOnly[2];
+    auto replotCost = [&](std::vector<double> &out) {
+        for (int i = 0; i < 100; ++i) {
+            const double t0 = threadCpuMicroseconds();
+            plot->replot(QCustomPlot::rpImmediateRefresh);
+            out.push_back(threadCpuMicroseconds() - t0);
+        }
+    };
+    QVector<bool> shown;
+    for (int g = 0; g < plot->graphCount(); ++g) {
+        shown << plot->graph(g)->visible();
         plot->graph(g)->setVisible(false);
-    for (int i = 0; i < 200; ++i) {
-        const double t0 = threadCpuMicroseconds();
-        plot->replot();
-        emptyScene.push_back(threadCpuMicroseconds() - t0);
+    }
+    for (int k : {0, 1}) {
+        plot->setCheapDrawing(k);
+        replotCost(emptyScene[k]);
+    }
+    for (int g = 4; g < 22; ++g)
+        plot->graph(g)->setVisible(true);
+    for (int k : {0, 1}) {
+        plot->setCheapDrawing(k);
+        replotCost(historyOnly[k]);
     }
     for (int g = 0; g < plot->graphCount(); ++g)
-        plot->graph(g)->setVisible(true);
+        plot->graph(g)->setVisible(shown[g]);
+    plot->setCheapDrawing(true);
 
-    // Nothing new: the instrument sends one frame a second; batches of calls.
+    // Nothing new: the instrument sends one frame a second; batches of calls,
+    // on the oscilloscope page and on the Meter page.
     quorvelsim::setFrameRate(1);
     benchwindow::waitForReplots(plot, 1, 3000);
-    std::vector<double> idle;
-    constexpr int batch = 10000;
-    for (int b = 0; b < 50; ++b) {
-        const int before = replots;
-        start = Clock::now();
-        for (int i = 0; i < batch; ++i)
-            plotData.invoke(&window, Qt::DirectConnection);
-        const double perCall = microseconds(Clock::now() - start) / batch;
-        if (replots == before)
-            idle.push_back(perCall);
-    }
+    lastFrames = quorvelsim::framesDelivered();
+    PaintCounter counter;
+    plot->installEventFilter(&counter);
+    auto idlePasses = [&](int &paints) {
+        std::vector<double> perCall;
+        constexpr int batch = 10000;
+        paints = 0;
+        for (int b = 0; b < 50; ++b) {
+            const int before = replots;
+            const int paintsBefore = counter.paints;
+            const Clock::time_point start = Clock::now();
+            for (int i = 0; i < batch; ++i)
+                plotData.invoke(&window, Qt::DirectConnection);
+            const double us = microseconds(Clock::now() - start) / batch;
+            if (quorvelsim::framesDelivered() != lastFrames) { // met the one frame a second: left out
+                lastFrames = quorvelsim::framesDelivered();
+                continue;
+            }
+            QApplication::sendPostedEvents(); // any update the passes asked for
+            perCall.push_back(us);
+            paints += counter.paints - paintsBefore + (replots - before);
+        }
+        return perCall;
+    };
+    int scopePaints = 0, meterPaints = 0;
+    const std::vector<double> idleScope = idlePasses(scopePaints);
+    window.findChild<QTabWidget *>("mainTabWidget")->setCurrentIndex(1);
+    plotData.invoke(&window, Qt::DirectConnection); // the page change blanks the plot once
+    QApplication::processEvents();
+    const std::vector<double> idleMeter = idlePasses(meterPaints);
 
-    std::printf("plot %dx%d, %d passes with a new frame (CPU time of the GUI thread)\n", plot->width(),
-                plot->height(), int(total.size()));
-    std::printf("  decoding (frame to graphs, both spectra): median %8.1f us   p90 %8.1f us\n",
-                benchwindow::median(decode), benchwindow::percentile(decode, 0.9));
-    std::printf("  replot:                                  median %8.1f us   p90 %8.1f us\n",
-                benchwindow::median(replot), benchwindow::percentile(replot, 0.9));
+    using benchwindow::median;
+    using benchwindow::percentile;
     std::printf(
-        "  whole pass:                              median %8.1f us   p90 %8.1f us   (tick 4000 us)\n",
-        benchwindow::median(total), benchwindow::percentile(total, 0.9));
-    std::printf("  whole pass, wall clock:                  median %8.1f us   p90 %8.1f us\n",
-                benchwindow::median(wall), benchwindow::percentile(wall, 0.9));
-    std::printf("  replot with every graph hidden (same plot, same run): median %8.1f us\n",
-                benchwindow::median(emptyScene));
-    std::printf("pass with nothing new (call through the meta-object included): median %.3f us over %d "
-                "batches of %d\n",
-                benchwindow::median(idle), int(idle.size()), batch);
+        "plot %dx%d in a %dx%d window, persistence %s, %d passes with a new frame per drawing (CPU time "
+        "of the GUI thread)\n",
+        plot->width(), plot->height(), window.width(), window.height(), persistence ? "on" : "off",
+        int(times[1].total.size()));
+    const char *names[2] = {"library's drawing (reference)", "cheaper drawing"};
+    for (int k : {0, 1}) {
+        std::printf("  %s\n", names[k]);
+        std::printf("    decoding (frame to graphs, both spectra): median %8.1f us   p90 %8.1f us\n",
+                    median(times[k].decode), percentile(times[k].decode, 0.9));
+        std::printf("    replot (drawn and shown):                median %8.1f us   p90 %8.1f us\n",
+                    median(times[k].replot), percentile(times[k].replot, 0.9));
+        std::printf("    whole pass:                              median %8.1f us   p90 %8.1f us\n",
+                    median(times[k].total), percentile(times[k].total, 0.9));
+    }
+    std::printf("  ratio cheaper / library's, same run: whole pass %.2f, replot %.2f\n",
+                median(times[1].total) / median(times[0].total),
+                median(times[1].replot) / median(times[0].replot));
+    std::printf(
+        "  replot with every graph hidden: library's %.1f us, cheaper %.1f us; with the 18 decay-history "
+        "graphs only: library's %.1f us, cheaper %.1f us\n",
+        median(emptyScene[0]), median(emptyScene[1]), median(historyOnly[0]), median(historyOnly[1]));
+    std::printf(
+        "pass with nothing new (call through the meta-object included), median over batches of 10000:\n");
+    std::printf("  oscilloscope page: %.3f us per pass (%d batches), %d paints or replots\n",
+                median(idleScope), int(idleScope.size()), scopePaints);
+    std::printf("  Meter page:        %.3f us per pass (%d batches), %d paints or replots\n",
+                median(idleMeter), int(idleMeter.size()), meterPaints);
     return 0;
 }

@@ -24,14 +24,14 @@ using quorveltest::waitForReplots;
 
 // Two channels, eight logic lines, decay 8, both spectra, references on,
 // the Dark theme, at 32 us/div (a time base whose sweep is short enough for
-// the instrument to send 250 frames/s and more). Returns false when no
-// frames arrive.
-inline bool loadDisplay(QuorvelInterface &window, PlotWidget *plot)
+// the instrument to send 250 frames/s and more). The plot is 850 x 850
+// pixels, or the window has windowSize. Returns false when no frames arrive.
+inline bool loadDisplay(QuorvelInterface &window, PlotWidget *plot, QSize windowSize = QSize())
 {
     window.show();
     QApplication::processEvents();
     const QSize extra = window.size() - plot->size();
-    window.resize(QSize(850, 850) + extra);
+    window.resize(windowSize.isValid() ? windowSize : QSize(850, 850) + extra);
     if (!waitForReplots(plot, 3))
         return false;
     auto check = [&](const char *name) { window.findChild<QCheckBox *>(name)->setChecked(true); };

@@ -62,7 +62,9 @@ int main(int argc, char *argv[])
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return 1;
-        QByteArray text = file.readAll();
+        QByteArray text;
+        if (recording::readAtMost(file, qint64(1) << 30, text) != recording::ReadResult::Read)
+            return 1;
         const recording::Recording playback = recording::Recording::read(text);
         text.clear();
         wavefile::Wave frame;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabWidget>
 
@@ -218,29 +219,31 @@ private slots:
         QCOMPARE(int(sim::peekRegister(reg::Ch1Position)), 0xC0);
     }
 
+    // The zero marker and the CH1 cursor markers follow the CH1 position.
     void positionMovesZeroMarkerAndCursors()
     {
         QVERIFY(f.startConnected());
         child<QRadioButton>("radioButtonCursorCH1")->click();
         QCPItemPixmap *zero = nullptr;
         QCPItemPixmap *cursorA = nullptr;
+        const QImage zeroImage = QPixmap(":/Bitmaps/Bitmaps/chan1-zero.png").toImage();
+        const QImage cursorImage = QPixmap(":/Bitmaps/Bitmaps/hcursorA.png").toImage();
         for (int i = 0; i < f.plot()->itemCount(); ++i) {
             auto *pixmap = qobject_cast<QCPItemPixmap *>(f.plot()->item(i));
-            if (!pixmap)
-                continue;
-            // The first pixmap is the horizontal cursor A, the zero markers
-            // follow the four cursor markers.
-            if (!cursorA)
-                cursorA = pixmap;
-            else if (pixmap->topLeft->typeX() == QCPItemPosition::ptAbsolute &&
-                     pixmap->topLeft->typeY() == QCPItemPosition::ptPlotCoords && !zero)
+            if (pixmap && pixmap->pixmap().toImage() == zeroImage)
                 zero = pixmap;
+            else if (pixmap && pixmap->pixmap().toImage() == cursorImage)
+                cursorA = pixmap;
         }
         QVERIFY(zero && cursorA);
-        const double cursorBefore = cursorA->topLeft->coords().y();
+        const QCPAxis *y = f.plot()->yAxis;
+        const auto middle = [](QCPItemPixmap *p) { return p->left->pixelPosition().y(); };
+        QVERIFY(qAbs(middle(zero) - y->coordToPixel(256)) <= 1);
+        const double cursorBefore = middle(cursorA);
         child<QSlider>("ch1PositionSlider")->setValue(-64);
-        QCOMPARE(zero->topLeft->coords().y(), -64.0 + 256.0);
-        QCOMPARE(cursorA->topLeft->coords().y(), cursorBefore - 64.0);
+        QVERIFY(qAbs(middle(zero) - y->coordToPixel(192)) <= 1);
+        QVERIFY(qAbs(middle(cursorA) - cursorBefore - (y->coordToPixel(0) - y->coordToPixel(64))) <= 1);
+        QCOMPARE(int(sim::peekRegister(reg::Ch1Position)), 0xE0);
     }
 
     void timeoutEnds()
@@ -346,6 +349,76 @@ private slots:
         QCOMPARE(child<QLabel>("ch1Label")->text(), QString("CH1 = 0.32V/div"));
         child<QSlider>("ch2GainSlider")->setValue(6);
         QCOMPARE(child<QLabel>("ch2Label")->text(), QString("CH2 = 80mV/div"));
+    }
+
+    // What the handlers change on the plot besides the register.
+    void plotSideEffects()
+    {
+        QVERIFY(f.startConnected());
+        QCustomPlot *plot = f.plot();
+        const auto pixmapItem = [plot](const char *file) -> QCPItemPixmap * {
+            const QImage image = QPixmap(QString(":/Bitmaps/Bitmaps/") + file).toImage();
+            for (int i = 0; i < plot->itemCount(); ++i)
+                if (auto *p = qobject_cast<QCPItemPixmap *>(plot->item(i)))
+                    if (p->pixmap().toImage() == image)
+                        return p;
+            return nullptr;
+        };
+        QCPItemPixmap *ch1Zero = pixmapItem("chan1-zero.png");
+        QCPItemPixmap *hCursor = pixmapItem("hcursorA.png");
+        QVERIFY(ch1Zero && hCursor);
+
+        QVERIFY(ch1Zero->visible());
+        child<QCheckBox>("checkBoxCH1Trace")->click();
+        QVERIFY(!ch1Zero->visible());
+        child<QCheckBox>("checkBoxCH1Trace")->click();
+        QVERIFY(ch1Zero->visible());
+
+        QVERIFY(!hCursor->visible());
+        child<QRadioButton>("radioButtonCursorCH2")->click();
+        QVERIFY(hCursor->visible());
+        child<QRadioButton>("radioButtonCursorNone")->click();
+        QVERIFY(!hCursor->visible());
+
+        // Factory display: vectors. Dots draw no line between the samples.
+        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsLine);
+        child<QCheckBox>("checkBoxVectors")->click();
+        QCOMPARE(plot->graph(0)->lineStyle(), QCPGraph::lsNone);
+        QCOMPARE(plot->graph(0)->scatterStyle().shape(), QCPScatterStyle::ssDot);
+        QCOMPARE(plot->graph(0)->pen().width(), 2);
+    }
+
+    // The counter source of the meter: a value, or the checked source button.
+    void counterSource_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("written");
+        QTest::newRow("value 5") << 5 << "" << 5;
+        QTest::newRow("value 0") << 0 << "" << 0;
+        QTest::newRow("EXT button") << -1 << "fcR10" << 10;
+        QTest::newRow("bit 7 button") << -1 << "fcR7" << 9;
+        QTest::newRow("bit 3 button") << -1 << "fcR3" << 5;
+        QTest::newRow("bit 0 button") << -1 << "fcR0" << 2;
+        QTest::newRow("no button") << -1 << "none" << 255;
+    }
+    void counterSource()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, button);
+        QFETCH(int, written);
+        QVERIFY(f.startConnected());
+        if (button == "none") {
+            for (QRadioButton *b : f.get()->findChildren<QRadioButton *>(QRegularExpression("^fcR\\d+$"))) {
+                b->setAutoExclusive(false);
+                b->setChecked(false);
+            }
+        } else if (!button.isEmpty()) {
+            f.child<QRadioButton>(button)->setChecked(true);
+        }
+        sim::clearCommandLog();
+        QVERIFY(QMetaObject::invokeMethod(f.get(), "sendTSource", Q_ARG(int, value)));
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString("24=%1").arg(written));
     }
 
     void iqFftDisablesPlotGroup()
@@ -671,6 +744,62 @@ private slots:
         QVERIFY(rereadSettings());
         QCOMPARE(blockDifferences(shown, sim::settingsBlock()), QString());
         QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());
+    }
+
+    // Over the serial link the stream stops ("p") before the factory
+    // settings; the settings read then turns it on again.
+    void restoreOverSerialLink()
+    {
+        const QString path = sim::startPtyWire();
+        QVERIFY(!path.isEmpty());
+        f.startWithoutInstrument();
+        QTRY_VERIFY(!child<QLabel>("infoLabel")->text().isEmpty());
+        sim::clearFaults();
+        child<QRadioButton>("radioButton")->click();
+        QComboBox *ports = child<QComboBox>("comboBox_9");
+        ports->clear();
+        ports->addItem(path + ": simulated instrument");
+        child<QPushButton>("connectButton")->click();
+        QVERIFY(sim::waitForCommand('q'));
+        child<QSlider>("ch1GainSlider")->setValue(6);
+        QTRY_COMPARE(int(sim::peekRegister(reg::Gain1)), 6);
+
+        sim::clearCommandLog();
+        child<QPushButton>("restoreSettingButton")->click();
+        const auto letters = [] {
+            QByteArray out;
+            for (const sim::Command &c : sim::commandLog())
+                if (c.wire == sim::Wire::Serial)
+                    out.append(c.letter);
+            return out;
+        };
+        // The read: stream off, settings, stream on; then the factory time-out,
+        // below what the time-out box shows, comes back as its minimum.
+        QTRY_COMPARE_WITH_TIMEOUT(letters(), QByteArray("pkpuqb"), 5000);
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString("28=3"));
+        QCOMPARE(sliderValue("ch1GainSlider"), 3);
+    }
+
+    // A settings read that fails changes no control, no register and no log line.
+    void failedReadChangesNothing()
+    {
+        QVERIFY(f.startConnected());
+        sim::pokeRegister(reg::Gain1, 0);
+        sim::pokeRegister(reg::Trigger, 0x01);
+        sim::setControlTimeoutWait(0);
+        sim::setFault(sim::Fault::ControlTimeout);
+        sim::clearCommandLog();
+        QVERIFY(QMetaObject::invokeMethod(f.get(), "readDeviceSettings"));
+        sim::clearFaults();
+        const QVector<sim::Command> reads = sim::commandsWithLetter('u');
+        QCOMPARE(reads.size(), 1);
+        QVERIFY(!reads.first().answered);
+        QCOMPARE(sliderValue("ch1GainSlider"), 3);
+        QVERIFY(checked("radioButtonAuto"));
+        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());
+        QFile log("log.txt");
+        QVERIFY(log.open(QIODevice::ReadOnly | QIODevice::Text));
+        QCOMPARE(QString::fromLatin1(log.readAll()).count("Device Settings: "), 1);
     }
 
     void dumpInLogFile()

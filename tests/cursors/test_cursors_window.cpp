@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -172,8 +174,11 @@ private slots:
 
     void overlappingMarkersFollowTheHitOrder()
     {
-        // The trigger marker and both window markers stand at one point until
-        // a trigger type places them: the trigger marker is tested first.
+        // The trigger marker and both window markers at one level: the trigger
+        // marker is tested first.
+        for (int level : {25, 26, 27})
+            sim::pokeRegister(level, 128);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         QCOMPARE(markerCentre(markers[Trigger]), markerCentre(markers[Window1]));
         press(grip(Window1));
         QCOMPARE(highlighted(), int(Trigger));
@@ -280,10 +285,11 @@ private slots:
         QTest::addColumn<int>("marker");
         QTest::addColumn<int>("targetY"); // plot value, or -1 for the top of the plot
         QTest::addColumn<int>("slider");
-        QTest::newRow("CH1 up") << int(Ch1Zero) << 320 << 64;
-        QTest::newRow("CH2 down") << int(Ch2Zero) << 192 << -64;
-        QTest::newRow("CH1 to the top clamps at 127") << int(Ch1Zero) << -1 << 127;
-        QTest::newRow("CH2 to the top clamps at 127") << int(Ch2Zero) << -1 << 127;
+        QTest::addColumn<int>("value"); // of register 29 or 30, through the slider's handler
+        QTest::newRow("CH1 up") << int(Ch1Zero) << 320 << 64 << 0xA0;
+        QTest::newRow("CH2 down") << int(Ch2Zero) << 192 << -64 << 0xE0;
+        QTest::newRow("CH1 to the top clamps at 127") << int(Ch1Zero) << -1 << 127 << 0x81;
+        QTest::newRow("CH2 to the top clamps at 127") << int(Ch2Zero) << -1 << 127 << 0x81;
     }
 
     void zeroMarkerDragMovesThePositionSlider()
@@ -291,14 +297,16 @@ private slots:
         QFETCH(int, marker);
         QFETCH(int, targetY);
         QFETCH(int, slider);
-        QSlider *position = child<QSlider>(marker == Ch1Zero ? "ch1PositionSlider" : "ch2PositionSlider");
-        if (marker == Ch2Zero) {
+        QFETCH(int, value);
+        const bool ch1 = marker == Ch1Zero;
+        QSlider *position = child<QSlider>(ch1 ? "ch1PositionSlider" : "ch2PositionSlider");
+        if (!ch1) {
             // CH1's marker lies over CH2's: move it out of the way first.
             child<QSlider>("ch1PositionSlider")->setValue(-128);
             waitForReplot();
-            if (markerRect(markers[Ch1Zero]).intersects(markerRect(markers[Ch2Zero])))
-                QSKIP("the CH1 position handler does not move the zero level yet");
+            QVERIFY(!markerRect(markers[Ch1Zero]).intersects(markerRect(markers[Ch2Zero])));
         }
+        sim::clearCommandLog();
         const QPoint from = grip(Marker(marker));
         const QPoint to = targetY < 0 ? QPoint(from.x(), 1) : QPoint(from.x(), pixelOf(0, targetY).y());
         press(from);
@@ -306,6 +314,15 @@ private slots:
         move(to);
         release(to);
         QCOMPARE(position->value(), slider);
+        const int reg = ch1 ? 29 : 30;
+        QVERIFY(!registerWrites(reg).isEmpty());
+        QCOMPARE(int(registerWrites(reg).last().value), value);
+        QCOMPARE(int(sim::peekRegister(reg)), value);
+        // The marker stands at the zero level the slider now gives.
+        waitForReplot();
+        QVERIFY2(std::fabs(markerCentre(markers[marker]).y() - plot->yAxis->coordToPixel(256 + slider)) <=
+                     1.0,
+                 qPrintable(QString::number(markerCentre(markers[marker]).y())));
     }
 
     void triggerMarkerAtTheEdges_data()
@@ -395,12 +412,176 @@ private slots:
         }
     }
 
+    void slowTimeBaseMovesTheMarkerAtOnce()
+    {
+        QVERIFY(markers[Trigger]->visible());
+        QVERIFY(markerCentre(markers[Trigger]).x() > 20);
+        child<QSlider>("samplingSlider")->setValue(11);
+        QCOMPARE(markerCentre(markers[Trigger]).x(), 10.0);
+        child<QSlider>("samplingSlider")->setValue(7);
+        QVERIFY(markerCentre(markers[Trigger]).x() > 20);
+    }
+
+    void triggerIcons_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<bool>("inverted");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("rising, CH1") << "Rising" << 0 << false << "risingg";
+        QTest::newRow("rising, CH1 inverted: green falling") << "Rising" << 0 << true << "fallingg";
+        QTest::newRow("falling, CH2 inverted") << "Falling" << 1 << true << "risingr";
+        QTest::newRow("positive, CH1 inverted") << "Positive" << 0 << true << "negativeg";
+        QTest::newRow("negative, CH2") << "Negative" << 1 << false << "negativer";
+        QTest::newRow("dual, CH1 inverted") << "Dual" << 0 << true << "dualg";
+        QTest::newRow("rising, bit 3") << "Rising" << 5 << false << "risingr";
+        QTest::newRow("falling, EXT") << "Falling" << 10 << false << "fallingr";
+    }
+
+    void triggerIcons()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, source);
+        QFETCH(bool, inverted);
+        QFETCH(QString, icon);
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(source);
+        if (inverted)
+            child<QCheckBox>(source == 0 ? "checkBoxCH1Invert" : "checkBoxCH2Invert")->click();
+        child<QRadioButton>(qPrintable("radioButton" + type))->click();
+        QVERIFY(markers[Trigger]->visible());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(),
+                 QPixmap(":/Bitmaps/Bitmaps/" + icon + ".png").toImage());
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+    }
+
+    void iconFollowsInversionAndSourceChanges()
+    {
+        const auto shows = [this](const char *icon) {
+            return markers[Trigger]->pixmap().toImage() ==
+                   QPixmap(QString(":/Bitmaps/Bitmaps/") + icon + ".png").toImage();
+        };
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        child<QRadioButton>("radioButtonRising")->click();
+        QVERIFY(shows("risingg"));
+        // Inverting the source mirrors the icon, and back.
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("fallingg"));
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("risingg"));
+        // A rising trigger on inverted CH1, then CH2 (not inverted) as the
+        // source: the icon is the rising one again, in red.
+        child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(shows("fallingg"));
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        QVERIFY(shows("risingr"));
+        // and back to CH1, still inverted
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        QVERIFY(shows("fallingg"));
+    }
+
+    void windowAndFreeModeMarkers()
+    {
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        child<QRadioButton>("radioButtonWindow")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        QVERIFY(!markers[Trigger]->visible());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2r.png").toImage());
+        QCOMPARE(markers[Window2]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window1r.png").toImage());
+        // The window markers stand at the two levels the instrument holds.
+        const int position = child<QSlider>("ch2PositionSlider")->value();
+        for (int k = 0; k < 2; ++k) {
+            const int level = 2 * sim::peekRegister(26 + k);
+            const double y = plot->yAxis->coordToPixel(position + 511 - level);
+            QVERIFY2(std::fabs(markerCentre(markers[Window1 + k]).y() - y) <= 1.0,
+                     qPrintable(QString("%1 %2").arg(markerCentre(markers[Window1 + k]).y()).arg(y)));
+        }
+
+        child<QRadioButton>("radioButtonFree")->click();
+        for (Marker m : {Trigger, Window1, Window2})
+            QVERIFY(!markers[m]->visible());
+        child<QRadioButton>("radioButtonNormal")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        child<QRadioButton>("radioButtonRising")->click();
+        QVERIFY(markers[Trigger]->visible());
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+    }
+
+    void windowTypeWithALogicSourceHidesTheWindowMarkers()
+    {
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
+        child<QRadioButton>("radioButtonWindow")->click();
+        QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2g.png").toImage());
+        // A logic line has no levels: both window markers go, the trigger
+        // marker shows the line's edge in red.
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(4);
+        QVERIFY(!markers[Window1]->visible());
+        QVERIFY(!markers[Window2]->visible());
+        QVERIFY(markers[Trigger]->visible());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/risingr.png").toImage());
+        // Reading the instrument's settings back shows the same.
+        QAbstractButton *connect = child<QAbstractButton>("connectButton");
+        connect->click();
+        sim::clearCommandLog();
+        connect->click();
+        QVERIFY(sim::waitForCommand('u'));
+        QVERIFY(f.waitForReplots(1));
+        QCOMPARE(child<QComboBox>("comboBoxTrigSource")->currentIndex(), 4);
+        QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
+        QVERIFY(markers[Trigger]->visible());
+    }
+
+    void droppedMarkersComeBackAfterReconnecting()
+    {
+        child<QRadioButton>("radioButtonNormal")->click();
+        drag(grip(Trigger), pixelOf(151, 333));
+        const QPointF dropped = markerCentre(markers[Trigger]);
+        const int level = sim::peekRegister(25);
+        QAbstractButton *connect = child<QAbstractButton>("connectButton");
+        connect->click();
+        sim::clearCommandLog();
+        connect->click();
+        QVERIFY(sim::waitForCommand('u'));
+        QVERIFY(f.waitForReplots(2));
+        // Reading the settings back changed nothing in the instrument ...
+        QCOMPARE(int(sim::peekRegister(25)), level);
+        // ... and the marker is where it was dropped.
+        const QPointF back = markerCentre(markers[Trigger]);
+        QVERIFY2(std::fabs(back.x() - dropped.x()) <= 1.0 && std::fabs(back.y() - dropped.y()) <= 1.0,
+                 qPrintable(QString("(%1, %2) -> (%3, %4)")
+                                .arg(dropped.x())
+                                .arg(dropped.y())
+                                .arg(back.x())
+                                .arg(back.y())));
+
+        // Likewise the window levels, on CH2 with a position offset.
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
+        child<QSlider>("ch2PositionSlider")->setValue(-48);
+        child<QRadioButton>("radioButtonWindow")->click();
+        drag(grip(Window1), pixelOf(61, 300));
+        drag(grip(Window2), pixelOf(61, 201));
+        const QPointF w1 = markerCentre(markers[Window1]), w2 = markerCentre(markers[Window2]);
+        QVERIFY(w2.y() - w1.y() > 50);
+        connect->click();
+        connect->click();
+        QVERIFY(f.waitForReplots(2));
+        QVERIFY(std::fabs(markerCentre(markers[Window1]).y() - w1.y()) <= 1.0);
+        QVERIFY(std::fabs(markerCentre(markers[Window2]).y() - w2.y()) <= 1.0);
+        QVERIFY(std::fabs(markerCentre(markers[Window1]).x() - w1.x()) <= 1.0);
+    }
+
     void timeReadouts()
     {
+        // Vertical cursors at columns 50 and 150, read from the instrument.
+        sim::pokeRegister(15, 25);
+        sim::pokeRegister(16, 75);
+        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
         child<QCheckBox>("checkBoxCursorVertical")->click();
         child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
         QTRY_VERIFY(readout("ΔT") && readout("ΔT")->visible());
-        // Start cursors 50 and 150.
+        // Cursors at columns 50 and 150; the first may lie under the second's grip.
+        drag(grip(VB), pixelOf(150, 250));
+        drag(grip(VA), pixelOf(50, 250));
         QTRY_COMPARE(readout("ΔT")->text(), QString("ΔT =  3.125 ms"));
         QCOMPARE(readout("1/ΔT")->text(), QString("1/ΔT =  320.0 Hz"));
 
@@ -517,13 +698,60 @@ private slots:
         QVERIFY(std::fabs(c.x() - plot->xAxis->coordToPixel(100)) <= 1.0);
     }
 
+    void sweepRangeReadout_data()
+    {
+        QTest::addColumn<QString>("sweep");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("startText");
+        QTest::addColumn<QString>("endText");
+        QTest::addColumn<QString>("unit");
+        // 1 ms/div: rate 32000 / 256 = 125; 64 * 125 / 2000 = 4
+        QTest::newRow("frequency") << "Frequency" << 64 << 255 << "4"
+                                   << "15.9375"
+                                   << "Hz";
+        QTest::newRow("amplitude") << "Amplitude" << 64 << 255 << "1"
+                                   << "3.98438"
+                                   << "V";
+        QTest::newRow("offset") << "Offset" << 0 << 255 << "-1.98565"
+                                << "2"
+                                << "V";
+        QTest::newRow("duty cycle") << "DutyCycle" << 128 << 200 << "50.0006"
+                                    << "78.126"
+                                    << "%";
+    }
+
+    void sweepRangeReadout()
+    {
+        QFETCH(QString, sweep);
+        QFETCH(int, start);
+        QFETCH(int, end);
+        QFETCH(QString, startText);
+        QFETCH(QString, endText);
+        QFETCH(QString, unit);
+        child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
+        for (const char *other : {"Frequency", "Amplitude", "Offset", "DutyCycle"})
+            if (child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->isChecked())
+                child<QCheckBox>(qPrintable(QString("checkBoxSweep") + other))->click();
+        child<QCheckBox>(qPrintable("checkBoxSweep" + sweep))->click();
+        child<QSlider>("sweepEndFreqSlider")->setValue(end);
+        child<QSlider>("sweepStartFreqSlider")->setValue(start);
+        QCOMPARE(child<QLineEdit>("startFreqText")->text(), startText);
+        QCOMPARE(child<QLineEdit>("endFreqText")->text(), endText);
+        QCOMPARE(child<QLabel>("labelUnitStart")->text(), unit);
+        QCOMPARE(child<QLabel>("labelUnitEnd")->text(), unit);
+    }
+
     void resizeKeepsVerticalCursorsOnTheirColumns()
     {
+        // The columns the instrument holds: two plot columns per instrument column.
+        const double a = 2 * sim::peekRegister(15), b = 2 * sim::peekRegister(16);
+        QVERIFY(a != b);
         for (QSize size : {QSize(900, 800), QSize(1400, 1000)}) {
             window->resize(size);
-            QTRY_VERIFY(std::fabs(markers[VA]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(50)) <=
+            QTRY_VERIFY(std::fabs(markers[VA]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(a)) <=
                         1.0);
-            QVERIFY(std::fabs(markers[VB]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(150)) <=
+            QVERIFY(std::fabs(markers[VB]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(b)) <=
                     1.0);
             QCOMPARE(readout("ΔT")->position->pixelPosition(), QPointF(plot->width() - 25, 25));
         }

@@ -288,10 +288,12 @@ private slots:
         unsigned char clean[4] = {};
         QCOMPARE(dev->requestMM(clean), 4);
         if (streamingBefore) {
-            // Stream on without the link parsing it: bytes pile up in the port.
+            // An instrument streaming to nobody, then told to stop as a
+            // connect does: stream bytes are still in the port.
             dev->serialLink.writeByteArray("q");
             QVERIFY(sim::waitForCommand('q'));
             QTRY_VERIFY(dev->serialLink.port->bytesAvailable() > 2000);
+            dev->serialLink.writeByteArray("p");
         }
         sim::setFault(sim::Fault::SerialJunkBeforeReply, junkBeforeReply);
         QCOMPARE(dev->requestFirmwareVersion(), QString("2.37"));

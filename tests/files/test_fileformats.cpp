@@ -525,6 +525,46 @@ private slots:
 #endif
     }
 
+    void filesAreReadUpToALimit_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<int>("result");
+        QTest::newRow("empty") << 0 << qint64(10) << int(recording::ReadResult::Read);
+        QTest::newRow("at the limit") << 3000000 << qint64(3000000) << int(recording::ReadResult::Read);
+        QTest::newRow("one byte over") << 3000001 << qint64(3000000) << int(recording::ReadResult::TooLarge);
+    }
+    void filesAreReadUpToALimit()
+    {
+        QFETCH(int, size);
+        QFETCH(qint64, limit);
+        QFETCH(int, result);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("record.omx"));
+        QByteArray content(size, 'x');
+        for (int i = 0; i < size; i += 4099)
+            content[i] = char(i);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray read;
+        QCOMPARE(int(recording::readAtMost(file, limit, read)), result);
+        if (result == int(recording::ReadResult::Read))
+            QCOMPARE(read, content);
+    }
+
+    // A device without an end is refused at the limit, not read forever.
+    void endlessDeviceIsRefused()
+    {
+        QFile zero("/dev/zero");
+        if (!zero.open(QIODevice::ReadOnly))
+            QSKIP("no /dev/zero here");
+        QByteArray read;
+        QCOMPARE(recording::readAtMost(zero, 5 << 20, read), recording::ReadResult::TooLarge);
+        QVERIFY(read.size() <= (5 << 20) + 1);
+    }
+
     void frameLogWritesBatchesOf200()
     {
         FrameLog log;

@@ -2,6 +2,7 @@
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "quorveltest.h"
+#include "settings/registers.h"
 #include "simcontrol.h"
 #include "windowfixture.h"
 
@@ -37,9 +38,6 @@ constexpr int refLogicLine(int n)
     return 23 + 2 * n;
 }
 constexpr int Fft1 = 38, Fft2 = 39;
-
-constexpr int SamplingRateRegister = 0;
-constexpr int HorizontalPositionRegister = 14;
 
 using quorveltest::ControlAction;
 using quorveltest::ControlRow;
@@ -229,7 +227,7 @@ private slots:
     {
         QVERIFY(startStreaming());
         QUORVEL_CHECK_CONTROL_ROW(
-            f, (ControlRow{"samplingSlider", ControlAction::SetValue, 13, {{SamplingRateRegister, 13}}}));
+            f, (ControlRow{"samplingSlider", ControlAction::SetValue, 13, {{reg::SamplingRate, 13}}}));
         QCOMPARE(child<QLabel>("timeLabel")->text(), QStringLiteral("Time = 0.1s/div"));
     }
 
@@ -238,16 +236,17 @@ private slots:
         quorveltest::addControlColumn();
         using A = ControlAction;
         quorveltest::addControlRow("fastest time base", "samplingSlider", A::SetValue, 0,
-                                   {{SamplingRateRegister, 0}});
+                                   {{reg::SamplingRate, 0}});
         quorveltest::addControlRow("slowest time base", "samplingSlider", A::SetValue, 21,
-                                   {{SamplingRateRegister, 21}});
+                                   {{reg::SamplingRate, 21}});
         quorveltest::addControlRow("scroll to the start", "horizontalScrollBar", A::SetValue, 0,
-                                   {{HorizontalPositionRegister, 0}});
-        quorveltest::addControlRow("scroll to 64", "horizontalScrollBar", A::SetValue, 64,
-                                   {{HorizontalPositionRegister, 64}});
+                                   {{reg::HPos, 0}});
+        // The instrument's own position after the connect is 64.
+        quorveltest::addControlRow("scroll to 32", "horizontalScrollBar", A::SetValue, 32, {{reg::HPos, 32}});
+        // Persistence is also the instrument's display register bit 5 (factory 0x42).
+        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {{reg::Display, 0x62}});
         // Display-only controls write nothing.
         quorveltest::addControlRow("capture", "captureButton", A::Click, 0, {});
-        quorveltest::addControlRow("persistence", "checkBoxPersistence", A::Click, 0, {});
         quorveltest::addControlRow("light theme", "comboBoxTheme", A::ChooseIndex, 1, {});
     }
     void plotControlsWriteTheirRegisters()
@@ -262,12 +261,10 @@ private slots:
     {
         quorveltest::addControlColumn();
         using A = ControlAction;
-        quorveltest::addControlRow("missing", "captureButton", A::Click, 0, {{SamplingRateRegister, 3}});
+        quorveltest::addControlRow("missing", "captureButton", A::Click, 0, {{reg::SamplingRate, 3}});
         quorveltest::addControlRow("unexpected", "samplingSlider", A::SetValue, 4, {});
-        quorveltest::addControlRow("wrong value", "samplingSlider", A::SetValue, 4,
-                                   {{SamplingRateRegister, 5}});
-        quorveltest::addControlRow("wrong register", "samplingSlider", A::SetValue, 4,
-                                   {{HorizontalPositionRegister, 4}});
+        quorveltest::addControlRow("wrong value", "samplingSlider", A::SetValue, 4, {{reg::SamplingRate, 5}});
+        quorveltest::addControlRow("wrong register", "samplingSlider", A::SetValue, 4, {{reg::HPos, 4}});
     }
     void controlRowCheckFailsOnOtherWrites()
     {
@@ -413,6 +410,11 @@ private slots:
     {
         QVERIFY(startStreaming());
         child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        // All eight lines: the instrument's factory mask has lines 6 and 7 off.
+        for (int n = 0; n < 8; ++n)
+            if (QCheckBox *line = child<QCheckBox>(qPrintable(QString("checkBoxCHD%1").arg(n)));
+                !line->isChecked())
+                line->click();
         child<QCheckBox>("checkBoxFFTCH2")->setChecked(true);
         child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
         child<QCheckBox>("checkBoxPersistence")->setChecked(true);
@@ -504,8 +506,8 @@ private slots:
         for (const char *name :
              {"checkBoxCHDTrace", "checkBoxFFTCH2", "checkBoxFFTTrace", "checkBoxPersistence"})
             child<QCheckBox>(name)->setChecked(true);
-        child<QSlider>("samplingSlider")->setValue(2); // a sweep short enough for many frames a second
-        quorvelsim::setFrameRate(0);                     // as fast as the window takes them
+        child<QSlider>("samplingSlider")->setValue(2); // a sweep short enough for 1000 frames a second
+        quorvelsim::setFrameRate(1000);                // more frames than the window takes
         QVERIFY(f.waitForFrames(2));
 
         // The plot timer takes at most one frame per tick; drawing directly
