@@ -421,9 +421,11 @@ int InstrumentModel::scopeFrame(quint8 *dst)
         const TriggerType type = triggerType();
         const int source = settings[reg::TriggerSource];
         const bool logic = source >= 2 && source <= 10;
-        const double level = logic ? 128.0 : settings[reg::TriggerLevel];
-        const double lo = std::min(settings[reg::WindowLevel1], settings[reg::WindowLevel2]);
-        const double hi = std::max(settings[reg::WindowLevel1], settings[reg::WindowLevel2]);
+        // Level registers hold sample values; the search runs in "up" units
+        // (255 - sample), where a rising edge rises on the screen.
+        const double level = logic ? 128.0 : 255.0 - settings[reg::TriggerLevel];
+        const double lo = 255.0 - std::max(settings[reg::WindowLevel1], settings[reg::WindowLevel2]);
+        const double hi = 255.0 - std::min(settings[reg::WindowLevel1], settings[reg::WindowLevel2]);
         double prev = triggerSourceLevel(first - dt);
         for (int k = 0; k < limit; ++k) {
             const double t = first + k * dt;
@@ -716,7 +718,7 @@ void InstrumentModel::autoSetup()
     setReg(reg::TriggerSource, 0);
     setReg(reg::Trigger, quint8((settings[reg::Trigger] & ~0x07) | 0x04));
     const int level = int(std::lround(ZeroLevel + (lo + hi) / 2 * CountsPerDiv / VoltsPerDiv[gain]));
-    setReg(reg::TriggerLevel, quint8(clampInt(level, 3, 252)));
+    setReg(reg::TriggerLevel, quint8(clampInt(255 - level, 3, 252)));
     acquiring = true;
 }
 

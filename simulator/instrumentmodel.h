@@ -7,7 +7,7 @@
 //  * Sampling: 16 samples per division at time bases 0-10 (the program shows
 //    128 of the 256), 32 at 11-21; 32 sample counts per division, 0 V at 127.
 //  * Triggering at time bases 0-10: the trigger sample is index
-//    256 - post-trigger; level register r is the sample value 255 - r; a slope
+//    256 - post-trigger; level register r is the sample value r; a slope
 //    is an edge rising or falling by 2 counts or more per sample; the window
 //    fires on leaving the band of registers 26/27; EXT is the generator output
 //    crossing 0 V; logic sources use the line's edges. Hold-off in ms. Auto
