@@ -118,6 +118,9 @@ class TestFilesWindow : public QObject
                 dialog->reject();
                 return true;
             }
+            // selectFile() leaves the name field alone while it has the focus.
+            if (QWidget *focused = dialog->focusWidget())
+                focused->clearFocus();
             if (dialog->fileMode() == QFileDialog::Directory)
                 dialog->setDirectory(answer);
             else
