@@ -35,7 +35,7 @@ constexpr int refLogicLine(int n)
     return 23 + 2 * n;
 }
 
-struct ButtonSpec
+struct ColourButton
 {
     const char *object;
     const char *caption;
@@ -43,7 +43,7 @@ struct ButtonSpec
 };
 
 // The colour buttons in the order the dialog's button group holds them.
-const ButtonSpec colourButtons[] = {
+const ColourButton colourButtons[] = {
     {"ch1Button", "CH1", 0, 0},
     {"ch1RefButton", "CH1 REF", 0, 1},
     {"ch1FftButton", "CH1 FFT", 1, 0},
@@ -204,16 +204,16 @@ private slots:
         QCOMPARE(group.size(), 26);
         const CustomColors defaults = CustomColors::defaults();
         for (int i = 0; i < 26; ++i) {
-            const ButtonSpec &spec = colourButtons[i];
-            QAbstractButton *button = dialogButton(spec.object);
+            const ColourButton &expected = colourButtons[i];
+            QAbstractButton *button = dialogButton(expected.object);
             QCOMPARE(group.at(i), button);
-            QCOMPARE(button->text(), QString(spec.caption));
+            QCOMPARE(button->text(), QString(expected.caption));
             int row = -1, column = -1, rowSpan = 0, columnSpan = 0;
             grid->getItemPosition(grid->indexOf(button), &row, &column, &rowSpan, &columnSpan);
-            QCOMPARE(row, spec.row);
-            QCOMPARE(column, spec.column);
+            QCOMPARE(row, expected.row);
+            QCOMPARE(column, expected.column);
             QCOMPARE(button->layoutDirection(), Qt::RightToLeft);
-            QCOMPARE(iconColour(button), defaults.colorAt(spec.caption));
+            QCOMPARE(iconColour(button), defaults.colorAt(expected.caption));
         }
     }
 
