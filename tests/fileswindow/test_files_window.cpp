@@ -112,6 +112,8 @@ class TestFilesWindow : public QObject
                 return true;
             }
             dialogsSeen.insert(dialog);
+            // A later dialog may be made at the same address.
+            QObject::connect(dialog, &QObject::destroyed, this, [this, dialog] { dialogsSeen.remove(dialog); });
             dialogTitles << dialog->windowTitle();
             dialogFolders << dialog->directory().absolutePath();
             if (answer.isEmpty()) {
