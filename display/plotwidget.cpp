@@ -1,6 +1,7 @@
 #include "display/plotwidget.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -8,6 +9,22 @@ const QString PersistenceLayer = QStringLiteral("persistence");
 
 // Wide pens up to this width are drawn as two one-pixel lines.
 constexpr double MaxDoubledWidth = 3;
+
+// A 64-bit key of pixel coordinates, for remembering what was painted. Two
+// different segments sharing a key would need a 64-bit collision.
+quint64 pixelKey(std::initializer_list<double> coordinates)
+{
+    quint64 h = 0x9e3779b97f4a7c15ull;
+    for (double c : coordinates) {
+        quint64 bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        h ^= bits + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+        h = (h ^ (h >> 30)) * 0xbf58476d1ce4e5b9ull;
+        h = (h ^ (h >> 27)) * 0x94d049bb133111ebull;
+        h ^= h >> 31;
+    }
+    return h;
+}
 
 // The bottom paint buffer. Filled with the plot's background colour when that
 // is one opaque colour: the buffer then has no alpha channel, and the widget
@@ -75,6 +92,7 @@ PlotWidget::PlotWidget(QWidget *parent) : QCustomPlot(parent)
     for (QCPAxis *axis : {xAxis, yAxis})
         connect(axis, qOverload<const QCPRange &, const QCPRange &>(&QCPAxis::rangeChanged), this,
                 &PlotWidget::clearIfRangeMoved);
+    connect(this, &QCustomPlot::beforeReplot, this, &PlotWidget::prepareGraphCache);
 }
 
 PlotWidget::~PlotWidget() = default;
@@ -207,7 +225,12 @@ void PlotWidget::accumulate(PlotGraph *graph)
         accumulation.fill(background.isValid() ? background : QColor(Qt::transparent));
     }
     QCPPainter painter(&accumulation);
+    if (graph->painted.pen != graph->pen())
+        graph->painted.clear(); // its pixels look different from what is painted now
+    graph->painted.pen = graph->pen();
+    graph->accumulating = true;
     graph->drawInto(&painter);
+    graph->accumulating = false;
     graph->inAccumulation = true;
 }
 
@@ -217,8 +240,104 @@ void PlotWidget::clearAccumulation()
         return;
     accumulation = QImage();
     for (int i = 0; i < graphCount(); ++i)
-        if (auto *g = qobject_cast<PlotGraph *>(graph(i)))
+        if (auto *g = qobject_cast<PlotGraph *>(graph(i))) {
             g->inAccumulation = false;
+            g->painted.clear();
+        }
+}
+
+void PlotWidget::prepareGraphCache()
+{
+    GraphCache &c = graphCache;
+    c.drawnFromImage = false;
+    c.run.clear();
+    c.leader = nullptr;
+    // On an opaque background only: there the picture blended over the
+    // buffer gives exactly the pixels the graphs draw.
+    if (!opaqueBackground().isValid() || graphCount() == 0 || !graph(0)->layer()) {
+        c.image = QImage();
+        c.unchanged = false;
+        return;
+    }
+    // The first run of graphs with nothing else between them on their layer:
+    // one picture in their place draws them in the same order.
+    const QList<QCPLayerable *> children = graph(0)->layer()->children();
+    bool drawsSomething = false;
+    for (QCPLayerable *child : children) {
+        auto *g = qobject_cast<PlotGraph *>(child);
+        if (!g) {
+            if (!c.run.isEmpty())
+                break;
+            continue;
+        }
+        c.run.append(g);
+        if (g->realVisibility()) {
+            if (!c.leader)
+                c.leader = g;
+            drawsSomething = drawsSomething || !g->inAccumulation;
+        }
+    }
+    const quint64 signature = graphSignature();
+    c.unchanged = drawsSomething && signature == c.signature;
+    if (!c.unchanged)
+        c.image = QImage();
+    c.signature = signature;
+}
+
+quint64 PlotWidget::graphSignature() const
+{
+    quint64 h = pixelKey({double(viewport().width()), double(viewport().height()), mBufferDevicePixelRatio,
+                          double(persistenceMode), double(graphCache.run.size())});
+    const auto mix = [&h](std::initializer_list<double> values) { h ^= pixelKey(values) + (h << 1); };
+    for (const PlotGraph *g : graphCache.run) {
+        const bool drawn = g->realVisibility() && !g->inAccumulation;
+        mix({double(drawn)});
+        if (!drawn)
+            continue;
+        const QPen &pen = g->pen();
+        const QBrush &brush = g->brush();
+        const QCPScatterStyle &scatter = g->scatterStyle();
+        const QCPRange keys = g->keyAxis()->range(), values = g->valueAxis()->range();
+        mix({double(pen.color().rgba()), pen.widthF(), double(pen.style()), double(pen.capStyle()),
+             double(pen.joinStyle()), double(brush.color().rgba()), double(brush.style()),
+             double(g->lineStyle()), double(scatter.shape()), scatter.size(),
+             double(scatter.pen().color().rgba()), double(scatter.brush().color().rgba()),
+             double(g->antialiased()), double(g->selected()), double(g->keyAxis()->orientation()),
+             keys.lower, keys.upper, values.lower, values.upper, double(g->dataCount())});
+        for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
+            mix({it->key, it->value});
+    }
+    return h;
+}
+
+bool PlotWidget::drawnFromCache(PlotGraph *graph, QCPPainter *painter)
+{
+    GraphCache &c = graphCache;
+    if (!c.unchanged || !c.run.contains(graph))
+        return false;
+    if (graph != c.leader)
+        return c.drawnFromImage; // the leader, drawn first, showed the picture
+    // Only onto the plot's own buffers in a replot: an export draws at
+    // another size or scale, and without a replot the signature is not
+    // current.
+    c.drawnFromImage = false;
+    const QSize pixels = viewport().size() * mBufferDevicePixelRatio;
+    if (!mReplotting || !painter->transform().isIdentity() || pixels.isEmpty() ||
+        (!c.image.isNull() && c.image.size() != pixels))
+        return false;
+    if (c.image.isNull()) {
+        c.image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        c.image.setDevicePixelRatio(mBufferDevicePixelRatio);
+        c.image.fill(Qt::transparent);
+        QCPPainter imagePainter(&c.image);
+        imagePainter.setMode(QCPPainter::pmNoCaching);
+        for (PlotGraph *g : qAsConst(c.run))
+            if (!g->inAccumulation)
+                g->drawInto(&imagePainter);
+    }
+    painter->drawImage(QPointF(0, 0), c.image);
+    c.drawnFromImage = true;
+    return true;
 }
 
 void PlotWidget::clearIfRangeMoved(const QCPRange &now, const QCPRange &before)
@@ -228,6 +347,23 @@ void PlotWidget::clearIfRangeMoved(const QCPRange &now, const QCPRange &before)
 }
 
 PlotGraph::PlotGraph(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, valueAxis) {}
+
+void PlotGraph::Painted::clear()
+{
+    pen = QPen();
+    segments.clear();
+    strokes.clear();
+    impulses.clear();
+}
+
+bool PlotGraph::Painted::remember(QSet<quint64> &set, quint64 key)
+{
+    if (set.contains(key))
+        return false;
+    if (set.size() < MaxRemembered)
+        set.insert(key);
+    return true;
+}
 
 void PlotGraph::drawInto(QCPPainter *painter)
 {
@@ -243,8 +379,12 @@ void PlotGraph::drawInto(QCPPainter *painter)
 
 void PlotGraph::draw(QCPPainter *painter)
 {
-    if (!inAccumulation)
-        QCPGraph::draw(painter);
+    if (inAccumulation)
+        return;
+    auto *plot = qobject_cast<PlotWidget *>(mParentPlot);
+    if (plot && plot->drawnFromCache(this, painter))
+        return;
+    QCPGraph::draw(painter);
 }
 
 bool PlotGraph::cheapPen(const QPen &pen) const
@@ -307,7 +447,13 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
     for (int i = 0; i < n - 1; ++i) {
         const QPointF &a = lines.at(i);
         const QPointF &b = lines.at(i + 1);
-        if (b != a) {
+        if (b != a && accumulating &&
+            !Painted::remember(painted.segments, pixelKey({a.x(), a.y(), b.x(), b.y()}))) {
+            // Already in the accumulation: the run ends here.
+            if (run.p1() != run.p2())
+                segments.append(run);
+            run = QLineF(b, b);
+        } else if (b != a) {
             const QPointF along = run.p2() - run.p1();
             const QPointF next = b - a;
             const bool continues = along.x() * next.y() == along.y() * next.x() &&
@@ -323,16 +469,18 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
             const double y = a.y();
+            if (accumulating && !Painted::remember(painted.strokes, pixelKey({x0, y})))
+                continue;
             addStroke(upper, x0, x0 + 5 * u, y);
             addStroke(lower, x0, x0 + 5 * u, y + u);
         }
     }
     if (run.p1() != run.p2())
         segments.append(run);
-    if (persistence) {
-        strokes.append(upper);
-        strokes.append(lower);
-    }
+    // Open strokes; none when every stroke was in the accumulation already.
+    for (const QLineF &open : {upper, lower})
+        if (!open.isNull())
+            strokes.append(open);
 
     const QPen pen = painter->pen();
     if (cheapPen(pen)) {
@@ -364,11 +512,52 @@ void PlotGraph::drawImpulsePlot(QCPPainter *painter, const QVector<QPointF> &lin
     }
     applyDefaultAntialiasingHint(painter);
     segments.resize(0);
-    for (int i = 0; i + 1 < lines.size(); i += 2)
-        segments.append(QLineF(lines.at(i), lines.at(i + 1)));
+    for (int i = 0; i + 1 < lines.size(); i += 2) {
+        QLineF line(lines.at(i), lines.at(i + 1));
+        if (accumulating && !newImpulsePart(line))
+            continue;
+        segments.append(line);
+    }
     QPen flat = pen;
     flat.setCapStyle(Qt::FlatCap); // an impulse does not reach past its base line
     painter->setPen(flat);
     drawDoubled(painter, segments, pen.widthF());
     painter->setPen(pen);
+}
+
+bool PlotGraph::newImpulsePart(QLineF &line) const
+{
+    // An impulse runs from the base line to its value, across the key axis.
+    const bool vertical = line.x1() == line.x2();
+    if (!vertical && line.y1() != line.y2())
+        return true; // not axis-aligned: painted whole
+    const double at = vertical ? line.x1() : line.y1();
+    const double from = vertical ? line.y1() : line.x1();
+    const double to = vertical ? line.y2() : line.x2();
+    const double low = std::min(from, to), high = std::max(from, to);
+    auto known = painted.impulses.find(at);
+    if (known == painted.impulses.end()) {
+        if (painted.impulses.size() < Painted::MaxRemembered)
+            painted.impulses.insert(at, {low, high});
+        return true;
+    }
+    Painted::Extent &e = known.value();
+    // All impulses of a graph share the base line, so the painted span holds
+    // it and a new impulse reaches past the span on one side at most.
+    double partFrom, partTo;
+    if (high > e.high && low >= e.low) {
+        partFrom = e.high;
+        partTo = high;
+    } else if (low < e.low && high <= e.high) {
+        partFrom = low;
+        partTo = e.low;
+    } else if (low < e.low) { // past both ends: painted whole
+        e = {low, high};
+        return true;
+    } else {
+        return false; // inside what is painted
+    }
+    e = {std::min(e.low, low), std::max(e.high, high)};
+    line = vertical ? QLineF(at, partFrom, at, partTo) : QLineF(partFrom, at, partTo, at);
+    return true;
 }

@@ -2,7 +2,9 @@
 
 #include <qcustomplot.h>
 
+#include <QHash>
 #include <QImage>
+#include <QSet>
 
 class PlotGraph;
 class PersistenceImage;
@@ -63,6 +65,12 @@ public:
     void setCheapDrawing(bool on);
     bool cheapDrawing() const { return useCheapDrawing; }
 
+    // Replots whose graphs drew the same as in the replot before show the
+    // graphs from one cached picture instead of stroking them again (with
+    // persistence on, the references and the decay history stay unchanged
+    // for as long as it runs). True while the last replot did so.
+    bool graphsFromCache() const { return graphCache.drawnFromImage; }
+
     // The opaque background colour the bottom buffer is filled with; invalid
     // when the background is not one opaque colour (then the buffer is
     // transparent and painted over a fill, as the library does).
@@ -78,13 +86,33 @@ protected:
 
 private:
     friend class PersistenceImage;
+    friend class PlotGraph;
     void installBottomBuffer();
     void clearIfRangeMoved(const QCPRange &now, const QCPRange &before);
+
+    // The graph cache: the first run of consecutive graphs on their layer,
+    // a signature of everything they draw, and their picture once the
+    // signature held for two replots in a row.
+    struct GraphCache
+    {
+        QVector<PlotGraph *> run;
+        PlotGraph *leader = nullptr; // the run's first drawn graph: shows the picture
+        quint64 signature = 0;
+        bool unchanged = false;
+        QImage image;
+        bool drawnFromImage = false; // in the replot under way (or the last one)
+    };
+    void prepareGraphCache();
+    quint64 graphSignature() const;
+    // Called by a graph of the plot as it is drawn: true when the cached
+    // picture stands for it.
+    bool drawnFromCache(PlotGraph *graph, QCPPainter *painter);
 
     bool isBlanked = false;
     bool useCheapDrawing = true;
     QImage accumulation;
     PersistenceImage *accumulationItem = nullptr;
+    GraphCache graphCache;
 };
 
 // A graph whose line is drawn as separate segments. Segments are much cheaper
@@ -113,7 +141,35 @@ private:
     // Draws the lines with a pen of `width` as two one-pixel lines, the second
     // moved by width - 1 pixels across the line's main direction.
     void drawDoubled(QCPPainter *painter, const QVector<QLineF> &lines, double width) const;
+    // Painting into the accumulation: cuts an impulse down to the part not
+    // painted yet; false when there is none.
+    bool newImpulsePart(QLineF &line) const;
 
+    // What this graph has painted into the accumulation since it was last
+    // emptied: a steady signal repeats most of its segments and strokes frame
+    // after frame, and painting them again would only darken their
+    // antialiased edges. Each distinct segment or stroke is painted once,
+    // and an impulse only where it reaches beyond the earlier ones (they
+    // all start at the same base line). Bounded: past MaxRemembered entries
+    // new ones are painted without being remembered.
+    struct Painted
+    {
+        static constexpr int MaxRemembered = 1 << 16;
+        struct Extent
+        {
+            double low, high;
+        };
+        QPen pen; // what was painted with; another pen starts afresh
+        QSet<quint64> segments;
+        QSet<quint64> strokes;
+        QHash<double, Extent> impulses; // pixel x to the span painted there
+        void clear();
+        // True when the key was not remembered yet (and is now, room allowing).
+        static bool remember(QSet<quint64> &set, quint64 key);
+    };
+    // Set while the plot paints this graph into its accumulation.
+    bool accumulating = false;
+    mutable Painted painted;
     bool inAccumulation = false;
     // Reused between draws so that a replot does not allocate.
     mutable QVector<QLineF> segments;

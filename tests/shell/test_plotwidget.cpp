@@ -60,7 +60,15 @@ struct Scene
         QVERIFY(QTest::qWaitForWindowExposed(&plot));
     }
 
-    QImage image() { return plot.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    // The widget says it paints every pixel, so grab() would leave what a
+    // translucent background lets through undefined; render onto black.
+    QImage image()
+    {
+        QImage shown(plot.size(), QImage::Format_RGB32);
+        shown.fill(Qt::black);
+        plot.render(&shown);
+        return shown;
+    }
     QPointF pixel(double key, double value) const
     {
         return QPointF(plot.xAxis->coordToPixel(key), plot.yAxis->coordToPixel(value));
@@ -278,6 +286,117 @@ private slots:
         s.plot.persistenceMode = false;
         s.plot.replot();
         QVERIFY(countColour(s.image(), trace, lineFree) >= 4);
+    }
+
+    // A frame painted into the accumulation again adds nothing: painting
+    // the same antialiased line twice would darken its edges, and a steady
+    // signal repeats most of its segments and strokes. A new segment is
+    // painted; a pen change paints again in the new colour.
+    void accumulationPaintsWhatIsNewOnly()
+    {
+        Scene s;
+        auto graph = static_cast<PlotGraph *>(s.graph);
+        s.plot.setNotAntialiasedElements(QCP::aeNone);
+        graph->setAntialiased(true);
+        graph->setPen(QPen(trace, 2));
+        s.plot.persistenceMode = true;
+        s.graph->setData({10, 37, 63, 90}, {21.3, 74.1, 33.7, 60.2});
+        s.plot.accumulate(graph);
+        const QImage once = s.plot.accumulationImage().copy();
+        s.plot.accumulate(graph);
+        QCOMPARE(s.plot.accumulationImage(), once);
+
+        // The same segments and one new one: only the new one changes pixels.
+        s.graph->setData({10, 37, 63, 90}, {21.3, 74.1, 33.7, 10.5});
+        s.plot.accumulate(graph);
+        const QImage more = s.plot.accumulationImage().copy();
+        const QRect newSegment(int(s.pixel(70, 0).x()), 0, int(s.pixel(85, 0).x() - s.pixel(70, 0).x()),
+                               s.plot.height());
+        const QRect oldPart(int(s.pixel(12, 0).x()), 0, int(s.pixel(30, 0).x() - s.pixel(12, 0).x()),
+                            s.plot.height());
+        QCOMPARE(more.copy(oldPart), once.copy(oldPart));
+        QVERIFY(more.copy(newSegment) != once.copy(newSegment));
+
+        graph->setPen(QPen(QColor(40, 230, 60), 2));
+        s.plot.accumulate(graph);
+        QVERIFY(s.plot.accumulationImage().copy(oldPart) != more.copy(oldPart));
+
+        // Emptied, it starts over: the first frame paints as it did.
+        s.plot.clearAccumulation();
+        graph->setPen(QPen(trace, 2));
+        s.graph->setData({10, 37, 63, 90}, {21.3, 74.1, 33.7, 60.2});
+        s.plot.accumulate(graph);
+        QCOMPARE(s.plot.accumulationImage(), once);
+    }
+
+    // Impulses share their base line: one that stays within what earlier
+    // ones covered paints nothing, a taller one paints its whole height.
+    void accumulatedImpulsesPaintBeyondTheEarlierOnly()
+    {
+        Scene s;
+        auto graph = static_cast<PlotGraph *>(s.graph);
+        // Translucent: a pixel painted twice is darker than one painted once.
+        graph->setPen(QPen(QColor(250, 40, 40, 128), 2));
+        graph->setLineStyle(QCPGraph::lsImpulse);
+        s.graph->setData({50}, {60});
+        s.plot.accumulate(graph);
+        const QImage first = s.plot.accumulationImage().copy();
+        s.graph->setData({50}, {35});
+        s.plot.accumulate(graph);
+        QCOMPARE(s.plot.accumulationImage(), first);
+
+        s.graph->setData({50}, {85});
+        s.plot.accumulate(graph);
+        const QImage taller = s.plot.accumulationImage();
+        const int x = int(s.pixel(50, 0).x()) - 3;
+        const auto rows = [&](double from, double to) {
+            const int top = int(s.pixel(0, to).y()) + 2, bottom = int(s.pixel(0, from).y()) - 2;
+            return QRect(x, top, 7, bottom - top);
+        };
+        QCOMPARE(taller.copy(rows(0, 60)), first.copy(rows(0, 60))); // painted once
+        QVERIFY(taller.copy(rows(60, 85)) != first.copy(rows(60, 85)));
+        QCOMPARE(taller.copy(rows(62, 83)).pixelColor(3, 5), taller.copy(rows(0, 58)).pixelColor(3, 5));
+    }
+
+    // Graphs that draw the same as in the replot before come from one cached
+    // picture, with the same pixels; any change draws them again, and so
+    // does an export, which is not a replot.
+    void unchangedGraphsAreShownFromTheCache()
+    {
+        Scene s;
+        auto *second = s.plot.addPlotGraph();
+        second->setPen(QPen(QColor(40, 230, 60), 2));
+        second->setAntialiased(true);
+        s.graph->setData({10, 40, 90}, {20, 80, 50});
+        second->setData({10, 50, 90}, {70, 30, 60});
+        s.plot.replot();
+        QVERIFY(!s.plot.graphsFromCache());
+        const QImage direct = s.image();
+        s.plot.replot();
+        QVERIFY(s.plot.graphsFromCache());
+        QCOMPARE(s.image(), direct);
+        s.plot.replot();
+        QVERIFY(s.plot.graphsFromCache());
+        QCOMPARE(s.image(), direct);
+
+        second->setData({10, 50, 90}, {70, 30, 95});
+        s.plot.replot();
+        QVERIFY(!s.plot.graphsFromCache());
+        const QImage changed = s.image();
+        QVERIFY(changed != direct);
+        second->setPen(QPen(trace, 2));
+        s.plot.replot();
+        QVERIFY(!s.plot.graphsFromCache());
+        QVERIFY(s.image() != changed);
+
+        // Changed and exported without a replot: the export shows the change.
+        s.plot.replot();
+        s.plot.replot();
+        QVERIFY(s.plot.graphsFromCache());
+        s.graph->setData({10, 40, 90}, {90, 90, 90});
+        const QImage exported = s.plot.toPixmap().toImage();
+        const QRect top(0, int(s.pixel(0, 90).y()) - 1, s.plot.width(), 3);
+        QVERIFY(countColour(exported.convertToFormat(QImage::Format_RGB32), trace, top) > 50);
     }
 
     // Pixels that no longer match the coordinates are dropped.
