@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -57,6 +58,30 @@ private:
     const PlotWidget *plot;
     bool opaque = false;
 };
+
+// A 64-bit hash of a block of memory, in four independent lanes of words
+// so that the multiplications overlap: the graph data of a replot is hashed
+// in a few microseconds.
+quint64 hashBytes(const void *data, size_t size, quint64 h)
+{
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    quint64 lane[4] = {h, h ^ 0x243f6a8885a308d3ull, h ^ 0x13198a2e03707344ull, h ^ 0xa4093822299f31d0ull};
+    size_t at = 0;
+    for (; at + sizeof lane <= size; at += sizeof lane) {
+        for (int i = 0; i < 4; ++i) {
+            quint64 word;
+            std::memcpy(&word, bytes + at + i * sizeof word, sizeof word);
+            lane[i] = (lane[i] ^ word) * 0x9e3779b97f4a7c15ull;
+            lane[i] ^= lane[i] >> 29;
+        }
+    }
+    quint64 out = size;
+    for (quint64 l : lane)
+        out = (out ^ l) * 0xbf58476d1ce4e5b9ull;
+    for (; at < size; ++at)
+        out = (out ^ bytes[at]) * 0x100000001b3ull;
+    return out ^ (out >> 31);
+}
 
 } // namespace
 
@@ -262,7 +287,6 @@ void PlotWidget::prepareGraphCache()
     // The first run of graphs with nothing else between them on their layer:
     // one picture in their place draws them in the same order.
     const QList<QCPLayerable *> children = graph(0)->layer()->children();
-    bool drawsSomething = false;
     for (QCPLayerable *child : children) {
         auto *g = qobject_cast<PlotGraph *>(child);
         if (!g) {
@@ -271,14 +295,12 @@ void PlotWidget::prepareGraphCache()
             continue;
         }
         c.run.append(g);
-        if (g->realVisibility()) {
-            if (!c.leader)
-                c.leader = g;
-            drawsSomething = drawsSomething || !g->inAccumulation;
-        }
+        if (g->realVisibility() && !g->inAccumulation && !c.leader)
+            c.leader = g;
     }
+    // The leader is the first graph drawn (accumulated ones draw nothing).
     const quint64 signature = graphSignature();
-    c.unchanged = drawsSomething && signature == c.signature;
+    c.unchanged = c.leader && signature == c.signature;
     if (!c.unchanged)
         c.image = QImage();
     c.signature = signature;
@@ -304,8 +326,8 @@ quint64 PlotWidget::graphSignature() const
              double(scatter.pen().color().rgba()), double(scatter.brush().color().rgba()),
              double(g->antialiased()), double(g->selected()), double(g->keyAxis()->orientation()),
              keys.lower, keys.upper, values.lower, values.upper, double(g->dataCount())});
-        for (auto it = g->data()->constBegin(); it != g->data()->constEnd(); ++it)
-            mix({it->key, it->value});
+        if (g->dataCount() > 0) // the points lie one after another in memory
+            h = hashBytes(&*g->data()->constBegin(), size_t(g->dataCount()) * sizeof(QCPGraphData), h);
     }
     return h;
 }
@@ -322,7 +344,7 @@ bool PlotWidget::drawnFromCache(PlotGraph *graph, QCPPainter *painter)
     // current.
     c.drawnFromImage = false;
     const QSize pixels = viewport().size() * mBufferDevicePixelRatio;
-    if (!mReplotting || !painter->transform().isIdentity() || pixels.isEmpty() ||
+    if (!mReplotting || painter->transform().type() > QTransform::TxTranslate || pixels.isEmpty() ||
         (!c.image.isNull() && c.image.size() != pixels))
         return false;
     if (c.image.isNull()) {
@@ -335,7 +357,12 @@ bool PlotWidget::drawnFromCache(PlotGraph *graph, QCPPainter *painter)
             if (!g->inAccumulation)
                 g->drawInto(&imagePainter);
     }
+    // In buffer pixels: the painter may be moved by half a pixel for
+    // antialiased drawing.
+    painter->save();
+    painter->resetTransform();
     painter->drawImage(QPointF(0, 0), c.image);
+    painter->restore();
     c.drawnFromImage = true;
     return true;
 }
@@ -356,13 +383,43 @@ void PlotGraph::Painted::clear()
     impulses.clear();
 }
 
-bool PlotGraph::Painted::remember(QSet<quint64> &set, quint64 key)
+bool PlotGraph::Painted::Keys::remember(quint64 key)
 {
-    if (set.contains(key))
-        return false;
-    if (set.size() < MaxRemembered)
-        set.insert(key);
+    key = key ? key : 1; // 0 marks a free slot
+    if (table.isEmpty())
+        table.fill(0, 1024);
+    quint64 mask = quint64(table.size() - 1);
+    for (quint64 at = key & mask;; at = (at + 1) & mask) {
+        if (table.at(int(at)) == key)
+            return false;
+        if (table.at(int(at)) == 0)
+            break;
+    }
+    if (count >= MaxRemembered)
+        return true;
+    if (2 * (count + 1) > table.size()) { // at most half full: short probes
+        const QVector<quint64> old = std::exchange(table, QVector<quint64>(2 * table.size(), 0));
+        mask = quint64(table.size() - 1);
+        for (quint64 k : old)
+            if (k) {
+                quint64 at = k & mask;
+                while (table.at(int(at)))
+                    at = (at + 1) & mask;
+                table[int(at)] = k;
+            }
+    }
+    quint64 at = key & mask;
+    while (table.at(int(at)))
+        at = (at + 1) & mask;
+    table[int(at)] = key;
+    ++count;
     return true;
+}
+
+void PlotGraph::Painted::Keys::clear()
+{
+    table = QVector<quint64>();
+    count = 0;
 }
 
 void PlotGraph::drawInto(QCPPainter *painter)
@@ -448,7 +505,7 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         const QPointF &a = lines.at(i);
         const QPointF &b = lines.at(i + 1);
         if (b != a && accumulating &&
-            !Painted::remember(painted.segments, pixelKey({a.x(), a.y(), b.x(), b.y()}))) {
+            !painted.segments.remember(pixelKey({a.x(), a.y(), b.x(), b.y()}))) {
             // Already in the accumulation: the run ends here.
             if (run.p1() != run.p2())
                 segments.append(run);
@@ -469,7 +526,7 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
             const double y = a.y();
-            if (accumulating && !Painted::remember(painted.strokes, pixelKey({x0, y})))
+            if (accumulating && !painted.strokes.remember(pixelKey({x0, y})))
                 continue;
             addStroke(upper, x0, x0 + 5 * u, y);
             addStroke(lower, x0, x0 + 5 * u, y + u);

@@ -4,7 +4,7 @@
 
 #include <QHash>
 #include <QImage>
-#include <QSet>
+#include <QVector>
 
 class PlotGraph;
 class PersistenceImage;
@@ -160,12 +160,24 @@ private:
             double low, high;
         };
         QPen pen; // what was painted with; another pen starts afresh
-        QSet<quint64> segments;
-        QSet<quint64> strokes;
+        // Keys of what was painted: an open-addressed table of 64-bit keys
+        // (0 marks a free slot), grown by doubling up to MaxRemembered keys.
+        class Keys
+        {
+        public:
+            // True when the key was not remembered yet (and is now, room allowing).
+            bool remember(quint64 key);
+            void clear();
+            int size() const { return count; }
+
+        private:
+            QVector<quint64> table;
+            int count = 0;
+        };
+        Keys segments;
+        Keys strokes;
         QHash<double, Extent> impulses; // pixel x to the span painted there
         void clear();
-        // True when the key was not remembered yet (and is now, room allowing).
-        static bool remember(QSet<quint64> &set, quint64 key);
     };
     // Set while the plot paints this graph into its accumulation.
     bool accumulating = false;

@@ -32,6 +32,19 @@ double coverage(const QImage &image, const QRect &area)
     return sum;
 }
 
+// The largest difference of any colour channel between two pictures of one size.
+int largestDifference(const QImage &a, const QImage &b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+            largest = std::max({largest, std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                                std::abs(p.blue() - q.blue())});
+        }
+    return largest;
+}
+
 // A plot without axes decoration: the axis rect fills the widget, so plot
 // coordinates 0..100 map straight onto the pixels.
 struct Scene
@@ -364,6 +377,8 @@ private slots:
     void unchangedGraphsAreShownFromTheCache()
     {
         Scene s;
+        s.plot.setNotAntialiasedElements(QCP::aeNone); // antialiased graphs paint half a pixel moved
+        s.graph->setAntialiased(true);
         auto *second = s.plot.addPlotGraph();
         second->setPen(QPen(QColor(40, 230, 60), 2));
         second->setAntialiased(true);
@@ -372,12 +387,14 @@ private slots:
         s.plot.replot();
         QVERIFY(!s.plot.graphsFromCache());
         const QImage direct = s.image();
+        // The picture blended at once rounds antialiased edges by at most one
+        // level against the graphs blended one by one.
         s.plot.replot();
         QVERIFY(s.plot.graphsFromCache());
-        QCOMPARE(s.image(), direct);
+        QVERIFY(largestDifference(s.image(), direct) <= 1);
         s.plot.replot();
         QVERIFY(s.plot.graphsFromCache());
-        QCOMPARE(s.image(), direct);
+        QVERIFY(largestDifference(s.image(), direct) <= 1);
 
         second->setData({10, 50, 90}, {70, 30, 95});
         s.plot.replot();
