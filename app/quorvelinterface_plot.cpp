@@ -12,9 +12,10 @@ namespace {
 constexpr int MeterPage = 1;
 
 // Persistence: the graph shows this frame, and what it draws is added to the
-// plot's accumulation image, which keeps the earlier frames' pixels. The
+// plot's accumulation image, which keeps the earlier frames' pixels (the
+// graph is listed in `accumulated`, painted in one pass for the frame). The
 // cost of a frame does not grow with the time persistence has been on.
-void apply(PlotWidget *plot, QCPGraph *graph, const drawing::GraphUpdate &update)
+void apply(QVector<PlotGraph *> &accumulated, QCPGraph *graph, const drawing::GraphUpdate &update)
 {
     switch (update.action) {
     case drawing::Action::Keep:
@@ -27,7 +28,7 @@ void apply(PlotWidget *plot, QCPGraph *graph, const drawing::GraphUpdate &update
         graph->setData(update.keys, update.values,
                        std::is_sorted(update.keys.constBegin(), update.keys.constEnd()));
         if (update.action == drawing::Action::Add)
-            plot->accumulate(static_cast<PlotGraph *>(graph)); // every graph is made by addPlotGraph
+            accumulated.append(static_cast<PlotGraph *>(graph)); // every graph is made by addPlotGraph
         break;
     }
 }
@@ -216,25 +217,27 @@ void QuorvelInterface::deferredReplot()
 void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
 {
     PlotWidget *plot = ui->plotterWidget;
-    apply(plot, ch1Graph, plan.ch1);
-    apply(plot, refCh1Graph, plan.refCh1);
-    apply(plot, ch2Graph, plan.ch2);
-    apply(plot, refCh2Graph, plan.refCh2);
+    QVector<PlotGraph *> accumulated;
+    apply(accumulated, ch1Graph, plan.ch1);
+    apply(accumulated, refCh1Graph, plan.refCh1);
+    apply(accumulated, ch2Graph, plan.ch2);
+    apply(accumulated, refCh2Graph, plan.refCh2);
     for (int k = 0; k < historyGraphs; ++k) {
-        apply(plot, ch1PersistGraphs[k], plan.ch1Persist[k]);
-        apply(plot, ch2PersistGraphs[k], plan.ch2Persist[k]);
+        apply(accumulated, ch1PersistGraphs[k], plan.ch1Persist[k]);
+        apply(accumulated, ch2PersistGraphs[k], plan.ch2Persist[k]);
     }
-    if (plan.rescaleCh1ValueAxis) {
+    if (!plan.rescaleCh1ValueAxis) {
+        for (int n = 0; n < logicLines; ++n) {
+            apply(accumulated, logicGraphs[n], plan.logic[n]);
+            apply(accumulated, refLogicGraphs[n], plan.refLogic[n]);
+            bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
+        }
+        apply(accumulated, fftGraph1, plan.fft1);
+        apply(accumulated, fftGraph2, plan.fft2);
+    }
+    plot->accumulate(accumulated);
+    if (plan.rescaleCh1ValueAxis)
         ch1Graph->rescaleValueAxis(true);
-        return;
-    }
-    for (int n = 0; n < logicLines; ++n) {
-        apply(plot, logicGraphs[n], plan.logic[n]);
-        apply(plot, refLogicGraphs[n], plan.refLogic[n]);
-        bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
-    }
-    apply(plot, fftGraph1, plan.fft1);
-    apply(plot, fftGraph2, plan.fft2);
 }
 
 void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)

@@ -218,6 +218,9 @@ void SerialPortConnection::restartParser()
 {
     frameState = 0;
     pending.clear();
+    rollGroupFill = 0;
+    rollRecentBytes = 0;
+    rollSinceMarker = 0;
 }
 
 void SerialPortConnection::setSamplingValue(int value)
@@ -311,25 +314,64 @@ void SerialPortConnection::storeSample(const char *group)
 
 void SerialPortConnection::parseRollMode(QIODevice &in)
 {
-    const qint64 groups = in.bytesAvailable() / markerSize;
-    if (groups == 0)
+    // Whole groups only (counting a group begun at a realignment): what is
+    // left of a group stays in the port for the next call.
+    qint64 n = qMin<qint64>(in.bytesAvailable(), payloadSize);
+    n = (rollGroupFill + n) / markerSize * markerSize - rollGroupFill;
+    if (n <= 0)
         return;
     char chunk[payloadSize];
-    const qint64 n = in.read(chunk, qMin<qint64>(groups * markerSize, payloadSize));
-    for (qint64 at = 0; at + markerSize <= n; at += markerSize) {
+    n = in.read(chunk, n);
+    for (qint64 at = 0; at < n; ++at) {
         // A newData receiver may close the link; stop writing then.
         if (!frameBuffer)
             return;
-        const char *group = chunk + at;
-        if (checkIfStartOfFrame(group, false)) {
-            sampleIndex = 0;
-            frameState = 1;
-        } else if (checkIfEndOfFrame(group)) {
-            sampleIndex = 0;
-        } else if (frameState != 0) {
-            storeSample(group);
+        const char byte = chunk[at];
+        const char window[markerSize] = {rollRecent[0], rollRecent[1], byte};
+        const bool windowFull = rollRecentBytes == markerSize - 1;
+        rollRecent[0] = rollRecent[1];
+        rollRecent[1] = byte;
+        rollRecentBytes = qMin(rollRecentBytes + 1, markerSize - 1);
+        rollGroup[rollGroupFill++] = byte;
+        if (rollGroupFill == markerSize) {
+            rollGroupFill = 0;
+            takeRollGroup(rollGroup);
+        } else if (windowFull && markerRealigns(window)) {
+            // A byte was added or lost: group from this marker on. The group
+            // it cut into was stored as a sample; nothing else is lost.
+            rollGroupFill = 0;
+            ++realignments;
+            takeRollGroup(window);
         }
     }
+}
+
+void SerialPortConnection::takeRollGroup(const char *group)
+{
+    if (checkIfStartOfFrame(group, false)) {
+        sampleIndex = 0;
+        frameState = 1;
+        rollSinceMarker = 0;
+    } else if (checkIfEndOfFrame(group)) {
+        sampleIndex = 0;
+        rollSinceMarker = 0;
+    } else if (frameState != 0) {
+        ++rollSinceMarker;
+        storeSample(group);
+    }
+}
+
+bool SerialPortConnection::markerRealigns(const char *window)
+{
+    // The instrument restarts the record with a marker at least once a
+    // plane, so a marker in step with the groups is never more than a plane
+    // of samples away. A marker out of step with them is taken when the one
+    // due in step did not come (the groups are off by a byte or two), or
+    // while waiting for the stream to start; sample bytes that merely look
+    // like a marker between the instrument's markers are not.
+    if (checkIfStartOfFrame(window, false))
+        return frameState == 0 || rollSinceMarker >= planeSize;
+    return frameState != 0 && rollSinceMarker >= planeSize && checkIfEndOfFrame(window);
 }
 
 void SerialPortConnection::parseFrameMode(QIODevice &in)

@@ -17,7 +17,8 @@
 // Frame mode finds a frame start marker at any byte offset and hands a frame
 // over only when its end marker follows the payload, so stray, lost or
 // corrupted bytes cost at most the frame in progress. Roll mode reads
-// groups of three as they come.
+// groups of three as they come, and after a byte was added or lost takes up
+// the groups again from the instrument's next marker.
 class SerialPortConnection : public QObject
 {
     Q_OBJECT
@@ -99,6 +100,8 @@ public:
     void parseStream(QIODevice &in);
     // Frame-mode frames dropped because their end marker was not in place.
     quint64 droppedFrames() const { return dropped; }
+    // Roll mode: times the groups were taken up again at a marker out of step.
+    quint64 rollRealignments() const { return realignments; }
 
 signals:
     void newData(int length);
@@ -124,6 +127,8 @@ private:
     void frameArrived();
     void dropFailedPort();
     void parseRollMode(QIODevice &in);
+    void takeRollGroup(const char *group);
+    bool markerRealigns(const char *window);
     void parseFrameMode(QIODevice &in);
     void storeSample(const char *group);
 
@@ -131,6 +136,14 @@ private:
     // on while a frame is in progress, less than a marker otherwise.
     QByteArray pending;
     quint64 dropped = 0;
+    // Roll mode: the group being filled, the last two bytes read (a marker
+    // out of step ends with the next one), and samples since the last marker.
+    char rollGroup[markerSize] = {};
+    int rollGroupFill = 0;
+    char rollRecent[markerSize - 1] = {};
+    int rollRecentBytes = 0;
+    int rollSinceMarker = 0;
+    quint64 realignments = 0;
     // Time since the last delivery while streaming in frame mode.
     QElapsedTimer sinceFrame;
     bool stallReported = false;

@@ -236,11 +236,14 @@ PlotGraph *PlotWidget::addPlotGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
 
 void PlotWidget::accumulate(PlotGraph *graph)
 {
-    if (!graph || graph->parentPlot() != this)
-        return;
+    accumulate(QVector<PlotGraph *>{graph});
+}
+
+void PlotWidget::accumulate(const QVector<PlotGraph *> &graphs)
+{
     const double ratio = mBufferDevicePixelRatio;
     const QSize pixels = viewport().size() * ratio;
-    if (pixels.isEmpty())
+    if (pixels.isEmpty() || graphs.isEmpty())
         return;
     if (accumulation.size() != pixels) {
         const QColor background = opaqueBackground();
@@ -249,14 +252,20 @@ void PlotWidget::accumulate(PlotGraph *graph)
         accumulation.setDevicePixelRatio(ratio);
         accumulation.fill(background.isValid() ? background : QColor(Qt::transparent));
     }
+    // One painter for the frame's graphs: opening one on the image costs
+    // about as much as painting a graph's new segments.
     QCPPainter painter(&accumulation);
-    if (graph->painted.pen != graph->pen())
-        graph->painted.clear(); // its pixels look different from what is painted now
-    graph->painted.pen = graph->pen();
-    graph->accumulating = true;
-    graph->drawInto(&painter);
-    graph->accumulating = false;
-    graph->inAccumulation = true;
+    for (PlotGraph *graph : graphs) {
+        if (!graph || graph->parentPlot() != this)
+            continue;
+        if (graph->painted.pen != graph->pen())
+            graph->painted.clear(); // its pixels look different from what is painted now
+        graph->painted.pen = graph->pen();
+        graph->accumulating = true;
+        graph->drawInto(&painter);
+        graph->accumulating = false;
+        graph->inAccumulation = true;
+    }
 }
 
 void PlotWidget::clearAccumulation()

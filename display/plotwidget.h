@@ -48,6 +48,8 @@ public:
     // shown through that image only. The image has the size of the plot, so
     // its cost does not grow with the number of frames painted into it.
     void accumulate(PlotGraph *graph);
+    // The same for the graphs of one frame, in one pass over the image.
+    void accumulate(const QVector<PlotGraph *> &graphs);
     // Empties the image and shows every graph again. Done by the widget itself
     // on a resize and when an axis range changes (the pixels would no longer
     // match the coordinates).

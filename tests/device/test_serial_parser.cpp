@@ -114,6 +114,10 @@ public:
         return out;
     }
 
+    // The three planes after a parse, and the roll-mode realignments so far.
+    const unsigned char *planes() const { return buffer; }
+    quint64 realignments() const { return link.rollRealignments(); }
+
 private:
     unsigned char buffer[SerialPortConnection::frameBufferSize + guardSize];
     SerialPortConnection link;
@@ -123,6 +127,16 @@ private:
 Delivered parse(const QList<QByteArray> &pieces)
 {
     return BufferParser().parse(pieces);
+}
+
+// One roll-mode record: 256 sample groups, none of which looks like a marker
+// in or out of step.
+QByteArray rollRecord(int first)
+{
+    QByteArray record;
+    for (int i = 0; i < 256; ++i)
+        record += sampleGroup(first + i);
+    return record;
 }
 
 QString payloadSeeds(const QList<QByteArray> &payloads, const QList<int> &seeds)
@@ -448,6 +462,54 @@ private slots:
         link->parseStream(stream);
         QCOMPARE(link->sampleIndex, 1);
         QCOMPARE(buffer[0], uchar(sampleGroup(3)[0]));
+    }
+
+    // Roll mode after damage: a stray or lost byte puts the groups out of
+    // step, and the instrument's next marker puts them back, so the record
+    // after it is whole. Sample bytes that only look like a marker out of
+    // step stay samples. Each stream is split at every byte boundary.
+    void rollModeSurvivesDamage_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("lastRecord");
+        QTest::addColumn<bool>("realigned");
+        const QByteArray a = rollRecord(0), b = rollRecord(300), c = rollRecord(600);
+        const QByteArray tail = endMark + b + endMark + c + endMark;
+        QTest::newRow("clean") << streamStart + a + tail << c << false;
+        for (int n : {1, 2, 4, 5})
+            QTest::addRow("%d stray bytes in a record", n)
+                << streamStart + a.left(301) + stray(n) + a.mid(301) + tail << c << true;
+        QTest::newRow("3 stray bytes: one sample more, in step")
+            << streamStart + a.left(300) + stray(3) + a.mid(300) + tail << c << false;
+        QTest::newRow("one byte lost") << streamStart + a.left(301) + a.mid(302) + tail << c << true;
+        QTest::newRow("one byte lost from a marker")
+            << streamStart + a + endMark.left(2) + b + endMark + c + endMark << c << true;
+        QTest::newRow("stray byte in the last record but one")
+            << streamStart + a + endMark + b.left(500) + stray(1) + b.mid(500) + endMark + c + endMark << c
+            << true;
+        QTest::newRow("stray byte before the stream start") << stray(1) + streamStart + a + tail << c << true;
+        QByteArray lookalike = a;
+        lookalike.replace(300, 6, QByteArray("\x21\x0A\x0D\x37\x41\x02", 6)); // 0A 0D 37 out of step
+        QTest::newRow("sample bytes out of step that look like a marker")
+            << streamStart + lookalike + endMark << lookalike << false;
+    }
+    void rollModeSurvivesDamage()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, lastRecord);
+        QFETCH(bool, realigned);
+        BufferParser parser(11);
+        for (int split = 0; split <= bytes.size(); ++split) {
+            const quint64 before = parser.realignments();
+            const Delivered d = parser.parse({bytes.left(split), bytes.mid(split)});
+            QVERIFY(d.guardIntact);
+            QCOMPARE(parser.realignments() > before, realigned);
+            const unsigned char *planes = parser.planes();
+            for (int i = 0; i < 256; ++i)
+                for (int plane = 0; plane < 3; ++plane)
+                    if (planes[i + 256 * plane] != uchar(lastRecord[3 * i + plane]))
+                        QFAIL(qPrintable(QString("split at %1: sample %2 plane %3").arg(split).arg(i).arg(plane)));
+        }
     }
 
     // Roll mode stores no sample before the instrument's stream start

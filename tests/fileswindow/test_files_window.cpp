@@ -599,6 +599,7 @@ int main(int argc, char *argv[])
     if (argc > 1 && std::strcmp(argv[1], KilledChildFlag) == 0)
         return recordUntilKilled(argc, argv);
     QApplication app(argc, argv);
+    quorveltest::holdScreens();
     quorveltest::IsolatedEnvironment isolated;
     TestFilesWindow tc;
     QTEST_SET_MAIN_SOURCE_PATH
