@@ -106,6 +106,8 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     connect(&usbDevice.serialLink, &SerialPortConnection::connectionStatus, this,
             [this](const QString &status) { setInfoText(status); });
     usbDevice.setParent(this); // reachable by findChild, like the widgets
+    connect(&usbDevice, &LibUsbDevice::frameArrived, this, &QuorvelInterface::takeArrivedFrame,
+            Qt::QueuedConnection);
     connect(&usbDevice, &LibUsbDevice::linkLostDetected, this, &QuorvelInterface::handleLinkLost,
             Qt::QueuedConnection);
 }

@@ -299,6 +299,13 @@ private:
     void scheduleReplot();
     void replotNow();
     void deferredReplot();
+    // A USB frame came: taken at once when the last one was taken at least
+    // three quarters of a plot interval ago, so that frames coming at the
+    // plot timer's own rate are not lost to the two clocks' jitter (the
+    // timer alone takes the latest frame per tick and drops one whenever two
+    // land between ticks). Not on the Meter page, whose requests keep the
+    // timer's pace.
+    void takeArrivedFrame();
     quint64 framesProcessed() const { return processedFrameCount; }
 
     static constexpr int logicLines = frame::LogicLines;
@@ -332,6 +339,7 @@ private:
     quint64 processedFrameCount = 0;  // new frames decoded, for diagnostics
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot
+    QElapsedTimer frameTakenClock;    // since plotData last took a new frame
     qint64 replotPeriodNs = 1000000000 / 60;
     int accumulationTimeBase = -1;    // time base of the persistence accumulation
 

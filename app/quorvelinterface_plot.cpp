@@ -125,8 +125,10 @@ void QuorvelInterface::plotData()
         return;
     }
 
-    if (newFrame)
+    if (newFrame) {
         ++processedFrameCount;
+        frameTakenClock.start();
+    }
     ch1Min = ch1Max = ch2Min = ch2Max = 0;
     for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
         tracer->setVisible(false);
@@ -199,6 +201,15 @@ void QuorvelInterface::replotNow()
     // stretch that starts right after a frame was taken.
     if (ui->mainTabWidget->currentIndex() != MeterPage)
         ui->plotterWidget->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void QuorvelInterface::takeArrivedFrame()
+{
+    if (ui->mainTabWidget->currentIndex() == MeterPage)
+        return;
+    if (frameTakenClock.isValid() && frameTakenClock.nsecsElapsed() < qint64(plotInterval) * 750000)
+        return; // the plot timer takes it
+    plotData();
 }
 
 void QuorvelInterface::deferredReplot()

@@ -400,7 +400,8 @@ void LibUsbDevice::onReadCompleted(libusb_transfer *transfer)
         // Publish the filled slot; take back the one nobody reads now.
         backSlot = sharedSlot.exchange(backSlot | freshFlag, std::memory_order_acq_rel) & ~freshFlag;
         rxLength.store(length, std::memory_order_relaxed);
-        dataReady.store(true, std::memory_order_release);
+        if (!dataReady.exchange(true, std::memory_order_acq_rel))
+            emit frameArrived();
         break;
     }
     case LIBUSB_TRANSFER_CANCELLED:

@@ -120,6 +120,9 @@ public:
 signals:
     // Emitted once, on the GUI thread, when the link breaks while connected.
     void linkLostDetected();
+    // Emitted from the event thread when a USB frame is published while none
+    // was waiting (at most once per frame the window takes).
+    void frameArrived();
 
 public slots:
     void newDataAvailable(int n);

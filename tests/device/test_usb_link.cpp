@@ -271,6 +271,25 @@ private slots:
         QCOMPARE(dev->rxLength.load(), 770);
     }
 
+    // The arrival signal comes once for each frame the consumer takes: not
+    // again while a published frame waits, and again for the first frame
+    // after the consumer took one.
+    void arrivalIsSignalledOncePerTakenFrame()
+    {
+        QVERIFY(connectUsb());
+        int arrivals = 0; // counted on this thread, as the window takes them
+        connect(dev, &LibUsbDevice::frameArrived, this, [&arrivals] { ++arrivals; }, Qt::QueuedConnection);
+        dev->asyncBulkReadTransfer();
+        QTRY_VERIFY(dev->dataReady.load());
+        const quint64 first = sim::framesDelivered();
+        QTRY_VERIFY(sim::framesDelivered() >= first + 5); // published over the waiting one
+        QCoreApplication::processEvents();
+        QCOMPARE(arrivals, 1);
+        dev->dataReady.exchange(false);
+        QTRY_COMPARE(arrivals, 2);
+        QVERIFY(dev->dataReady.load());
+    }
+
     // Every frame the consumer copies is one whole frame, and never an older
     // one than the frame before it, with the instrument at its fastest.
     void noFrameIsTorn()
