@@ -570,6 +570,44 @@ private slots:
         QVERIFY(std::fabs(markerCentre(markers[Window1]).x() - w1.x()) <= 1.0);
     }
 
+    // A trigger marker dropped on the trace's slope makes the instrument
+    // trigger at that height: the rising trace crosses the marker's height
+    // at the marker's column.
+    void traceRisesThroughTheDroppedMarker_data()
+    {
+        QTest::addColumn<double>("level");
+        QTest::newRow("below the middle") << 230.0;
+        QTest::newRow("above the middle") << 290.0;
+    }
+    void traceRisesThroughTheDroppedMarker()
+    {
+        QFETCH(double, level);
+        child<QRadioButton>("radioButtonNormal")->click();
+        child<QRadioButton>("radioButtonRising")->click();
+        drag(grip(Trigger), pixelOf(101, level));
+        const QPointF c = markerCentre(markers[Trigger]);
+        const double key = plot->xAxis->pixelToCoord(c.x());
+        const double height = plot->yAxis->pixelToCoord(c.y());
+        QVERIFY(f.waitForFrames(3));
+        waitForReplot(2);
+        const QCPGraph *ch1 = plot->graph(0);
+        auto valueAt = [&](double k) { // the trace between its points
+            auto it = ch1->data()->findBegin(k, false);
+            if (it == ch1->data()->constEnd() || it == ch1->data()->constBegin())
+                return qQNaN();
+            auto prev = it - 1;
+            return prev->value + (it->value - prev->value) * (k - prev->key) / (it->key - prev->key);
+        };
+        // The trace rises through the marker's height within a column of it.
+        const double before = valueAt(key - 1), after = valueAt(key + 1);
+        QVERIFY2(before <= height + 2 && after >= height - 2 && after > before,
+                 qPrintable(QString("at key %1 height %2: %3 before, %4 after")
+                                .arg(key)
+                                .arg(height)
+                                .arg(before)
+                                .arg(after)));
+    }
+
     void timeReadouts()
     {
         // Vertical cursors at columns 50 and 150, read from the instrument.
