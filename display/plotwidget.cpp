@@ -49,6 +49,10 @@ public:
         }
         if (mBuffer.hasAlphaChannel())
             reallocateBuffer(); // a new pixmap is opaque until filled with alpha
+        // The persistence image is copied over every pixel of this buffer
+        // in the replot under way: filling it first would be wasted.
+        if (plot->accumulationCoversBuffer(mBuffer.size()))
+            return;
         mBuffer.fill(background);
     }
 
@@ -83,6 +87,30 @@ quint64 hashBytes(const void *data, size_t size, quint64 h)
     return out ^ (out >> 31);
 }
 
+// The smallest rectangle holding every pixel of the image that is not fully
+// transparent; empty when there is none.
+QRect opaqueBounds(const QImage &image)
+{
+    int top = image.height(), bottom = -1, left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        int first = -1, last = -1;
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(line[x])) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        if (first < 0)
+            continue;
+        top = std::min(top, y);
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    return bottom < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 } // namespace
 
 // The accumulated persistence image, on its own layer between the background
@@ -100,8 +128,12 @@ protected:
     {
         if (plot->accumulation.isNull())
             return;
-        if (!plot->accumulation.hasAlphaChannel())
-            painter->setCompositionMode(QPainter::CompositionMode_Source); // the layer restores it
+        if (!plot->accumulation.hasAlphaChannel()) {
+            // Copied over the whole buffer (the layer restores the state); its
+            // clip would leave the last row out.
+            painter->setCompositionMode(QPainter::CompositionMode_Source);
+            painter->setClipping(false);
+        }
         painter->drawImage(QPointF(0, 0), plot->accumulation);
     }
 
@@ -268,6 +300,12 @@ void PlotWidget::accumulate(const QVector<PlotGraph *> &graphs)
     }
 }
 
+bool PlotWidget::accumulationCoversBuffer(const QSize &pixels) const
+{
+    return mReplotting && !accumulation.isNull() && !accumulation.hasAlphaChannel() &&
+           accumulation.size() == pixels && accumulationItem->realVisibility();
+}
+
 void PlotWidget::clearAccumulation()
 {
     if (accumulation.isNull())
@@ -365,13 +403,17 @@ bool PlotWidget::drawnFromCache(PlotGraph *graph, QCPPainter *painter)
         for (PlotGraph *g : qAsConst(c.run))
             if (!g->inAccumulation)
                 g->drawInto(&imagePainter);
+        imagePainter.end();
+        c.content = opaqueBounds(c.image);
     }
-    // In buffer pixels: the painter may be moved by half a pixel for
-    // antialiased drawing.
-    painter->save();
-    painter->resetTransform();
-    painter->drawImage(QPointF(0, 0), c.image);
-    painter->restore();
+    // In buffer pixels (the painter may be moved by half a pixel for
+    // antialiased drawing), and only where the graphs drew.
+    if (!c.content.isEmpty()) {
+        painter->save();
+        painter->resetTransform();
+        painter->drawImage(QPointF(c.content.topLeft()) / mBufferDevicePixelRatio, c.image, c.content);
+        painter->restore();
+    }
     c.drawnFromImage = true;
     return true;
 }

@@ -60,6 +60,9 @@ public:
     // The accumulated pixels: on an opaque background, that background where
     // nothing was drawn; otherwise transparent there.
     const QImage &accumulationImage() const { return accumulation; }
+    // True in a replot whose persistence image is opaque and of the given
+    // buffer size: it is then copied over every pixel of the bottom buffer.
+    bool accumulationCoversBuffer(const QSize &pixels) const;
 
     // The cheaper drawing described above (default). Off: the library's own
     // transparent buffers and wide-pen outlines, kept so that benchmarks can
@@ -102,6 +105,7 @@ private:
         quint64 signature = 0;
         bool unchanged = false;
         QImage image;
+        QRect content;               // where the picture is not transparent, in its pixels
         bool drawnFromImage = false; // in the replot under way (or the last one)
     };
     void prepareGraphCache();

@@ -416,6 +416,32 @@ private slots:
         QVERIFY(countColour(exported.convertToFormat(QImage::Format_RGB32), trace, top) > 50);
     }
 
+    // Under an opaque accumulation the bottom buffer is not filled first: the
+    // picture is the one the library's own drawing gives, to the last row,
+    // and what moved since the last replot leaves nothing behind.
+    void accumulationReplacesTheBackgroundFill()
+    {
+        Scene s;
+        s.graph->setData({10, 90}, {30, 30});
+        s.plot.accumulate(static_cast<PlotGraph *>(s.graph));
+        auto *other = s.plot.addPlotGraph();
+        other->setPen(QPen(QColor(40, 230, 60), 1));
+        other->setData({0, 100}, {0.2, 0.2}); // along the bottom row
+        s.plot.setCheapDrawing(false);
+        s.plot.replot();
+        const QImage reference = s.image();
+        s.plot.setCheapDrawing(true);
+        s.plot.replot();
+        s.plot.replot();
+        QCOMPARE(s.image(), reference);
+
+        other->setData({0, 100}, {60, 60});
+        s.plot.replot();
+        const QRect bottomRow(0, s.plot.height() - 2, s.plot.width(), 2);
+        QCOMPARE(countColour(s.image(), QColor(40, 230, 60), bottomRow), 0);
+        QCOMPARE(countColour(s.image(), background, bottomRow), 2 * s.plot.width());
+    }
+
     // Pixels that no longer match the coordinates are dropped.
     void accumulationClearsWhenThePictureMoves_data()
     {
