@@ -777,9 +777,10 @@ void QuorvelInterface::on_forceButton_clicked()
 void QuorvelInterface::on_autoButton_clicked()
 {
     usbDevice.autoSetup();
-    // The instrument needs time to find its settings before they are read back.
+    // The instrument needs time to find its settings before they are read
+    // back; a precise timer, since a coarse one of 2 s may fire 100 ms early.
     if (usbDevice.connected)
-        QTimer::singleShot(AutoSetupSettleMs, this, &QuorvelInterface::readDeviceSettings);
+        QTimer::singleShot(AutoSetupSettleMs, Qt::PreciseTimer, this, &QuorvelInterface::readDeviceSettings);
 }
 
 void QuorvelInterface::on_restoreSettingButton_clicked()
@@ -791,7 +792,7 @@ void QuorvelInterface::on_restoreSettingButton_clicked()
     // turns it on again.
     usbDevice.turnOffAutoMode();
     usbDevice.restoreSettings();
-    QTimer::singleShot(RestoreSettleMs, this, &QuorvelInterface::readDeviceSettings);
+    QTimer::singleShot(RestoreSettleMs, Qt::PreciseTimer, this, &QuorvelInterface::readDeviceSettings);
     ui->restoreSettingButton->setEnabled(true);
 }
 
