@@ -3,17 +3,13 @@
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
+#include "device/commandset.h"
 #include "instruments/customwave.h"
 #include "instruments/generator.h"
 #include "settings/registers.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
-
-namespace {
-// The frequency request of the command set.
-constexpr uint8_t FrequencyRequestCode = 'c';
-} // namespace
 
 void QuorvelInterface::selectWaveForm(unsigned char code)
 {
@@ -128,7 +124,7 @@ void QuorvelInterface::sendDesiredFrequency(double hertz)
     // for nothing.
     if (decodingSettings && quint32(request.hundredths) == decodedBlock.desiredFrequency())
         return;
-    usbDevice.controlReadTransfer(FrequencyRequestCode, request.value, request.index);
+    usbDevice.controlReadTransfer(command::GeneratorFrequency, request.value, request.index);
 }
 
 // While the user types, nothing is sent; Enter or leaving the box sends.

@@ -4,15 +4,13 @@
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
+#include "device/commandset.h"
 #include "display/plotwidget.h"
 #include "display/traces.h"
 #include "display/triggermarkers.h"
 #include "settings/registers.h"
 
 namespace {
-// The instrument's trigger-position request; its value is 256 - position.
-constexpr uint8_t TriggerPositionRequest = 'j';
-
 // Trigger markers stand centred on their point.
 void placeCentred(QCPItemPixmap *marker, QPoint pixel)
 {
@@ -116,7 +114,7 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
         }
     }
     placeTriggerMarkers(pointer.y());
-    usbDevice.controlReadTransfer(TriggerPositionRequest,
+    usbDevice.controlReadTransfer(command::TriggerPosition,
                                   quint16(trigger::positionRequestValue(triggerPosition)), 0);
 }
 

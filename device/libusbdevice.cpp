@@ -112,6 +112,7 @@ void LibUsbDevice::reportLinkLost()
 // negative count, else a terminating zero when the reply left room for one.
 bool LibUsbDevice::acceptControlRead(qint64 n)
 {
+    lastReadLength = n;
     if (n < 0) {
         lastError = QStringLiteral("Read Error!");
         qCDebug(lcUsb) << "read error: " << n;
@@ -530,7 +531,15 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
 
 bool LibUsbDevice::readSettingsBlock()
 {
-    return controlReadTransfer(command::ReadSettings, 0, command::SettingsBlockIndex);
+    lastReadLength = -1;
+    if (!controlReadTransfer(command::ReadSettings, 0, command::SettingsBlockIndex))
+        return false;
+    if (lastReadLength < settingsBlockLength) {
+        lastError = QStringLiteral("Read Error!");
+        qCDebug(lcUsb) << "settings block cut short:" << lastReadLength << "bytes";
+        return false;
+    }
+    return true;
 }
 
 void LibUsbDevice::controlWriteTransfer(uint16_t index, uint8_t value)

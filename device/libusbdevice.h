@@ -102,7 +102,8 @@ public:
     void asyncBulkReadTransfer();
     void closeDevice();
     void reset();
-    // The settings read of the connect flow: 44 bytes into inBuffer.
+    // The settings read of the connect flow: 44 bytes into inBuffer. A
+    // shorter reply is a failed read (the rest of the buffer would be stale).
     bool readSettingsBlock();
     bool controlReadTransfer(uint8_t request, uint16_t value, uint16_t index);
     void controlWriteTransfer(uint16_t index, uint8_t value);
@@ -142,6 +143,7 @@ private:
     void reportLinkLost();
     void noteControlResult(int result);
     bool acceptControlRead(qint64 n);
+    qint64 lastReadLength = -1; // bytes of the last control read's reply
     void resetFrameSlots();
 
     static constexpr int slotCount = 3;

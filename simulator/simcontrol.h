@@ -103,6 +103,7 @@ void setControlTimeoutRequests(const QByteArray &letters);
 // its own length: cut short, or lengthened with stamp bytes. 0: off.
 void setWrongLengthFrames(int every, int length);
 void setGarbageLength(int bytes); // garbage bytes sent between serial frames (default 6)
+void setShortReplies(int length);  // USB control replies cut to `length` bytes; -1 (default): whole
 void setInstrumentCount(int count);    // matching instruments on the bus (default 1)
 void setUnopenableInstruments(int count); // the first `count` of them fail to open
 void setKernelDriverActive(bool active);  // a kernel driver holds interface 0 until detached

@@ -71,6 +71,7 @@ void SimInstrument::resetLocked()
     wrongLength = 0;
     framesProduced = 0;
     garbageLength = 6;
+    shortReplyLength = -1;
     instrumentCount = 1;
     unopenable = 0;
     kernelDriverActive = false;
@@ -153,6 +154,12 @@ void setGarbageLength(int bytes)
 {
     Lock lock(sim().mutex);
     sim().garbageLength = qBound(0, bytes, 4096);
+}
+
+void setShortReplies(int length)
+{
+    Lock lock(sim().mutex);
+    sim().shortReplyLength = length < 0 ? -1 : length;
 }
 
 void setInstrumentCount(int count)

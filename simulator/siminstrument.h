@@ -32,6 +32,7 @@ public:
     int wrongLength = 0;
     quint64 framesProduced = 0;
     int garbageLength = 6;
+    int shortReplyLength = -1; // control IN replies cut to this many bytes; -1: whole
     int instrumentCount = 1;
     int unopenable = 0;
     bool kernelDriverActive = false;

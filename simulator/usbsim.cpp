@@ -523,7 +523,9 @@ int LIBUSB_CALL libusb_control_transfer(libusb_device_handle *h, uint8_t request
             }
             sim().record(Wire::Usb, char(request), value, index);
             const QByteArray reply = sim().model.command(char(request), value, index);
-            const int n = std::min(int(reply.size()), int(length));
+            int n = std::min(int(reply.size()), int(length));
+            if (sim().shortReplyLength >= 0)
+                n = std::min(n, sim().shortReplyLength);
             if (n > 0 && data)
                 std::memcpy(data, reply.constData(), size_t(n));
             sim().changed.notify_all();

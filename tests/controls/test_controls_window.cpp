@@ -780,20 +780,33 @@ private slots:
         QCOMPARE(sliderValue("ch1GainSlider"), 3);
     }
 
-    // A settings read that fails changes no control, no register and no log line.
+    // A settings read that fails changes no control, no register and no log
+    // line: a request that times out, and a reply cut short (the rest of the
+    // block would be stale bytes of an earlier reply).
+    void failedReadChangesNothing_data()
+    {
+        QTest::addColumn<bool>("timeOut");
+        QTest::newRow("request times out") << true;
+        QTest::newRow("reply cut short") << false;
+    }
     void failedReadChangesNothing()
     {
+        QFETCH(bool, timeOut);
         QVERIFY(f.startConnected());
         sim::pokeRegister(reg::Gain1, 0);
         sim::pokeRegister(reg::Trigger, 0x01);
         sim::setControlTimeoutWait(0);
-        sim::setFault(sim::Fault::ControlTimeout);
+        if (timeOut)
+            sim::setFault(sim::Fault::ControlTimeout);
+        else
+            sim::setShortReplies(reg::BlockSize - 1);
         sim::clearCommandLog();
         QVERIFY(QMetaObject::invokeMethod(f.get(), "readDeviceSettings"));
         sim::clearFaults();
+        sim::setShortReplies(-1);
         const QVector<sim::Command> reads = sim::commandsWithLetter('u');
         QCOMPARE(reads.size(), 1);
-        QVERIFY(!reads.first().answered);
+        QCOMPARE(reads.first().answered, !timeOut);
         QCOMPARE(sliderValue("ch1GainSlider"), 3);
         QVERIFY(checked("radioButtonAuto"));
         QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());

@@ -149,6 +149,17 @@ private slots:
         QCOMPARE(int(dev->inBuffer[44]), 0);
     }
 
+    // The settings block is read whole or not at all.
+    void shortSettingsReplyIsAFailedRead()
+    {
+        QVERIFY(connectUsb());
+        sim::setShortReplies(43);
+        QVERIFY(!dev->readSettingsBlock());
+        sim::setShortReplies(-1);
+        QVERIFY(dev->readSettingsBlock());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
+    }
+
     // One time-out is a failed request; two in a row are an instrument that
     // no longer answers: the link is lost, and later commands are dropped
     // at once instead of each blocking for its time-out.
