@@ -437,39 +437,40 @@ void PlotGraph::Painted::clear()
 bool PlotGraph::Painted::Keys::remember(quint64 key)
 {
     key = key ? key : 1; // 0 marks a free slot
-    if (table.isEmpty())
-        table.fill(0, 1024);
-    quint64 mask = quint64(table.size() - 1);
-    for (quint64 at = key & mask;; at = (at + 1) & mask) {
-        if (table.at(int(at)) == key)
+    if (table.empty())
+        table.assign(1024, 0);
+    size_t mask = table.size() - 1;
+    for (size_t at = key & mask;; at = (at + 1) & mask) {
+        if (table[at] == key)
             return false;
-        if (table.at(int(at)) == 0)
+        if (table[at] == 0)
             break;
     }
     if (count >= MaxRemembered)
         return true;
-    if (2 * (count + 1) > table.size()) { // at most half full: short probes
-        const QVector<quint64> old = std::exchange(table, QVector<quint64>(2 * table.size(), 0));
-        mask = quint64(table.size() - 1);
+    if (2 * size_t(count + 1) > table.size()) { // at most half full: short probes
+        std::vector<quint64> old(2 * table.size(), 0);
+        old.swap(table);
+        mask = table.size() - 1;
         for (quint64 k : old)
             if (k) {
-                quint64 at = k & mask;
-                while (table.at(int(at)))
+                size_t at = k & mask;
+                while (table[at])
                     at = (at + 1) & mask;
-                table[int(at)] = k;
+                table[at] = k;
             }
     }
-    quint64 at = key & mask;
-    while (table.at(int(at)))
+    size_t at = key & mask;
+    while (table[at])
         at = (at + 1) & mask;
-    table[int(at)] = key;
+    table[at] = key;
     ++count;
     return true;
 }
 
 void PlotGraph::Painted::Keys::clear()
 {
-    table = QVector<quint64>();
+    std::vector<quint64>().swap(table);
     count = 0;
 }
 
@@ -555,13 +556,7 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
     for (int i = 0; i < n - 1; ++i) {
         const QPointF &a = lines.at(i);
         const QPointF &b = lines.at(i + 1);
-        if (b != a && accumulating &&
-            !painted.segments.remember(pixelKey({a.x(), a.y(), b.x(), b.y()}))) {
-            // Already in the accumulation: the run ends here.
-            if (run.p1() != run.p2())
-                segments.append(run);
-            run = QLineF(b, b);
-        } else if (b != a) {
+        if (b != a) {
             const QPointF along = run.p2() - run.p1();
             const QPointF next = b - a;
             const bool continues = along.x() * next.y() == along.y() * next.x() &&
@@ -577,18 +572,29 @@ void PlotGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines)
         if (persistence) {
             const double x0 = i == 0 ? 0.0 : lines.at(i - 1).x();
             const double y = a.y();
-            if (accumulating && !painted.strokes.remember(pixelKey({x0, y})))
-                continue;
             addStroke(upper, x0, x0 + 5 * u, y);
             addStroke(lower, x0, x0 + 5 * u, y + u);
         }
     }
     if (run.p1() != run.p2())
         segments.append(run);
-    // Open strokes; none when every stroke was in the accumulation already.
     for (const QLineF &open : {upper, lower})
         if (!open.isNull())
             strokes.append(open);
+    if (accumulating) {
+        // What is in the accumulation already is not painted again. Looked
+        // up run by run: a logic line's flat runs are one key each, not one
+        // per point, which keeps the lookups (and the tables) few.
+        const auto keepNew = [](QVector<QLineF> &lines, Painted::Keys &keys) {
+            int kept = 0;
+            for (const QLineF &l : qAsConst(lines))
+                if (keys.remember(pixelKey({l.x1(), l.y1(), l.x2(), l.y2()})))
+                    lines[kept++] = l;
+            lines.resize(kept);
+        };
+        keepNew(segments, painted.segments);
+        keepNew(strokes, painted.strokes);
+    }
 
     const QPen pen = painter->pen();
     if (cheapPen(pen)) {

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QVector>
 
+#include <vector>
+
 class PlotGraph;
 class PersistenceImage;
 
@@ -177,7 +179,7 @@ private:
             int size() const { return count; }
 
         private:
-            QVector<quint64> table;
+            std::vector<quint64> table;
             int count = 0;
         };
         Keys segments;
