@@ -156,10 +156,10 @@ private:
     // What this graph has painted into the accumulation since it was last
     // emptied: a steady signal repeats most of its segments and strokes frame
     // after frame, and painting them again would only darken their
-    // antialiased edges. Each distinct segment or stroke is painted once,
-    // and an impulse only where it reaches beyond the earlier ones (they
-    // all start at the same base line). Bounded: past MaxRemembered entries
-    // new ones are painted without being remembered.
+    // antialiased edges. Each distinct run of segments, and each distinct
+    // stroke run, is painted once; an impulse only where it reaches beyond
+    // the earlier ones (they all start at the same base line). Bounded: past
+    // MaxRemembered entries new ones are painted without being remembered.
     struct Painted
     {
         static constexpr int MaxRemembered = 1 << 16;
