@@ -176,7 +176,6 @@ private:
             // True when the key was not remembered yet (and is now, room allowing).
             bool remember(quint64 key);
             void clear();
-            int size() const { return count; }
 
         private:
             std::vector<quint64> table;

@@ -79,6 +79,17 @@ private:
         move(to);
         release(to);
     }
+    // Closes the connection and connects again: the settings are read back
+    // from the instrument, then `replots` replots are waited for.
+    void reconnect(int replots)
+    {
+        QAbstractButton *connect = child<QAbstractButton>("connectButton");
+        connect->click();
+        sim::clearCommandLog();
+        connect->click();
+        QVERIFY(sim::waitForCommand('u'));
+        QVERIFY(f.waitForReplots(replots));
+    }
     QPoint grip(Marker m) { return markerCentre(markers[m]).toPoint(); }
     // Pixel of a plot point; the half unit makes the pixel's truncated
     // coordinate the whole value.
@@ -520,12 +531,7 @@ private slots:
         QVERIFY(markers[Trigger]->visible());
         QCOMPARE(markers[Trigger]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/risingr.png").toImage());
         // Reading the instrument's settings back shows the same.
-        QAbstractButton *connect = child<QAbstractButton>("connectButton");
-        connect->click();
-        sim::clearCommandLog();
-        connect->click();
-        QVERIFY(sim::waitForCommand('u'));
-        QVERIFY(f.waitForReplots(1));
+        reconnect(1);
         QCOMPARE(child<QComboBox>("comboBoxTrigSource")->currentIndex(), 4);
         QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
         QVERIFY(markers[Trigger]->visible());
@@ -537,12 +543,7 @@ private slots:
         drag(grip(Trigger), pixelOf(151, 333));
         const QPointF dropped = markerCentre(markers[Trigger]);
         const int level = sim::peekRegister(25);
-        QAbstractButton *connect = child<QAbstractButton>("connectButton");
-        connect->click();
-        sim::clearCommandLog();
-        connect->click();
-        QVERIFY(sim::waitForCommand('u'));
-        QVERIFY(f.waitForReplots(2));
+        reconnect(2);
         // Reading the settings back changed nothing in the instrument ...
         QCOMPARE(int(sim::peekRegister(25)), level);
         // ... and the marker is where it was dropped.
@@ -562,9 +563,7 @@ private slots:
         drag(grip(Window2), pixelOf(61, 201));
         const QPointF w1 = markerCentre(markers[Window1]), w2 = markerCentre(markers[Window2]);
         QVERIFY(w2.y() - w1.y() > 50);
-        connect->click();
-        connect->click();
-        QVERIFY(f.waitForReplots(2));
+        reconnect(2);
         QVERIFY(std::fabs(markerCentre(markers[Window1]).y() - w1.y()) <= 1.0);
         QVERIFY(std::fabs(markerCentre(markers[Window2]).y() - w2.y()) <= 1.0);
         QVERIFY(std::fabs(markerCentre(markers[Window1]).x() - w1.x()) <= 1.0);
