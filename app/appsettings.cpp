@@ -13,6 +13,7 @@ const QString ThemeKey = QStringLiteral("theme");
 const QString SizeKey = QStringLiteral("size");
 const QString MaximizedKey = QStringLiteral("wasMaximized");
 const QString FolderKey = QStringLiteral("defaultDir");
+const QString ControlsHiddenKey = QStringLiteral("controlsHidden");
 } // namespace
 
 Values read(const QSettings &store)
@@ -28,6 +29,7 @@ Values read(const QSettings &store)
     v.defaultDir = store.value(FolderKey).toString();
     if (v.defaultDir.isEmpty())
         v.defaultDir = QDir::homePath();
+    v.controlsHidden = store.value(ControlsHiddenKey, false).toBool();
     return v;
 }
 
@@ -37,6 +39,7 @@ void write(QSettings &store, const Values &values)
     store.setValue(SizeKey, values.size);
     store.setValue(MaximizedKey, values.wasMaximized);
     store.setValue(FolderKey, values.defaultDir);
+    store.setValue(ControlsHiddenKey, values.controlsHidden);
 }
 
 bool sizeApplies(const Values &values)

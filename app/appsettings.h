@@ -8,8 +8,9 @@
 class QSettings;
 
 // The program's own preferences between runs: window size, maximised state,
-// theme and the last folder, at the top level of the "Halvorine Ombrix"/
-// "Settings" store. Read once at start, written once at quit.
+// theme, the last folder and whether the control panel is hidden, at the top
+// level of the "Halvorine Ombrix"/"Settings" store. Read once at start,
+// written once at quit.
 namespace appsettings {
 
 extern const char *const Organisation; // "Halvorine Ombrix"
@@ -22,12 +23,13 @@ struct Values
     QSize size; // invalid when absent or unreadable
     bool wasMaximized = false;
     QString defaultDir;
+    bool controlsHidden = false; // the plot alone, without the control panel
 };
 
 // Absent or unusable keys give the defaults: theme 0, no size, not
-// maximised, the home folder.
+// maximised, the home folder, the controls shown.
 Values read(const QSettings &store);
-// All four keys, whatever they hold.
+// All five keys, whatever they hold.
 void write(QSettings &store, const Values &values);
 
 // The stored size is applied only to a window that was not maximised and

@@ -33,6 +33,8 @@ class QCPItemText;
 class QCPItemTracer;
 class QCustomPlot;
 class QMouseEvent;
+class QShortcut;
+class QToolButton;
 class QFile;
 class QTextStream;
 
@@ -528,4 +530,17 @@ private:
     void readAppSettings();
     // The custom theme dialog; it owns the Custom theme's colour table.
     CustomTheme customTheme{this};
+
+    // The plot alone (quorvelinterface_panel.cpp): the control panel hidden
+    // and shown again by F11, Esc, the button under the plot and a
+    // double-click on the splitter handle; kept with the window settings.
+    void setupControlsToggle();
+    void setControlsHidden(bool hidden);
+    bool controlsHidden = false;
+    QToolButton *controlsToggleButton = nullptr;
+    QShortcut *showControlsShortcut = nullptr;
+
+    // Export's message: the files and, fitted to the line, their folder
+    // (message holds %3 for it).
+    void showFilesCreated(const QString &message);
 };

@@ -13,6 +13,9 @@ void QuorvelInterface::readAppSettings()
     startingUp = true;
     const QSettings store(appsettings::Organisation, appsettings::Application);
     const appsettings::Values stored = appsettings::read(store);
+    // Before the size: a window without the panel may be narrower.
+    setupControlsToggle();
+    setControlsHidden(stored.controlsHidden);
 
     if (appsettings::sizeApplies(stored)) {
         // No smaller than the layout allows, so the centring uses the size shown.
@@ -33,6 +36,7 @@ void QuorvelInterface::writeAppSettings()
     values.size = size();
     values.wasMaximized = isMaximized();
     values.defaultDir = defaultDir;
+    values.controlsHidden = controlsHidden;
     QSettings store(appsettings::Organisation, appsettings::Application);
     appsettings::write(store, values);
 }

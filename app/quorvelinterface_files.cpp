@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
@@ -326,8 +327,24 @@ void QuorvelInterface::on_screenShotButton_clicked()
 
 // --- Export ---
 
+void QuorvelInterface::showFilesCreated(const QString &message)
+{
+    // The folder in full unless the line would grow the panel: then elided
+    // in the middle, and whole in the tooltip.
+    const QString folder = QDir::toNativeSeparators(destinationFolder);
+    const QFontMetrics metrics(ui->notifLabel->font());
+    const int room = qMax(ui->notifLabel->width(), 200) - metrics.horizontalAdvance(message.arg(QString()));
+    ui->notifLabel->setText(message.arg(metrics.elidedText(folder, Qt::ElideMiddle, qMax(room, 40))));
+    ui->notifLabel->setToolTip(folder);
+}
+
 void QuorvelInterface::on_exportButton_clicked()
 {
+    // The folder is asked here rather than in the frame pass that exports:
+    // the dialog's event loop would let later frames be decoded into the
+    // traces the pass is writing.
+    if (!chooseDestinationFolder())
+        return;
     exportRequested = true;
 }
 
@@ -383,7 +400,7 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),
                                                            QStringLiteral("Quorvel " QUORVEL_VERSION)));
     if (csvWritten && vcdWritten)
-        ui->notifLabel->setText(tr("Files %1 and %2 created!").arg(csvName, vcdName));
+        showFilesCreated(tr("Files %1 and %2 created in %3").arg(csvName, vcdName));
     else
         ui->notifLabel->setText(tr("File %1 could not be written.").arg(csvWritten ? vcdName : csvName));
 }

@@ -155,6 +155,7 @@ void QuorvelInterface::plotData()
     }
 
     replaceWithFileTraces(traces);
+    const bool exporting = exportRequested;
     feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
 
     const spectrum::Result *spectrumPoints = nullptr;
@@ -175,7 +176,11 @@ void QuorvelInterface::plotData()
     applyDrawingPlan(drawPlan);
     updateCursorReadouts();
 
-    if (!meterShown)
+    // The exported frame is drawn at once: a deferred replot could show a
+    // later frame instead, and the exported one would never be on screen.
+    if (!meterShown && exporting)
+        replotNow();
+    else if (!meterShown)
         scheduleReplot();
 
     redrawRequested = false;

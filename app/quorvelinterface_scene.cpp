@@ -178,10 +178,25 @@ void QuorvelInterface::setupScatterStyles(bool vectors)
 
 void QuorvelInterface::setupItemLabels(QCustomPlot *plot)
 {
+    // The logic lines' labels end at the plot's right edge, whatever the
+    // plot's width and the label's length: x is in pixels from an anchor on
+    // that edge (frame::BitLabelX), y follows the line. The theme gives them
+    // the plot's background, so traces and grid do not run through the text.
+    auto *rightEdge = new QCPItemStraightLine(plot);
+    rightEdge->setVisible(false);
+    rightEdge->setSelectable(false);
+    rightEdge->point1->setType(QCPItemPosition::ptAxisRectRatio);
+    rightEdge->point2->setType(QCPItemPosition::ptAxisRectRatio);
+    rightEdge->point1->setCoords(1, 0);
+    rightEdge->point2->setCoords(1, 1);
     for (int n = 0; n < logicLines; ++n) {
-        bitLabels[n] = addText(plot, QStringLiteral("Bit ") + QString::number(n), 0, 0, Qt::AlignLeft);
+        bitLabels[n] = addText(plot, QStringLiteral("Bit ") + QString::number(n), 0, 0, Qt::AlignRight);
         bitLabels[n]->setColor(Qt::red);
         bitLabels[n]->setClipToAxisRect(false);
+        bitLabels[n]->setPadding(QMargins(2, 0, 2, 0));
+        bitLabels[n]->position->setTypeX(QCPItemPosition::ptAbsolute);
+        bitLabels[n]->position->setParentAnchorX(rightEdge->point1);
+        bitLabels[n]->position->setCoords(frame::BitLabelX, 0);
     }
     deltaTLabel = addText(plot, QStringLiteral("ΔT = 0 ms"), 225, 502, Qt::AlignRight);
     inverseDeltaTLabel = addText(plot, QStringLiteral(" 1/ΔT = 0 ms "), 225, 487, Qt::AlignRight);

@@ -42,6 +42,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     plot->setBackground(plotPalette.background);
     for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
         label->setColor(plotPalette.labels);
+    for (QCPItemText *label : bitLabels)
+        label->setBrush(plotPalette.background);
 
     // The history graphs get the palette's pens, dimmed to intensity 0.
     on_intensitySlider_valueChanged(0);

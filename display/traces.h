@@ -23,8 +23,8 @@ enum DeviceMode { OscilloscopeFrames = 0, SnifferFrames = 1 };
 constexpr int LastHalfRecordTimeBase = 10;
 // The fastest time base, at which CH2 is never drawn.
 constexpr int FastestTimeBase = 0;
-// X of the bit labels, near the right edge of the plot.
-constexpr double BitLabelX = 246;
+// X of the bit labels' right end: pixels from the plot's right edge.
+constexpr double BitLabelX = -3;
 
 // position + 2 * (255 - sample): 0 is the top of the screen in sample terms.
 inline double channelValue(unsigned char sample, int position)

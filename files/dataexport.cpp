@@ -1,5 +1,6 @@
 #include "files/dataexport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -31,6 +32,23 @@ int rows(const Frame &frame)
 bool channelUsable(const QVector<double> &values, double voltsPerDiv, int rowCount)
 {
     return voltsPerDiv > 0 && values.size() >= rowCount;
+}
+
+// Decimals of a CSV column whose values should be multiples of `step`: those
+// of the step, or -1 (shortest round-trip text) when a value is not one, so
+// that no value is written rounded (a loaded wave may hold any value).
+template <typename Value>
+int columnDecimals(int count, double step, Value value)
+{
+    const int decimals = decimalsFor(step);
+    if (decimals < 0)
+        return -1;
+    for (int i = 0; i < count; ++i) {
+        const double steps = value(i) / step;
+        if (std::fabs(steps - std::round(steps)) > 1e-6)
+            return -1;
+    }
+    return decimals;
 }
 
 } // namespace
@@ -80,6 +98,43 @@ QByteArray number(double value)
     return QByteArray(text, int(result.ptr - text));
 }
 
+int decimalsFor(double step)
+{
+    if (!(step > 0) || !std::isfinite(step))
+        return -1;
+    double scale = 1;
+    for (int d = 0; d <= 15; ++d, scale *= 10) {
+        const double scaled = step * scale;
+        if (std::fabs(scaled - std::round(scaled)) <= 1e-9 * std::max(1.0, scaled))
+            return d;
+    }
+    return -1;
+}
+
+QByteArray fixedNumber(double value, int decimals)
+{
+    if (decimals < 0 || !std::isfinite(value))
+        return number(value);
+    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
+        value = 0; // no "-0.00"
+    char text[400]; // the widest double in fixed notation with 15 places fits
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc())
+        return number(value);
+    return QByteArray(text, int(result.ptr - text));
+}
+
+double voltsPerCount(double voltsPerDiv)
+{
+    return voltsPerDiv * PlotUnitsPerCount / PlotUnitsPerDiv;
+}
+
+double sampleInterval(const Frame &frame)
+{
+    const double columns = rows(frame) > 1 ? std::fabs(frame.keys[1] - frame.keys[0]) : 1;
+    return columnTime(columns > 0 ? columns : 1, frame);
+}
+
 QByteArray csv(const Frame &frame)
 {
     QByteArray out = "time_s,ch1_V,ch2_V";
@@ -91,15 +146,25 @@ QByteArray csv(const Frame &frame)
     const bool ch1 = channelUsable(frame.ch1, frame.ch1VoltsPerDiv, count);
     const bool ch2 = channelUsable(frame.ch2, frame.ch2VoltsPerDiv, count);
     const bool logic = frame.logicOn && frame.logic.size() >= count;
+    const int timeDecimals =
+        time ? columnDecimals(count, sampleInterval(frame), [&](int i) { return columnTime(frame.keys[i], frame); })
+             : -1;
+    auto channelDecimals = [&](bool on, const QVector<double> &values, double zero, double voltsPerDiv) {
+        return on ? columnDecimals(count, voltsPerCount(voltsPerDiv),
+                                   [&](int i) { return volts(values[i], zero, voltsPerDiv); })
+                  : -1;
+    };
+    const int ch1Decimals = channelDecimals(ch1, frame.ch1, frame.ch1Zero, frame.ch1VoltsPerDiv);
+    const int ch2Decimals = channelDecimals(ch2, frame.ch2, frame.ch2Zero, frame.ch2VoltsPerDiv);
     for (int i = 0; i < count; ++i) {
         if (time)
-            out += number(columnTime(frame.keys[i], frame));
+            out += fixedNumber(columnTime(frame.keys[i], frame), timeDecimals);
         out += ',';
         if (ch1)
-            out += number(volts(frame.ch1[i], frame.ch1Zero, frame.ch1VoltsPerDiv));
+            out += fixedNumber(volts(frame.ch1[i], frame.ch1Zero, frame.ch1VoltsPerDiv), ch1Decimals);
         out += ',';
         if (ch2)
-            out += number(volts(frame.ch2[i], frame.ch2Zero, frame.ch2VoltsPerDiv));
+            out += fixedNumber(volts(frame.ch2[i], frame.ch2Zero, frame.ch2VoltsPerDiv), ch2Decimals);
         for (int n = 0; n < LogicLines; ++n) {
             out += ',';
             if (logic && frame.lineOn[n])

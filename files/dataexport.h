@@ -46,8 +46,27 @@ double volts(double plotValue, double zero, double voltsPerDiv);
 // Shortest text that reads back as the same double ("0.1", "3.125e-05").
 QByteArray number(double value);
 
+// Decimal places that show every multiple of `step` exactly: the fewest d
+// up to 15 for which step * 10^d is a whole number; -1 when there is none
+// (or step is not positive).
+int decimalsFor(double step);
+// The value with `decimals` places ("-1.16", "0.0000625"); a value that
+// rounds to zero has no sign. decimals < 0: the shortest round-trip text.
+QByteArray fixedNumber(double value, int decimals);
+
+// A plot value changes by two units per sample count.
+constexpr double PlotUnitsPerCount = 2;
+// The resolution of the CSV's columns: one sample count of a channel, in
+// volts, and the time between two rows (one column when there is a single
+// row), in seconds.
+double voltsPerCount(double voltsPerDiv);
+double sampleInterval(const Frame &frame);
+
 // Header "time_s,ch1_V,ch2_V,bit0,...,bit7" and one row per sample; a channel
-// that is off, or whose scale is unknown, is an empty column.
+// that is off, or whose scale is unknown, is an empty column. Times and volts
+// are written with the decimals their resolution needs (sampleInterval,
+// voltsPerCount): every value is a multiple of it and reads back exactly at
+// that resolution.
 QByteArray csv(const Frame &frame);
 
 // The logic lines as wires bit0 ... bit7 with changes only where a line

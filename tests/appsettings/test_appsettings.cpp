@@ -25,6 +25,7 @@ private slots:
         QVERIFY(!v.size.isValid());
         QCOMPARE(v.wasMaximized, false);
         QCOMPARE(v.defaultDir, QDir::homePath());
+        QCOMPARE(v.controlsHidden, false);
         QVERIFY(!appsettings::sizeApplies(v));
     }
 
@@ -35,10 +36,12 @@ private slots:
         store->setValue("size", QSize(640, 480));
         store->setValue("wasMaximized", false);
         store->setValue("defaultDir", "/data/waves");
+        store->setValue("controlsHidden", true);
         const appsettings::Values v = appsettings::read(*store);
         QCOMPARE(v.theme, 2);
         QCOMPARE(v.size, QSize(640, 480));
         QCOMPARE(v.defaultDir, QString("/data/waves"));
+        QCOMPARE(v.controlsHidden, true);
         QVERIFY(appsettings::sizeApplies(v));
     }
 
@@ -96,28 +99,31 @@ private slots:
         QCOMPARE(appsettings::read(*openStore()).defaultDir, QDir::homePath());
     }
 
-    void writeStoresAllFourKeys()
+    void writeStoresAllKeys()
     {
         appsettings::Values v; // nothing changed: the defaults are written too
         v.defaultDir = QDir::homePath();
         appsettings::write(*openStore(), v);
         auto store = openStore();
-        QCOMPARE(store->allKeys().size(), 4);
+        QCOMPARE(store->allKeys().size(), 5);
         QCOMPARE(store->value("theme").toInt(), 0);
         QVERIFY(store->contains("size"));
         QCOMPARE(store->value("wasMaximized").toBool(), false);
         QCOMPARE(store->value("defaultDir").toString(), QDir::homePath());
+        QCOMPARE(store->value("controlsHidden").toBool(), false);
 
         v.theme = 1;
         v.size = QSize(700, 500);
         v.wasMaximized = true;
         v.defaultDir = "/tmp/shots";
+        v.controlsHidden = true;
         appsettings::write(*openStore(), v);
         const appsettings::Values back = appsettings::read(*openStore());
         QCOMPARE(back.theme, 1);
         QCOMPARE(back.size, QSize(700, 500));
         QCOMPARE(back.wasMaximized, true);
         QCOMPARE(back.defaultDir, QString("/tmp/shots"));
+        QCOMPARE(back.controlsHidden, true);
     }
 
     void centring_data()

@@ -8,7 +8,9 @@
 
 #include <QComboBox>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 
 #include <memory>
 
@@ -82,7 +84,8 @@ private slots:
         window->show();
         quit();
         const QMap<QString, QVariant> stored = storeContents();
-        QCOMPARE(stored.keys(), QStringList({"defaultDir", "size", "theme", "wasMaximized"}));
+        QCOMPARE(stored.keys(), QStringList({"controlsHidden", "defaultDir", "size", "theme", "wasMaximized"}));
+        QCOMPARE(stored.value("controlsHidden").toBool(), false);
         QCOMPARE(stored.value("defaultDir").toString(), QDir::homePath());
         QCOMPARE(stored.value("theme").toInt(), 0);
         QCOMPARE(stored.value("size").toSize(), QSize(850, 850));
@@ -179,6 +182,41 @@ private slots:
         QCOMPARE(window->pos(), centredOnScreen(QSize(1100, 760)));
         window->show();
         QCOMPARE(window->geometry().size(), QSize(1100, 760));
+    }
+
+    // The plot alone is kept across a restart, at the size it was left with,
+    // and so is the panel shown again.
+    void hiddenControlsAreKeptAcrossARestart()
+    {
+        startWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), Qt::Key_F11);
+        QVERIFY(window->findChild<QTabWidget *>("mainTabWidget")->isHidden());
+        window->resize(700, 600); // narrower than the panel alone allows
+        QTRY_COMPARE(window->size(), QSize(700, 600));
+        quit();
+        window.reset();
+        QCOMPARE(storeContents().value("controlsHidden").toBool(), true);
+
+        startWindow();
+        auto *panel = window->findChild<QTabWidget *>("mainTabWidget");
+        auto *plot = window->findChild<PlotWidget *>("plotterWidget");
+        QVERIFY(panel->isHidden());
+        QCOMPARE(window->size(), QSize(700, 600));
+        window->show();
+        QCOMPARE(window->size(), QSize(700, 600));
+        QTRY_VERIFY2(plot->width() >= 700 - 20, qPrintable(QString::number(plot->width())));
+        // Shown again: the window grows to what the panel needs.
+        window->findChild<QToolButton *>("controlsToggleButton")->click();
+        QVERIFY(!panel->isHidden());
+        QTRY_VERIFY(window->width() >= window->minimumSizeHint().width());
+        quit();
+        window.reset();
+        QCOMPARE(storeContents().value("controlsHidden").toBool(), false);
+
+        startWindow();
+        QVERIFY(!window->findChild<QTabWidget *>("mainTabWidget")->isHidden());
     }
 };
 

@@ -155,8 +155,124 @@ private slots:
             for (int n = 0; n < 8; ++n)
                 QCOMPARE(cells[3 + n], n == 5 ? QByteArray() : QByteArray::number((row >> n) & 1));
         }
-        QCOMPARE(lines[1].left(2), QByteArray("0,"));
+        QCOMPARE(lines[1].left(10), QByteArray("0.0000000,")); // 62.5 us between rows: 7 places
         QCOMPARE(lines[1 + 95].split(',')[1], QByteArray("0.64")); // sample 95: one division up
+    }
+
+    // Every CSV number is a whole number of its column's resolution (one
+    // sample count, one sample interval), written with the decimals that
+    // resolution needs, without exponent, and reads back as that multiple.
+    void csvNumbersAtTheirResolution_data()
+    {
+        QTest::addColumn<int>("timeBase");
+        QTest::addColumn<int>("step"); // columns per sample
+        QTest::addColumn<int>("gain");
+        QTest::addColumn<double>("interval"); // seconds between rows
+        QTest::addColumn<int>("timeDecimals");
+        QTest::addColumn<double>("count"); // volts per sample count
+        QTest::addColumn<int>("voltDecimals");
+        QTest::newRow("8us/div, 5.12V/div") << 0 << 2 << 0 << 0.5e-6 << 7 << 0.16 << 2;
+        QTest::newRow("1ms/div, 1.28V/div") << 7 << 2 << 2 << 62.5e-6 << 7 << 0.04 << 2;
+        QTest::newRow("500us/div, 80mV/div") << 6 << 2 << 6 << 31.25e-6 << 8 << 0.0025 << 4;
+        QTest::newRow("0.2s/div, 0.16V/div") << 14 << 1 << 5 << 6.25e-3 << 5 << 0.005 << 3;
+        QTest::newRow("50s/div, 0.64V/div") << 21 << 1 << 3 << 1.5625 << 4 << 0.02 << 2;
+    }
+    void csvNumbersAtTheirResolution()
+    {
+        QFETCH(int, timeBase);
+        QFETCH(int, step);
+        QFETCH(int, gain);
+        QFETCH(double, interval);
+        QFETCH(int, timeDecimals);
+        QFETCH(double, count);
+        QFETCH(int, voltDecimals);
+        const int position = -37; // odd: 0 V at sample 127 whatever the position
+        Frame frame = rampFrame(256 / step, step, position, 0);
+        frame.secondsPerDiv = dataexport::secondsPerDivision(scales::timeBaseTexts()[timeBase]);
+        frame.ch1VoltsPerDiv = frame.ch2VoltsPerDiv = dataexport::voltsPerDivision(scales::gainTexts()[gain]);
+        QCOMPARE(dataexport::sampleInterval(frame), interval);
+        QCOMPARE(dataexport::voltsPerCount(frame.ch1VoltsPerDiv), count);
+
+        auto decimals = [](const QByteArray &cell) {
+            const int point = cell.indexOf('.');
+            return point < 0 ? 0 : cell.size() - point - 1;
+        };
+        // n within a millionth of a whole number, and that number.
+        auto multiple = [](double value, double unit, qint64 *n) {
+            const double steps = value / unit;
+            *n = qRound64(steps);
+            return std::fabs(steps - double(*n)) < 1e-6;
+        };
+        const QList<QByteArray> lines = dataexport::csv(frame).trimmed().split('\n');
+        QCOMPARE(lines.size(), 1 + 256 / step);
+        for (int row = 0; row < 256 / step; ++row) {
+            const QList<QByteArray> cells = lines[row + 1].split(',');
+            for (int c = 0; c < 3; ++c) {
+                QVERIFY2(!cells[c].contains('e') && !(cells[c].startsWith('-') && cells[c].toDouble() == 0),
+                         cells[c].constData());
+                QCOMPARE(decimals(cells[c]), c == 0 ? timeDecimals : voltDecimals);
+            }
+            qint64 n = 0;
+            QVERIFY2(multiple(cells[0].toDouble(), interval, &n), cells[0].constData());
+            QCOMPARE(n, qint64(row));
+            // CH1 holds sample row, CH2 sample 255 - row: counts above 0 V at sample 127.
+            QVERIFY2(multiple(cells[1].toDouble(), count, &n), cells[1].constData());
+            QCOMPARE(n, qint64(127 - row));
+            QVERIFY2(multiple(cells[2].toDouble(), count, &n), cells[2].constData());
+            QCOMPARE(n, qint64(row - 128));
+        }
+    }
+
+    // A column with a value between two counts (a loaded wave may hold any
+    // value) is not rounded: it keeps the shortest round-trip text.
+    void csvValueOffTheCountsIsNotRounded()
+    {
+        Frame frame = rampFrame(4, 2, 0, 1.28);
+        frame.ch1[2] += 0.5; // a quarter of a count
+        const QList<QByteArray> lines = dataexport::csv(frame).trimmed().split('\n');
+        QCOMPARE(lines[3].split(',')[1].toDouble(), dataexport::volts(frame.ch1[2], 256, 1.28));
+        QCOMPARE(lines[3].split(',')[1], dataexport::number(dataexport::volts(frame.ch1[2], 256, 1.28)));
+        QCOMPARE(lines[3].split(',')[2], QByteArray("-5.04")); // CH2 still at its resolution
+    }
+
+    void decimalsOfAResolution_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::addColumn<int>("decimals");
+        QTest::newRow("whole") << 2.0 << 0;
+        QTest::newRow("count at 1.28V/div") << 1.28 / 32 << 2;
+        QTest::newRow("count at 80mV/div") << 0.08 / 32 << 4;
+        QTest::newRow("62.5us") << 62.5e-6 << 7;
+        QTest::newRow("0.25us") << 8e-6 * 8 / 256 << 8;
+        QTest::newRow("third: no end") << 1.0 / 3 << -1;
+        QTest::newRow("zero") << 0.0 << -1;
+        QTest::newRow("negative") << -0.5 << -1;
+    }
+    void decimalsOfAResolution()
+    {
+        QFETCH(double, step);
+        QFETCH(int, decimals);
+        QCOMPARE(dataexport::decimalsFor(step), decimals);
+    }
+
+    void fixedNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("noisy volts") << -1.1600000000000001 << 2 << QByteArray("-1.16");
+        QTest::newRow("noisy time") << 7.999999999999999e-05 << 7 << QByteArray("0.0000800");
+        QTest::newRow("zero keeps its places") << 0.0 << 3 << QByteArray("0.000");
+        QTest::newRow("no negative zero") << -1e-18 << 2 << QByteArray("0.00");
+        QTest::newRow("whole") << 12.0 << 0 << QByteArray("12");
+        QTest::newRow("no decimals given") << 1.0 / 3 << -1 << QByteArray("0.3333333333333333");
+    }
+    void fixedNumbers()
+    {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QFETCH(QByteArray, text);
+        QCOMPARE(dataexport::fixedNumber(value, decimals), text);
     }
 
     void numbersAreShortestRoundTrip_data()

@@ -463,10 +463,13 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(captured, 5000);
 
             const QRegularExpressionMatch names =
-                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created!$")
+                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created in (.+)$")
                     .match(notifLabel()->text());
             QVERIFY2(names.hasMatch(), qPrintable(notifLabel()->text()));
             QCOMPARE(names.captured(1).chopped(4), names.captured(2).chopped(4));
+            // The folder they went to, whole while it fits the line.
+            QCOMPARE(names.captured(3), QDir::toNativeSeparators(folder->path()));
+            QCOMPARE(notifLabel()->toolTip(), QDir::toNativeSeparators(folder->path()));
 
             // CSV: one row per drawn column.
             const QList<QByteArray> lines =

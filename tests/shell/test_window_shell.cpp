@@ -6,9 +6,15 @@
 #include "quorveltest.h"
 #include "windowfixture.h"
 
+#include <QCheckBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QToolButton>
+
+#include <functional>
 
 namespace {
 
@@ -19,6 +25,42 @@ QCPItemText *readOut(PlotWidget *plot, const QString &prefix)
             if (text->text().trimmed().startsWith(prefix))
                 return text;
     return nullptr;
+}
+
+// The logic lines' labels, "Bit 0" to "Bit 7" as the scene creates them.
+QList<QCPItemText *> bitLabels(PlotWidget *plot)
+{
+    QList<QCPItemText *> labels;
+    for (int i = 0; i < plot->itemCount(); ++i)
+        if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)))
+            if (text->text().startsWith("Bit "))
+                labels << text;
+    return labels;
+}
+
+QRectF boxOf(QCPItemText *label)
+{
+    return QRectF(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+}
+
+// The plot as drawn now, with its graphs and grid shown or not.
+QImage drawnPlot(PlotWidget *plot, bool graphsAndGrid)
+{
+    for (int i = 0; i < plot->graphCount(); ++i)
+        plot->graph(i)->setVisible(graphsAndGrid);
+    plot->xAxis->grid()->setVisible(graphsAndGrid);
+    plot->yAxis->grid()->setVisible(graphsAndGrid);
+    plot->replot(QCustomPlot::rpImmediateRefresh);
+    return plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool sameInside(const QImage &a, const QImage &b, const QRect &box)
+{
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return false;
+    return true;
 }
 
 } // namespace
@@ -97,6 +139,136 @@ private slots:
                 QCOMPARE(int(at.x()), plot->width() - e.fromRight);
                 QCOMPARE(int(at.y()), e.y >= 0 ? e.y : plot->height() - e.fromBottom);
             }
+        }
+    }
+
+    // The logic lines' labels lie wholly inside the plot, right-aligned at
+    // its right edge, at every window size from the smallest up and however
+    // long a renamed label is; traces and grid do not run through them.
+    void bitLabelsLieWhollyInsideThePlot_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("773x635") << QSize(773, 635);
+        QTest::newRow("850x850") << QSize(850, 850);
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+    }
+    void bitLabelsLieWhollyInsideThePlot()
+    {
+        QFETCH(QSize, size);
+        QVERIFY(f.startStreaming(size));
+        QuorvelInterface &window = *f.get();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.size(), size);
+        f.child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        for (int n = 0; n < 8; ++n)
+            if (QCheckBox *line = f.child<QCheckBox>(QString("checkBoxCHD%1").arg(n)); !line->isChecked())
+                line->click();
+        PlotWidget *plot = f.plot();
+        const QList<QCPItemText *> labels = bitLabels(plot);
+        QCOMPARE(labels.size(), 8);
+        QTRY_VERIFY(std::all_of(labels.begin(), labels.end(), [](QCPItemText *l) { return l->visible(); }));
+        QVERIFY(f.waitForReplots(2));
+
+        const QRect axisRect = plot->axisRect()->rect();
+        const QRectF inside(axisRect.left(), axisRect.top(), axisRect.width(), axisRect.height());
+        auto check = [&](QCPItemText *label) {
+            const QRectF box = boxOf(label);
+            QVERIFY2(inside.contains(box), qPrintable(QString("%1: %2,%3 %4x%5 outside %6,%7 %8x%9")
+                                                          .arg(label->text())
+                                                          .arg(box.x()).arg(box.y())
+                                                          .arg(box.width()).arg(box.height())
+                                                          .arg(inside.x()).arg(inside.y())
+                                                          .arg(inside.width()).arg(inside.height())));
+            // The box is the whole text's, not a cut part of it.
+            QVERIFY(box.width() >= QFontMetrics(label->font()).horizontalAdvance(label->text()));
+            // Anchored at the right edge.
+            QVERIFY2(inside.right() - box.right() >= 0 && inside.right() - box.right() <= 5,
+                     qPrintable(QString::number(inside.right() - box.right())));
+        };
+        for (QCPItemText *label : labels)
+            check(label);
+        // A renamed label grows to the left.
+        labels[3]->setText("Bit 3 SDA, the data line of the bus");
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        check(labels[3]);
+        if (QTest::currentTestFailed())
+            return;
+
+        // With and without the graphs and grid, every label's box is drawn
+        // the same: the plot's background is behind the text.
+        QVERIFY(plot->opaqueBackground().isValid());
+        for (QCPItemText *label : labels)
+            QCOMPARE(label->brush().color(), plot->opaqueBackground());
+        const QImage bare = drawnPlot(plot, false);
+        const QImage full = drawnPlot(plot, true);
+        for (QCPItemText *label : labels)
+            QVERIFY2(sameInside(bare, full, boxOf(label).toAlignedRect().adjusted(1, 1, -1, -1)),
+                     qPrintable(label->text()));
+        // Without the background something does cross them (the check above
+        // could fail): a grid line or a trace.
+        for (QCPItemText *label : labels)
+            label->setBrush(Qt::NoBrush);
+        const QImage bareClear = drawnPlot(plot, false);
+        const QImage fullClear = drawnPlot(plot, true);
+        bool crossed = false;
+        for (QCPItemText *label : labels)
+            crossed = crossed || !sameInside(bareClear, fullClear, boxOf(label).toAlignedRect().adjusted(1, 1, -1, -1));
+        QVERIFY(crossed);
+    }
+
+    // The plot alone: F11, the button under the plot and a double-click on
+    // the splitter handle hide the control panel; F11, Esc and the button
+    // bring it back as it was. The window keeps its size, the plot takes the room.
+    void plotOnlyHidesAndRestoresTheControls()
+    {
+        QuorvelInterface *window = f.start();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto *panel = f.child<QTabWidget>("mainTabWidget");
+        auto *button = f.child<QToolButton>("controlsToggleButton");
+        auto *splitter = f.child<QSplitter>("splitter");
+        QApplication::processEvents();
+        const QSize windowSize = window->size();
+        const int plotWidth = f.plot()->width();
+        auto layoutOfPanel = [&] {
+            QList<QRect> all{panel->geometry()};
+            for (QWidget *w : panel->findChildren<QWidget *>())
+                all << w->geometry();
+            return all;
+        };
+        const QList<QRect> panelLayout = layoutOfPanel();
+        QVERIFY(!panel->isHidden());
+        QCOMPARE(button->text(), QString("Plot only"));
+
+        // Esc with the panel shown leaves it.
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!panel->isHidden());
+
+        const std::function<void()> f11 = [&] { QTest::keyClick(window, Qt::Key_F11); };
+        const std::function<void()> esc = [&] { QTest::keyClick(window, Qt::Key_Escape); };
+        const std::function<void()> click = [&] { button->click(); };
+        const std::function<void()> handle = [&] { QTest::mouseDClick(splitter->handle(1), Qt::LeftButton); };
+        const struct
+        {
+            const char *name;
+            std::function<void()> hide, show;
+        } ways[] = {{"F11, F11", f11, f11}, {"F11, Esc", f11, esc}, {"button, button", click, click},
+                    {"handle, Esc", handle, esc}, {"button, F11", click, f11}};
+        for (const auto &way : ways) {
+            way.hide();
+            QTRY_VERIFY2(f.plot()->width() > plotWidth, way.name);
+            QVERIFY2(panel->isHidden(), way.name);
+            QCOMPARE(window->size(), windowSize);
+            // Only the window's margins are left beside the plot.
+            QVERIFY2(f.plot()->width() >= windowSize.width() - 20, qPrintable(QString::number(f.plot()->width())));
+            QCOMPARE(button->text(), QString("Show controls"));
+            QVERIFY(button->isVisible());
+
+            way.show();
+            QTRY_COMPARE(f.plot()->width(), plotWidth);
+            QVERIFY2(!panel->isHidden(), way.name);
+            QCOMPARE(window->size(), windowSize);
+            QCOMPARE(layoutOfPanel(), panelLayout);
+            QCOMPARE(button->text(), QString("Plot only"));
         }
     }
 };
