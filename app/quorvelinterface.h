@@ -535,7 +535,7 @@ private:
     QToolButton *controlsToggleButton = nullptr;
     QShortcut *showControlsShortcut = nullptr;
 
-    // Export's message: the files and, fitted to the line, their folder
-    // (message holds %3 for it).
+    // Export's message: the files and, fitted to its line, their folder
+    // (the message's last line holds %3 for it).
     void showFilesCreated(const QString &message);
 };

@@ -329,11 +329,15 @@ void QuorvelInterface::on_screenShotButton_clicked()
 
 void QuorvelInterface::showFilesCreated(const QString &message)
 {
-    // The folder in full unless the line would grow the panel: then elided
-    // in the middle, and whole in the tooltip.
+    // The folder on a line of its own, in full unless the line would grow
+    // the panel: then elided in the middle, and whole in the tooltip.
     const QString folder = QDir::toNativeSeparators(destinationFolder);
     const QFontMetrics metrics(ui->notifLabel->font());
-    const int room = qMax(ui->notifLabel->width(), 200) - metrics.horizontalAdvance(message.arg(QString()));
+    // The line spans the Options page's file group: the panel's width less
+    // its margins, also while the page has not been laid out.
+    const int line = qMax(ui->notifLabel->width(), ui->mainTabWidget->maximumWidth() - 50);
+    const QString lastLine = message.section('\n', -1);
+    const int room = line - metrics.horizontalAdvance(lastLine.arg(QString()));
     ui->notifLabel->setText(message.arg(metrics.elidedText(folder, Qt::ElideMiddle, qMax(room, 40))));
     ui->notifLabel->setToolTip(folder);
 }
@@ -400,7 +404,7 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),
                                                            QStringLiteral("Quorvel " QUORVEL_VERSION)));
     if (csvWritten && vcdWritten)
-        showFilesCreated(tr("Files %1 and %2 created in %3").arg(csvName, vcdName));
+        showFilesCreated(tr("Files %1 and %2 created\nin %3").arg(csvName, vcdName));
     else
         ui->notifLabel->setText(tr("File %1 could not be written.").arg(csvWritten ? vcdName : csvName));
 }

@@ -67,6 +67,14 @@ void QuorvelInterface::setControlsHidden(bool hidden)
 {
     controlsHidden = hidden;
     ui->mainTabWidget->setHidden(hidden);
+    // The window's minimum follows at once, not at the next layout pass: the
+    // size set-up at start reads it, and a resize right after is held to it.
+    ui->splitter->updateGeometry();
+    ui->centralWidget->updateGeometry();
+    if (layout()) {
+        layout()->invalidate();
+        layout()->activate();
+    }
     showControlsShortcut->setEnabled(hidden);
     controlsToggleButton->setText(hidden ? tr("Show controls") : tr("Plot only"));
     controlsToggleButton->setToolTip(hidden ? tr("Show the control panel again (F11 or Esc)")

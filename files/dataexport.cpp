@@ -105,7 +105,9 @@ int decimalsFor(double step)
     double scale = 1;
     for (int d = 0; d <= 15; ++d, scale *= 10) {
         const double scaled = step * scale;
-        if (std::fabs(scaled - std::round(scaled)) <= 1e-9 * std::max(1.0, scaled))
+        // A whole number of at least one: an absolute bound, since the
+        // step's rounding error stays far below it up to 15 places.
+        if (std::round(scaled) >= 1 && std::fabs(scaled - std::round(scaled)) <= 1e-6)
             return d;
     }
     return -1;

@@ -463,7 +463,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(captured, 5000);
 
             const QRegularExpressionMatch names =
-                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created in (.+)$")
+                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created\\nin (.+)$")
                     .match(notifLabel()->text());
             QVERIFY2(names.hasMatch(), qPrintable(notifLabel()->text()));
             QCOMPARE(names.captured(1).chopped(4), names.captured(2).chopped(4));
