@@ -196,7 +196,7 @@ private slots:
             }
         }
         QCOMPARE(pixmaps, 9);
-        QCOMPARE(lines, 6);
+        QCOMPARE(lines, 7); // cursors and zero lines, and the logic labels' hidden right-edge anchor
         QCOMPARE(tracers, 4);
         QCOMPARE(texts.size(), 13);
         for (const char *expected :
