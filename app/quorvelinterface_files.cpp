@@ -366,9 +366,8 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
         dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch1GainSlider->value()));
     out.ch2VoltsPerDiv =
         dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch2GainSlider->value()));
-    // 0 V of a channel lies at its position + 256 in plot units.
-    out.ch1Zero = ui->ch1PositionSlider->value() + 256;
-    out.ch2Zero = ui->ch2PositionSlider->value() + 256;
+    out.ch1Zero = frame::zeroLevel(ui->ch1PositionSlider->value());
+    out.ch2Zero = frame::zeroLevel(ui->ch2PositionSlider->value());
 
     const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
     auto write = [this](const QString &name, const QByteArray &text) {
