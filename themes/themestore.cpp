@@ -34,13 +34,15 @@ QVector<Key> colourKeys()
     return keys;
 }
 
-QColor readColour(const QSettings &store, const QString &key)
+// The stored colour, or the entry's default when the text is missing or names
+// no colour: an invalid colour would paint black on the black plot.
+QColor readColour(const QSettings &store, const QString &key, const QColor &fallback)
 {
     QColor color;
     const QVariant value = store.value(key);
     if (value.canConvert<QString>())
-        color.setNamedColor(value.toString()); // an unreadable text leaves it invalid
-    return color;
+        color.setNamedColor(value.toString());
+    return color.isValid() ? color : fallback;
 }
 
 } // namespace
@@ -50,9 +52,11 @@ bool load(QSettings &store, CustomColors &colors)
     bool isInt = false;
     if (store.value(QLatin1String(MarkerKey)).toInt(&isInt) != MarkerValue || !isInt)
         return false;
+    const CustomColors defaults = CustomColors::defaults();
     for (const Key &k : colourKeys())
-        colors.setColor(k.name, readColour(store, k.key));
-    colors.background = QBrush(readColour(store, QStringLiteral("background")), Qt::SolidPattern);
+        colors.setColor(k.name, readColour(store, k.key, defaults.colorAt(k.name)));
+    colors.background = QBrush(readColour(store, QStringLiteral("background"), defaults.background.color()),
+                               Qt::SolidPattern);
     return true;
 }
 
