@@ -16,13 +16,17 @@ void QuorvelInterface::readAppSettings()
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect();
-    if (appsettings::sizeApplies(stored) && appsettings::sizeFits(stored.size, available)) {
+    // A size the layout's minimum forces counts as fitting: the window is
+    // never smaller than that on any screen.
+    const QRect bound(available.topLeft(), available.size().expandedTo(minimumSizeHint()));
+    if (appsettings::sizeApplies(stored) &&
+        appsettings::sizeFits(stored.size, available.isEmpty() ? available : bound)) {
         // No smaller than the layout allows, so the centring uses the size shown.
         const QSize shown = stored.size.expandedTo(minimumSizeHint());
         setGeometry(0, 0, shown.width(), shown.height());
         if (screen)
             move(appsettings::centredTopLeft(available, shown));
-    } else if (screen && (stored.size.isValid() || stored.wasMaximized)) {
+    } else if (screen && (stored.wasMaximized || (stored.size.width() > 0 && stored.size.height() > 0))) {
         // A size from a larger screen (or a maximised window's) is not taken:
         // the default size within the screen, centred, also as the geometry a
         // maximised window returns to.

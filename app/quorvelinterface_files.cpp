@@ -7,6 +7,7 @@
 #include "files/fileaccess.h"
 #include "settings/registers.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -63,7 +64,9 @@ QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
 bool writeWhole(const QString &path, const QByteArray &text)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a failed write is seen by the write itself: a buffered
+    // one that fails when flushed at commit is still given the name.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(text) != text.size()) {
         file.cancelWriting();
@@ -348,12 +351,10 @@ void QuorvelInterface::on_screenShotButton_clicked()
     const QString name = "sshot" + timeStamp() + ".png";
     if (!chooseDestinationFolder())
         return;
-    QSaveFile file(destinationFolder + QDir::separator() + name);
-    bool written = file.open(QIODevice::WriteOnly) && image.save(&file, "PNG");
-    if (written)
-        written = file.commit();
-    else
-        file.cancelWriting();
+    QByteArray png;
+    QBuffer buffer(&png);
+    const bool written = buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+                         writeWhole(destinationFolder + QDir::separator() + name, png);
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
 }

@@ -555,7 +555,7 @@ private slots:
         recording::Writer writer;
         QVERIFY(writer.open(path));
         {
-            quorveltest::FileSizeLimit full(rlim_t(limit));
+            quorveltest::FileSizeLimit full{rlim_t(limit)};
             QVERIFY(full.isActive());
             for (int i = 0; i < wholeBefore; ++i)
                 QVERIFY(writer.append(10 + i, WaveView::of(frames[i])));

@@ -294,7 +294,7 @@ private slots:
             QVERIFY(full.isActive());
             notifLabel()->clear();
             button("saveWave")->click();
-            QTRY_VERIFY(notifLabel()->text().endsWith("could not be written."));
+            QTRY_VERIFY2(notifLabel()->text().endsWith("could not be written."), qPrintable(notifLabel()->text()));
             QVERIFY(notifLabel()->text().startsWith("File waveFile"));
             notifLabel()->clear();
             button("screenShotButton")->click();
@@ -320,7 +320,7 @@ private slots:
         {
             // Room for a part of the next entry only: frames are written on
             // this thread, so the size read here is the size at the limit.
-            quorveltest::FileSizeLimit full(rlim_t(QFileInfo(name).size() + 600));
+            quorveltest::FileSizeLimit full{rlim_t(QFileInfo(name).size() + 600)};
             QVERIFY(full.isActive());
             QTRY_COMPARE(button("pushButton_4")->text(), QString("Record"));
         }
