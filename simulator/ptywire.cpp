@@ -248,6 +248,7 @@ void PtyWire::produceStream(Clock::time_point now)
     bytes.append(FrameStartMarker, 3);
     bytes.append(reinterpret_cast<const char *>(frame), SerialPayloadSize);
     bytes.append(EndMarker, 3);
+    sim().recordFrame(frame, SerialPayloadSize);
     queue(bytes, true);
     const auto paced = m.frameRate() > 0 ? std::chrono::nanoseconds(qint64(interval * 1e9)) : std::chrono::nanoseconds(0);
     // Paced from when this frame was due, not from now, so the rate does not
