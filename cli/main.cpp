@@ -108,6 +108,43 @@ void onSignal(int)
 {
     cli::requestStop();
 }
+
+// Parses the command and runs it; the exit code.
+int run(const QStringList &args)
+{
+    const cli::Parsed parsed = cli::parse(args);
+    if (!parsed.ok) {
+        std::fprintf(stderr, "quorvel-cli: %s\n", parsed.text.toLocal8Bit().constData());
+        return cli::UsageError;
+    }
+    if (parsed.help) {
+        std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
+        return cli::Done;
+    }
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    switch (parsed.command) {
+    case cli::Command::List:
+        return cli::runList();
+    case cli::Command::Info:
+        return cli::runInfo(parsed.common);
+    case cli::Command::Capture:
+        return cli::runCapture(parsed.common, parsed.capture);
+    case cli::Command::Meter:
+        return cli::runMeter(parsed.common, parsed.meter);
+    case cli::Command::Generate:
+        return cli::runGenerate(parsed.common, parsed.generate);
+    case cli::Command::None:
+        break;
+    }
+    return cli::Done;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -136,45 +173,12 @@ int main(int argc, char *argv[])
     }
 #endif
 
-    const cli::Parsed parsed = cli::parse(args);
-    if (!parsed.ok) {
-        std::fprintf(stderr, "quorvel-cli: %s\n", parsed.text.toLocal8Bit().constData());
-        return cli::UsageError;
-    }
-    if (parsed.help) {
-        std::fputs(parsed.text.toLocal8Bit().constData(), stdout);
-        return cli::Done;
-    }
-
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-
-    int code = cli::Done;
-    switch (parsed.command) {
-    case cli::Command::List:
-        code = cli::runList();
-        break;
-    case cli::Command::Info:
-        code = cli::runInfo(parsed.common);
-        break;
-    case cli::Command::Capture:
-        code = cli::runCapture(parsed.common, parsed.capture);
-        break;
-    case cli::Command::Meter:
-        code = cli::runMeter(parsed.common, parsed.meter);
-        break;
-    case cli::Command::Generate:
-        code = cli::runGenerate(parsed.common, parsed.generate);
-        break;
-    case cli::Command::None:
-        break;
-    }
+    const int code = run(args);
 #ifdef QUORVEL_DEMO
     if (!demo.log.isEmpty())
         writeDemoLog(demo.log);
 #endif
     return code;
 }
+
+

@@ -1,0 +1,16 @@
+# cmake -DPROGRAM=<program> -P nogui.cmake: fails when the program's dynamic
+# libraries include QtGui or QtWidgets (it must run without a display).
+if(NOT PROGRAM OR NOT EXISTS "${PROGRAM}")
+    message(FATAL_ERROR "PROGRAM not given or missing: ${PROGRAM}")
+endif()
+execute_process(COMMAND ldd "${PROGRAM}" OUTPUT_VARIABLE libraries RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "ldd failed on ${PROGRAM}")
+endif()
+if(libraries MATCHES "libQt5(Gui|Widgets)")
+    message(FATAL_ERROR "${PROGRAM} links ${CMAKE_MATCH_0}:\n${libraries}")
+endif()
+if(NOT libraries MATCHES "libQt5Core")
+    message(FATAL_ERROR "ldd shows no libQt5Core for ${PROGRAM}; the check would see nothing:\n${libraries}")
+endif()
+message(STATUS "${PROGRAM}: no QtGui, no QtWidgets")
