@@ -371,38 +371,21 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const QString stamp = timeStamp();
     if (!chooseDestinationFolder())
         return;
-    const int sampling = ui->samplingSlider->value();
-    dataexport::Frame out;
-    out.keys = values.keys;
-    if (ui->checkBoxCH1Trace->isChecked())
-        out.ch1 = values.ch1;
-    // CH2 is not drawn at the fastest time base.
-    if (ui->checkBoxCH2Trace->isChecked() && sampling > frame::FastestTimeBase)
-        out.ch2 = values.ch2;
-    out.logicOn = ui->checkBoxCHDTrace->isChecked();
-    const int chdPosition = ui->chdPositionSlider->value(), chdSize = ui->chdSizeSlider->value();
-    out.logic.resize(values.keys.size());
-    for (int i = 0; i < out.logic.size(); ++i) {
-        quint8 bits = 0;
-        for (int n = 0; n < logicLines; ++n) {
-            // A line is drawn at its low level or above it when high.
-            const QVector<double> &line = values.logic[n];
-            if (i < line.size() && line[i] > frame::logicValue(false, n, chdPosition, chdSize))
-                bits |= quint8(1u << n);
-        }
-        out.logic[i] = bits;
-    }
-    for (int n = 0; n < logicLines; ++n)
-        out.lineOn[n] = chdBitEnabled[n];
-    out.plotColumns = plotColumns;
-    out.timeBaseText = scales::timeBaseText(timeBaseTexts, sampling);
-    out.secondsPerDiv = dataexport::secondsPerDivision(out.timeBaseText);
-    out.ch1VoltsPerDiv =
-        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch1GainSlider->value()));
-    out.ch2VoltsPerDiv =
-        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch2GainSlider->value()));
-    out.ch1Zero = frame::zeroLevel(ui->ch1PositionSlider->value());
-    out.ch2Zero = frame::zeroLevel(ui->ch2PositionSlider->value());
+    dataexport::TraceExport in;
+    in.ch1On = ui->checkBoxCH1Trace->isChecked();
+    in.ch2On = ui->checkBoxCH2Trace->isChecked();
+    in.logicOn = ui->checkBoxCHDTrace->isChecked();
+    std::copy(chdBitEnabled, chdBitEnabled + logicLines, in.lineOn);
+    in.samplingValue = ui->samplingSlider->value();
+    in.chdPosition = ui->chdPositionSlider->value();
+    in.chdSize = ui->chdSizeSlider->value();
+    in.ch1Position = ui->ch1PositionSlider->value();
+    in.ch2Position = ui->ch2PositionSlider->value();
+    in.plotColumns = plotColumns;
+    in.timeBaseText = scales::timeBaseText(timeBaseTexts, in.samplingValue);
+    in.ch1GainText = scales::gainText(gainTexts, ui->ch1GainSlider->value());
+    in.ch2GainText = scales::gainText(gainTexts, ui->ch2GainSlider->value());
+    const dataexport::Frame out = dataexport::exportOf(values, in);
 
     const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
     auto write = [this](const QString &name, const QByteArray &text) {
