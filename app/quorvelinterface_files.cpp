@@ -4,8 +4,10 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/scales.h"
+#include "files/fileaccess.h"
 #include "settings/registers.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -14,7 +16,10 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace {
 const char WaveFilter[] = "Ombrix files (*.omx)";
@@ -34,10 +39,16 @@ QString timeStamp()
 // Reads a whole file of at most maxBytes; an error text when it cannot.
 QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
 {
-    QFile file(path);
+    QFile file;
     const QString name = QFileInfo(path).fileName();
-    if (!file.open(QIODevice::ReadOnly))
+    switch (fileaccess::openForReading(file, path)) {
+    case fileaccess::OpenResult::Opened:
+        break;
+    case fileaccess::OpenResult::NotRegular:
+        return QuorvelInterface::tr("File %1 is not a regular file.").arg(name);
+    case fileaccess::OpenResult::Failed:
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
+    }
     switch (recording::readAtMost(file, maxBytes, text)) {
     case recording::ReadResult::Read:
         break;
@@ -47,6 +58,22 @@ QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
     }
     return QString();
+}
+
+// Writes a whole file under a temporary name and gives it its name only when
+// every byte is on disk: a failed write leaves no file of that name.
+bool writeWhole(const QString &path, const QByteArray &text)
+{
+    QSaveFile file(path);
+    // Unbuffered, so a failed write is seen by the write itself: a buffered
+    // one that fails when flushed at commit is still given the name.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 } // namespace
 
@@ -117,14 +144,8 @@ void QuorvelInterface::saveWavetoFile()
     const QString name = "waveFile" + timeStamp() + ".omx";
     if (!chooseDestinationFolder())
         return; // the buffer keeps the frame
-    QFile file(destinationFolder + QDir::separator() + name);
-    const QByteArray text = wavefile::waveText(waveBuffer());
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-    if (written) {
-        written = file.write(text) == text.size();
-        file.close();
-        written = written && file.error() == QFileDevice::NoError;
-    }
+    const bool written =
+        writeWhole(destinationFolder + QDir::separator() + name, wavefile::waveText(waveBuffer()));
     clearWaveBuffer();
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
@@ -229,7 +250,7 @@ void QuorvelInterface::on_playButton_clicked()
     savedTimeBase = ui->samplingSlider->value();
     recording::Recording loaded = recording::Recording::read(text);
     text.clear();
-    if (loaded.isEmpty()) {
+    if (loaded.isEmpty() || !loaded.holdsNumbers()) {
         ui->label_13->setText(tr("File %1 is not a recording.").arg(QFileInfo(path).fileName()));
         return;
     }
@@ -265,10 +286,19 @@ void QuorvelInterface::playbackStep(frame::Traces &values)
 void QuorvelInterface::replaceWithFileTraces(frame::Traces &values)
 {
     if (waveLoaded) {
-        values.ch1 = waveCh1;
-        values.ch2 = waveCh2;
+        // The values the plot's columns show, copied into the frame's own
+        // storage: a loaded record of millions of values costs a pass what a
+        // frame costs, and the buffer keeps the file's values for saving.
+        const int columns = values.keys.size();
+        auto shown = [columns](const QVector<double> &loaded, QVector<double> &out) {
+            const int n = std::min(columns, loaded.size());
+            out.resize(n);
+            std::copy(loaded.constBegin(), loaded.constBegin() + n, out.begin());
+        };
+        shown(waveCh1, values.ch1);
+        shown(waveCh2, values.ch2);
         for (int n = 0; n < logicLines; ++n)
-            values.logic[n] = waveLogic[n];
+            shown(waveLogic[n], values.logic[n]);
     }
     if (playing)
         playbackStep(values); // after the loaded wave: playback wins
@@ -278,10 +308,12 @@ void QuorvelInterface::feedFileOutputs(const frame::Traces &values, int frameCou
 {
     if (saveWaveRequested) {
         saveWaveRequested = false;
-        waveCh1 = values.ch1;
-        waveCh2 = values.ch2;
-        for (int n = 0; n < logicLines; ++n)
-            waveLogic[n] = values.logic[n];
+        if (!waveLoaded) { // a loaded wave is saved as it was read, not as far as drawn
+            waveCh1 = values.ch1;
+            waveCh2 = values.ch2;
+            for (int n = 0; n < logicLines; ++n)
+                waveLogic[n] = values.logic[n];
+        }
         saveWavetoFile();
     }
 
@@ -320,7 +352,10 @@ void QuorvelInterface::on_screenShotButton_clicked()
     const QString name = "sshot" + timeStamp() + ".png";
     if (!chooseDestinationFolder())
         return;
-    const bool written = image.save(destinationFolder + QDir::separator() + name);
+    QByteArray png;
+    QBuffer buffer(&png);
+    const bool written = buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+                         writeWhole(destinationFolder + QDir::separator() + name, png);
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
 }
@@ -357,48 +392,25 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const QString stamp = timeStamp();
     if (!chooseDestinationFolder())
         return;
-    const int sampling = ui->samplingSlider->value();
-    dataexport::Frame out;
-    out.keys = values.keys;
-    if (ui->checkBoxCH1Trace->isChecked())
-        out.ch1 = values.ch1;
-    // CH2 is not drawn at the fastest time base.
-    if (ui->checkBoxCH2Trace->isChecked() && sampling > frame::FastestTimeBase)
-        out.ch2 = values.ch2;
-    out.logicOn = ui->checkBoxCHDTrace->isChecked();
-    const int chdPosition = ui->chdPositionSlider->value(), chdSize = ui->chdSizeSlider->value();
-    out.logic.resize(values.keys.size());
-    for (int i = 0; i < out.logic.size(); ++i) {
-        quint8 bits = 0;
-        for (int n = 0; n < logicLines; ++n) {
-            // A line is drawn at its low level or above it when high.
-            const QVector<double> &line = values.logic[n];
-            if (i < line.size() && line[i] > frame::logicValue(false, n, chdPosition, chdSize))
-                bits |= quint8(1u << n);
-        }
-        out.logic[i] = bits;
-    }
-    for (int n = 0; n < logicLines; ++n)
-        out.lineOn[n] = chdBitEnabled[n];
-    out.plotColumns = plotColumns;
-    out.timeBaseText = scales::timeBaseText(timeBaseTexts, sampling);
-    out.secondsPerDiv = dataexport::secondsPerDivision(out.timeBaseText);
-    out.ch1VoltsPerDiv =
-        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch1GainSlider->value()));
-    out.ch2VoltsPerDiv =
-        dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch2GainSlider->value()));
-    // 0 V of a channel lies at its position + 256 in plot units.
-    out.ch1Zero = ui->ch1PositionSlider->value() + 256;
-    out.ch2Zero = ui->ch2PositionSlider->value() + 256;
+    dataexport::TraceExport in;
+    in.ch1On = ui->checkBoxCH1Trace->isChecked();
+    in.ch2On = ui->checkBoxCH2Trace->isChecked();
+    in.logicOn = ui->checkBoxCHDTrace->isChecked();
+    std::copy(chdBitEnabled, chdBitEnabled + logicLines, in.lineOn);
+    in.samplingValue = ui->samplingSlider->value();
+    in.chdPosition = ui->chdPositionSlider->value();
+    in.chdSize = ui->chdSizeSlider->value();
+    in.ch1Position = ui->ch1PositionSlider->value();
+    in.ch2Position = ui->ch2PositionSlider->value();
+    in.plotColumns = plotColumns;
+    in.timeBaseText = scales::timeBaseText(timeBaseTexts, in.samplingValue);
+    in.ch1GainText = scales::gainText(gainTexts, ui->ch1GainSlider->value());
+    in.ch2GainText = scales::gainText(gainTexts, ui->ch2GainSlider->value());
+    const dataexport::Frame out = dataexport::exportOf(values, in);
 
     const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
     auto write = [this](const QString &name, const QByteArray &text) {
-        QFile file(destinationFolder + QDir::separator() + name);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
-        const bool written = file.write(text) == text.size();
-        file.close();
-        return written && file.error() == QFileDevice::NoError;
+        return writeWhole(destinationFolder + QDir::separator() + name, text);
     };
     const bool csvWritten = write(csvName, dataexport::csv(out));
     const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),

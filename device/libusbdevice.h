@@ -51,8 +51,8 @@ public:
     // The text of the last failure ("Read Error!", "Cannot open device!", ...).
     QString lastError() const { return errorText; }
     void clearLastError() { errorText.clear(); }
-    // libusb is set up (a context over USB); over the serial link: the open
-    // was started.
+    // Set up for an open: over USB libusb started (a context held), over
+    // the serial link at once.
     bool isInitialized() const { return initialized; }
     bool hasUsbContext() const { return context != nullptr; }
     // The instrument's USB device is open (a handle is held).
@@ -119,8 +119,9 @@ public:
 signals:
     // Emitted once, on the GUI thread, when the link breaks while connected.
     void linkLostDetected();
-    // Emitted from the event thread when a USB frame is published while none
-    // was waiting (at most once per frame the window takes).
+    // A frame was published while none was waiting (at most once per frame
+    // the window takes): from the event thread over USB, from the GUI thread
+    // over the serial link.
     void frameArrived();
 
 public slots:
@@ -139,9 +140,7 @@ private:
     libusb_context *context = nullptr;
     libusb_transfer *readTransfer = nullptr;
     std::atomic<bool> dataReady{false};
-    // Length of the last published frame (for reading only; the frame itself
-    // comes from copyLatestFrame()).
-    std::atomic<int> rxLength{0};
+    std::atomic<int> rxLength{0}; // see lastFrameLength()
     // Assembly buffer of the serial link (GUI thread only).
     unsigned char rxBuffer[rxBufferSize] = {};
     unsigned char inBuffer[inBufferSize] = {};

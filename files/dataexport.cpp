@@ -137,12 +137,20 @@ double sampleInterval(const Frame &frame)
     return columnTime(columns > 0 ? columns : 1, frame);
 }
 
-QByteArray csv(const Frame &frame)
+QByteArray csvHeader(const QByteArray &firstColumns)
 {
-    QByteArray out = "time_s,ch1_V,ch2_V";
+    QByteArray out = firstColumns;
+    if (!out.isEmpty())
+        out += ',';
+    out += "time_s,ch1_V,ch2_V";
     for (int n = 0; n < LogicLines; ++n)
         out += ",bit" + QByteArray::number(n);
     out += '\n';
+    return out;
+}
+
+void appendCsvRows(QByteArray &out, const Frame &frame, const QByteArray &prefix)
+{
     const int count = rows(frame);
     const bool time = frame.secondsPerDiv > 0;
     const bool ch1 = channelUsable(frame.ch1, frame.ch1VoltsPerDiv, count);
@@ -159,6 +167,7 @@ QByteArray csv(const Frame &frame)
     const int ch1Decimals = channelDecimals(ch1, frame.ch1, frame.ch1Zero, frame.ch1VoltsPerDiv);
     const int ch2Decimals = channelDecimals(ch2, frame.ch2, frame.ch2Zero, frame.ch2VoltsPerDiv);
     for (int i = 0; i < count; ++i) {
+        out += prefix;
         if (time)
             out += fixedNumber(columnTime(frame.keys[i], frame), timeDecimals);
         out += ',';
@@ -174,6 +183,43 @@ QByteArray csv(const Frame &frame)
         }
         out += '\n';
     }
+}
+
+QByteArray csv(const Frame &frame)
+{
+    QByteArray out = csvHeader();
+    appendCsvRows(out, frame);
+    return out;
+}
+
+Frame exportOf(const frame::Traces &traces, const TraceExport &in)
+{
+    Frame out;
+    out.keys = traces.keys;
+    if (in.ch1On)
+        out.ch1 = traces.ch1;
+    if (in.ch2On && in.samplingValue > frame::FastestTimeBase)
+        out.ch2 = traces.ch2;
+    out.logicOn = in.logicOn;
+    out.logic.resize(traces.keys.size());
+    for (int i = 0; i < out.logic.size(); ++i) {
+        quint8 bits = 0;
+        for (int n = 0; n < LogicLines; ++n) {
+            // A line is drawn at its low level or above it when high.
+            const QVector<double> &line = traces.logic[n];
+            if (i < line.size() && line[i] > frame::logicValue(false, n, in.chdPosition, in.chdSize))
+                bits |= quint8(1u << n);
+        }
+        out.logic[i] = bits;
+    }
+    std::copy(in.lineOn, in.lineOn + LogicLines, out.lineOn);
+    out.plotColumns = in.plotColumns;
+    out.timeBaseText = in.timeBaseText;
+    out.secondsPerDiv = secondsPerDivision(in.timeBaseText);
+    out.ch1VoltsPerDiv = voltsPerDivision(in.ch1GainText);
+    out.ch2VoltsPerDiv = voltsPerDivision(in.ch2GainText);
+    out.ch1Zero = frame::zeroLevel(in.ch1Position);
+    out.ch2Zero = frame::zeroLevel(in.ch2Position);
     return out;
 }
 
@@ -241,6 +287,69 @@ QByteArray vcd(const Frame &frame, const QDateTime &when, const QString &version
     // The last sample lasts one sample interval.
     const qint64 end = count > 1 ? 2 * ticks(count - 1) - ticks(count - 2) : ticks(0) + 1;
     out += "#" + QByteArray::number(end) + "\n";
+    return out;
+}
+
+QByteArray VcdSequence::header(const Frame &first, const QDateTime &when, const QString &version)
+{
+    QByteArray scaleText;
+    unit = vcdTimescale(first, &scaleText);
+    nextStart = 0;
+    count = 0;
+    QByteArray out;
+    out += "$date\n    " + when.toString(Qt::ISODate).toUtf8() + "\n$end\n";
+    out += "$version\n    " + version.toUtf8() + "\n$end\n";
+    out += "$comment\n    time base " + first.timeBaseText.toUtf8() +
+           "; frames one after another, every line x between two frames\n$end\n";
+    out += "$timescale " + scaleText + " $end\n";
+    out += "$scope module logic $end\n";
+    for (int n = 0; n < LogicLines; ++n)
+        out += "$var wire 1 " + QByteArray(1, char('!' + n)) + " bit" + QByteArray::number(n) + " $end\n";
+    out += "$upscope $end\n$enddefinitions $end\n";
+    return out;
+}
+
+QByteArray VcdSequence::frame(const Frame &frame)
+{
+    const int rowCount = rows(frame);
+    if (unit <= 0 || rowCount == 0)
+        return QByteArray();
+    const bool logic = frame.logicOn && frame.logic.size() >= rowCount;
+    auto ticks = [&](int i) { return qint64(std::llround(columnTime(frame.keys[i], frame) / unit)); };
+    auto level = [&](int i, int n) -> char {
+        if (!logic || !frame.lineOn[n])
+            return 'x';
+        return (frame.logic[i] >> n) & 1 ? '1' : '0';
+    };
+    auto id = [](int n) { return QByteArray(1, char('!' + n)); };
+    const qint64 first = ticks(0);
+    const qint64 step = rowCount > 1 ? std::max<qint64>(1, ticks(1) - first) : 1;
+    // Times of this frame, moved so that its first sample lands on nextStart.
+    const qint64 shift = nextStart - first;
+    QByteArray out;
+    out += "$comment frame " + QByteArray::number(count + 1) + " $end\n";
+    out += "#" + QByteArray::number(nextStart) + "\n";
+    if (count == 0)
+        out += "$dumpvars\n";
+    for (int n = 0; n < LogicLines; ++n)
+        out += level(0, n) + id(n) + "\n";
+    if (count == 0)
+        out += "$end\n";
+    for (int i = 1; i < rowCount; ++i) {
+        QByteArray changes;
+        for (int n = 0; n < LogicLines; ++n)
+            if (level(i, n) != level(i - 1, n))
+                changes += level(i, n) + id(n) + "\n";
+        if (!changes.isEmpty())
+            out += "#" + QByteArray::number(ticks(i) + shift) + "\n" + changes;
+    }
+    // The last sample lasts one sample interval; then the gap, one more.
+    const qint64 end = (rowCount > 1 ? 2 * ticks(rowCount - 1) - ticks(rowCount - 2) : first + 1) + shift;
+    out += "#" + QByteArray::number(end) + "\n";
+    for (int n = 0; n < LogicLines; ++n)
+        out += "x" + id(n) + "\n";
+    nextStart = end + step;
+    ++count;
     return out;
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QVector>
 
+#include "display/traces.h"
+
 // The frame on screen in forms other programs read: CSV in seconds and volts,
 // and a value change dump (VCD) of the eight logic lines.
 namespace dataexport {
@@ -68,6 +70,34 @@ double sampleInterval(const Frame &frame);
 // voltsPerCount): every value is a multiple of it and reads back exactly at
 // that resolution.
 QByteArray csv(const Frame &frame);
+// The header line of csv() with `firstColumns` (each followed by a comma)
+// in front, and its rows with `prefix` in front of each.
+QByteArray csvHeader(const QByteArray &firstColumns = QByteArray());
+void appendCsvRows(QByteArray &out, const Frame &frame, const QByteArray &prefix = QByteArray());
+
+// What of a frame's traces an export takes, and the scales that give it
+// meaning: the window's trace switches and sliders, or a capture's settings.
+struct TraceExport
+{
+    bool ch1On = true;
+    bool ch2On = true;
+    bool logicOn = true;
+    bool lineOn[LogicLines] = {true, true, true, true, true, true, true, true};
+    int samplingValue = 10; // time base index
+    int chdPosition = 3;
+    int chdSize = 0;
+    int ch1Position = 0;
+    int ch2Position = 0;
+    int plotColumns = 256;
+    QString timeBaseText; // "1ms/div"
+    QString ch1GainText;  // "0.64V/div"
+    QString ch2GainText;
+};
+// The export of traces built by frame::buildTraces with the same positions
+// and logic placement: the logic bit of a row is set where the line is drawn
+// above its low level. CH2 is left out at the fastest time base, where it is
+// not drawn.
+Frame exportOf(const frame::Traces &traces, const TraceExport &in);
 
 // The logic lines as wires bit0 ... bit7 with changes only where a line
 // changes. The time scale is the largest power of ten (1 s down to 1 fs) in
@@ -75,5 +105,24 @@ QByteArray csv(const Frame &frame);
 QByteArray vcd(const Frame &frame, const QDateTime &when, const QString &version);
 // The VCD time unit for the frame's sample times, in seconds, and its text.
 double vcdTimescale(const Frame &frame, QByteArray *text = nullptr);
+
+// A value change dump of many frames on one time line, written as they come:
+// the header (from the first frame), then each frame's changes. Frame n
+// starts one sample interval after frame n - 1 ended; during that gap every
+// line is 'x', the gap marker, and a comment names the next frame. The frames
+// share the time scale of the first (a capture keeps its time base).
+class VcdSequence
+{
+public:
+    QByteArray header(const Frame &first, const QDateTime &when, const QString &version);
+    // Frame text (its gap and comment included). Empty before header().
+    QByteArray frame(const Frame &frame);
+    qint64 framesWritten() const { return count; }
+
+private:
+    double unit = 0;
+    qint64 nextStart = 0; // ticks where the next frame starts
+    qint64 count = 0;
+};
 
 } // namespace dataexport

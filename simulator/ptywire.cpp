@@ -83,7 +83,9 @@ PtyWire::~PtyWire() { stop(); }
 
 bool PtyWire::start()
 {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec, every descriptor: a program the test starts must not
+    // hold the instrument's end open, or stopping the wire would not hang up.
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0)
         return false;
     char name[128] = {};
@@ -94,7 +96,7 @@ bool PtyWire::start()
     }
     // Keep one end of the terminal open ourselves, in raw mode: the client may
     // open and close it at will without the line discipline touching the bytes.
-    slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave >= 0) {
         termios tio;
         if (tcgetattr(slave, &tio) == 0) {
@@ -106,7 +108,7 @@ bool PtyWire::start()
     }
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) {
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         ::close(master);
         if (slave >= 0)
             ::close(slave);
@@ -248,6 +250,7 @@ void PtyWire::produceStream(Clock::time_point now)
     bytes.append(FrameStartMarker, 3);
     bytes.append(reinterpret_cast<const char *>(frame), SerialPayloadSize);
     bytes.append(EndMarker, 3);
+    sim().recordFrame(frame, SerialPayloadSize);
     queue(bytes, true);
     const auto paced = m.frameRate() > 0 ? std::chrono::nanoseconds(qint64(interval * 1e9)) : std::chrono::nanoseconds(0);
     // Paced from when this frame was due, not from now, so the rate does not

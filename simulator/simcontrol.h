@@ -151,6 +151,14 @@ inline quint8 stampByte(quint32 sequence, int i)
 // True when the first `length` bytes of `frame` are one whole stamped frame.
 bool checkStampedFrame(const unsigned char *frame, int length, quint32 *sequence = nullptr);
 
+// Frame record: while on, every scope or capture frame the instrument sends
+// is kept as it went out (the 770 or 1289 bytes of a USB frame, the 768-byte
+// payload of a serial frame), the newest `limit` of them, oldest first, so a
+// test can compare what a client wrote with what it was sent. Off by default;
+// reset() turns it off and empties it.
+void setFrameRecording(bool on, int limit = 10000);
+QVector<QByteArray> recordedFrames();
+
 // The in-process pseudo-terminal wire: returns the device path of the
 // terminal a serial client opens, or an empty string on failure. A second
 // start returns the running wire's path.

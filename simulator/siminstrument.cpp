@@ -2,6 +2,7 @@
 
 #include "ptywire.h"
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -59,6 +60,15 @@ int SimInstrument::produceFrame(quint8 *dst)
     return n;
 }
 
+void SimInstrument::recordFrame(const quint8 *frame, int length)
+{
+    if (!recordingFrames || length <= 0)
+        return;
+    if (recordedFrames.size() >= frameRecordLimit)
+        recordedFrames.remove(0, recordedFrames.size() - frameRecordLimit + 1);
+    recordedFrames.append(QByteArray(reinterpret_cast<const char *>(frame), length));
+}
+
 void SimInstrument::resetLocked()
 {
     model.factoryReset();
@@ -78,6 +88,9 @@ void SimInstrument::resetLocked()
     serialByteRate = 11520;
     stamping = false;
     stampSequence = 0;
+    recordingFrames = false;
+    frameRecordLimit = 10000;
+    recordedFrames.clear();
     framesDelivered = 0;
     nextFrameDue = {};
     frameClock.restart();
@@ -323,6 +336,19 @@ int serialCommandsAbandoned()
 {
     Lock lock(sim().mutex);
     return sim().serialCommandsAbandoned;
+}
+
+void setFrameRecording(bool on, int limit)
+{
+    Lock lock(sim().mutex);
+    sim().recordingFrames = on;
+    sim().frameRecordLimit = std::max(1, limit);
+}
+
+QVector<QByteArray> recordedFrames()
+{
+    Lock lock(sim().mutex);
+    return sim().recordedFrames;
 }
 
 void setFrameStamping(bool on)

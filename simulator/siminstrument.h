@@ -39,6 +39,9 @@ public:
     int serialByteRate = 11520;
     bool stamping = false;
     quint32 stampSequence = 0;
+    bool recordingFrames = false;
+    int frameRecordLimit = 10000;
+    QVector<QByteArray> recordedFrames;
 
     // USB state kept by the libusb wire.
     int openHandles = 0;
@@ -65,6 +68,8 @@ public:
     // Caller holds the mutex. Next frame of the model, stamped when asked; 0
     // when none is due. `dst` holds MaxUsbFrame bytes.
     int produceFrame(quint8 *dst);
+    // Caller holds the mutex. Keeps a frame that was sent, when recording.
+    void recordFrame(const quint8 *frame, int length);
     static constexpr int MaxUsbFrame = SnifferFrameSize + 1;
     void resetLocked();
 

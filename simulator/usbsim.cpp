@@ -141,6 +141,7 @@ int handleEvents(libusb_context *ctx, Clock::time_point deadline, int *completed
                         std::memcpy(t->buffer, frame, size_t(copied));
                         t->actual_length = copied;
                         t->status = n > t->length ? LIBUSB_TRANSFER_OVERFLOW : LIBUSB_TRANSFER_COMPLETED;
+                        sim().recordFrame(frame, copied);
                         ++sim().framesDelivered;
                         sim().nextFrameDue = sim().frameClock.next(now, double(wallInterval().count()));
                         done = true;
@@ -576,6 +577,7 @@ int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle *h, unsigned char endp
             std::memcpy(data, frame, size_t(copied));
             if (transferred)
                 *transferred = copied;
+            sim().recordFrame(frame, copied);
             ++sim().framesDelivered;
             return n > length ? LIBUSB_ERROR_OVERFLOW : LIBUSB_SUCCESS;
         }

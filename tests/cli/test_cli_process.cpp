@@ -1,0 +1,464 @@
+// quorvel-cli as a user runs it, against the simulated instrument over both
+// wires. USB: the demo build, whose instrument writes what it received and the
+// frames it sent to a file when the program ends (--sim-log). Serial: the
+// program as shipped, on the pseudo-terminal this test serves the simulated
+// instrument on, so the test reads the instrument's log and frames directly.
+
+#include "display/traces.h"
+#include "files/dataexport.h"
+#include "files/recording.h"
+#include "instruments/generator.h"
+#include "quorveltest.h"
+#include "settings/registers.h"
+#include "simcontrol.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace sim = quorvelsim;
+
+namespace {
+
+struct Result
+{
+    int code = -1;
+    QByteArray out, err;
+};
+
+struct Command
+{
+    char letter = 0;
+    int value = 0, index = 0;
+};
+
+// One run of the program over one wire, and what the instrument saw.
+class Session
+{
+public:
+    explicit Session(bool usb) : usb(usb)
+    {
+        if (!usb) {
+            sim::reset();
+            sim::setFrameRecording(true, 100000);
+            port = sim::startPtyWire();
+        }
+    }
+    ~Session()
+    {
+        if (!usb)
+            sim::stopPtyWire();
+    }
+    bool ready() const { return usb || !port.isEmpty(); }
+    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+
+    // Starts the program with `arguments` (a command and its options).
+    void start(const QStringList &arguments, const QStringList &demoOptions = {})
+    {
+        QStringList args;
+        if (usb)
+            args << demoOptions << QStringLiteral("--sim-log") << path("sim.log");
+        args << arguments;
+        if (!usb)
+            args << QStringLiteral("--port") << port;
+        process.setWorkingDirectory(dir.path());
+        process.start(QString::fromUtf8(usb ? QUORVEL_CLI_DEMO : QUORVEL_CLI), args);
+        process.waitForStarted();
+    }
+    Result finish(int timeoutMs = 30000)
+    {
+        Result r;
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return r;
+        }
+        r.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        r.out = process.readAllStandardOutput();
+        r.err = process.readAllStandardError();
+        if (usb)
+            readLog();
+        else
+            takeInstrumentRecord();
+        return r;
+    }
+    Result run(const QStringList &arguments, const QStringList &demoOptions = {})
+    {
+        start(arguments, demoOptions);
+        return finish();
+    }
+
+    QVector<Command> commands;
+    QVector<QByteArray> frames; // as sent: 770 bytes over USB, the 768-byte payload over serial
+    QByteArray letters() const
+    {
+        QByteArray l;
+        for (const Command &c : commands)
+            l += c.letter;
+        return l;
+    }
+    QProcess process;
+    const bool usb;
+
+private:
+    void readLog()
+    {
+        QFile f(path("sim.log"));
+        if (!f.open(QIODevice::ReadOnly))
+            return;
+        for (const QByteArray &line : f.readAll().split('\n')) {
+            const QList<QByteArray> w = line.split(' ');
+            if (w.size() == 4 && w[0] == "command")
+                commands.append({w[1].isEmpty() ? char(0) : w[1][0], w[2].toInt(), w[3].toInt()});
+            else if (w.size() == 2 && w[0] == "frame")
+                frames.append(QByteArray::fromHex(w[1]));
+        }
+    }
+    void takeInstrumentRecord()
+    {
+        for (const sim::Command &c : sim::commandLog())
+            commands.append({c.letter, c.value, c.index});
+        frames = sim::recordedFrames();
+    }
+
+    QTemporaryDir dir;
+    QString port;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The CSV rows of a capture at the factory settings (1ms/div, 0.64V/div both
+// channels) for the frame `sent`, written independently of the program: time
+// i * 62.5 us, volts (127 - sample) / 32 * 0.64, the logic bits.
+QByteArray expectedCsvRows(int number, const QByteArray &sent)
+{
+    QByteArray out;
+    for (int i = 0; i < 256; ++i) {
+        out += QByteArray::number(number) + ',' + dataexport::number(i * 62.5e-6) + ',' +
+               dataexport::number((127.0 - quint8(sent[i])) / 32 * 0.64) + ',' +
+               dataexport::number((127.0 - quint8(sent[256 + i])) / 32 * 0.64);
+        for (int n = 0; n < 8; ++n)
+            out += (quint8(sent[512 + i]) >> n) & 1 ? ",1" : ",0";
+        out += '\n';
+    }
+    return out;
+}
+
+// Checks a capture CSV: the header, whole frames only, each one a frame the
+// instrument sent (in the order sent). Returns the number of frames.
+int checkCsv(const QByteArray &text, const QVector<QByteArray> &sent, QString *why)
+{
+    const QByteArray header = "frame,time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7\n";
+    if (!text.startsWith(header)) {
+        *why = QStringLiteral("no header");
+        return -1;
+    }
+    QByteArray rest = text.mid(header.size());
+    if (!rest.isEmpty() && !rest.endsWith('\n')) {
+        *why = QStringLiteral("a line cut short");
+        return -1;
+    }
+    const int lines = rest.count('\n');
+    if (lines % 256 != 0) {
+        *why = QStringLiteral("%1 lines: no whole frames").arg(lines);
+        return -1;
+    }
+    int from = 0;
+    int pos = 0;
+    for (int k = 0; k < lines / 256; ++k) {
+        int end = pos;
+        for (int i = 0; i < 256; ++i)
+            end = rest.indexOf('\n', end) + 1;
+        const QByteArray block = rest.mid(pos, end - pos);
+        pos = end;
+        bool found = false;
+        for (; from < sent.size() && !found; ++from)
+            found = expectedCsvRows(k + 1, sent[from]) == block;
+        if (!found) {
+            *why = QStringLiteral("frame %1 is none the instrument sent").arg(k + 1);
+            return -1;
+        }
+    }
+    return lines / 256;
+}
+
+// Checks a recording: each entry is a frame the instrument sent, as the
+// window draws it (time base 7, 128 samples from the scroll position 64).
+int checkOmx(const QByteArray &text, const QVector<QByteArray> &sent, QString *why)
+{
+    const recording::Recording r = recording::Recording::read(text);
+    int from = 0;
+    for (int k = 0; k < r.size(); ++k) {
+        const wavefile::Wave w = r.frame(k);
+        // 128 values and the reader's value of the item after the last comma.
+        if (r.timeBase(k) != 7 || w.records[0].size() != 129) {
+            *why = QStringLiteral("entry %1 has time base %2 and %3 values").arg(k).arg(r.timeBase(k)).arg(w.records[0].size());
+            return -1;
+        }
+        bool found = false;
+        for (; from < sent.size() && !found; ++from) {
+            found = true;
+            for (int c = 0; c < 128 && found; ++c)
+                found = w.records[0][c] == frame::channelValue(quint8(sent[from][64 + c]), 0) &&
+                        w.records[1][c] == frame::channelValue(quint8(sent[from][256 + 64 + c]), 0);
+        }
+        if (!found) {
+            *why = QStringLiteral("entry %1 is no frame the instrument sent").arg(k);
+            return -1;
+        }
+    }
+    return r.size();
+}
+
+bool writesRegister(const QVector<Command> &commands)
+{
+    for (const Command &c : commands)
+        if (c.letter == 'b' || c.letter == 'c' || c.letter == 'd' || c.letter == 'e' || c.letter == 'l')
+            return true;
+    return false;
+}
+
+// Waits until the file holds at least `bytes` bytes.
+bool waitForFile(const QString &path, qint64 bytes, int timeoutMs = 10000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        if (QFileInfo(path).size() >= bytes)
+            return true;
+        QTest::qWait(10);
+    }
+    return false;
+}
+
+constexpr qint64 CsvFrameBytes = 256 * 30; // a frame's rows are longer than this
+
+} // namespace
+
+class TestCliProcess : public QObject
+{
+    Q_OBJECT
+
+private:
+    void wires()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("usb") << true;
+        QTest::newRow("serial") << false;
+    }
+
+private slots:
+    void infoPrintsTheBlockAndWritesNothing_data() { wires(); }
+    void infoPrintsTheBlockAndWritesNothing()
+    {
+        QFETCH(bool, usb);
+        Session s(usb);
+        QVERIFY(s.ready());
+        const Result r = s.run({QStringLiteral("info")});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+        sim::reset(); // the block of a new instrument, as the demo's is
+        QByteArray expected = "firmware: 2.37\n";
+        const QStringList lines = reg::dumpLines(reg::DeviceSettings::fromByteArray(sim::settingsBlock()));
+        QCOMPARE(lines.size(), 42);
+        for (const QString &line : lines)
+            expected += line.toUtf8() + '\n';
+        QCOMPARE(r.out, expected);
+        QVERIFY2(!writesRegister(s.commands), s.letters().constData());
+        QVERIFY(s.letters().contains('u'));
+    }
+
+    void captureWritesTheFramesSent_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("usb csv") << true << "x.csv";
+        QTest::newRow("serial csv") << false << "x.csv";
+        QTest::newRow("usb omx") << true << "x.omx";
+        QTest::newRow("serial omx") << false << "x.omx";
+    }
+    void captureWritesTheFramesSent()
+    {
+        QFETCH(bool, usb);
+        QFETCH(QString, file);
+        Session s(usb);
+        QVERIFY(s.ready());
+        const Result r = s.run({"capture", "--frames", "5", "--out", file});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.isEmpty(), r.err.constData()); // quiet when stderr is no terminal
+        QVERIFY(s.frames.size() >= 5);
+        QString why;
+        const QByteArray text = readAll(s.path(file.toLatin1().constData()));
+        const int frames = file.endsWith(".csv") ? checkCsv(text, s.frames, &why) : checkOmx(text, s.frames, &why);
+        QVERIFY2(frames == 5, qPrintable(why));
+        QVERIFY2(!writesRegister(s.commands), s.letters().constData());
+    }
+
+    void captureSettingsReachTheInstrument_data() { wires(); }
+    void captureSettingsReachTheInstrument()
+    {
+        QFETCH(bool, usb);
+        Session s(usb);
+        QVERIFY(s.ready());
+        const Result r = s.run({"capture", "--frames", "2", "--out", "t.vcd", "--timebase", "500us", "--ch1", "80mV",
+                                "--trigger-mode", "auto"});
+        QCOMPARE(r.code, 0);
+        QVector<Command> writes;
+        for (const Command &c : s.commands)
+            if (c.letter == 'b')
+                writes << c;
+        QCOMPARE(writes.size(), 2); // the trigger is in Auto already
+        QCOMPARE(writes[0].index, 0);
+        QCOMPARE(writes[0].value, 6);
+        QCOMPARE(writes[1].index, 12);
+        QCOMPARE(writes[1].value, 6);
+        const QByteArray vcd = readAll(s.path("t.vcd"));
+        QVERIFY(vcd.contains("time base 500"));
+        QCOMPARE(vcd.count("$comment frame"), 2);
+    }
+
+    // Interrupted, the capture ends cleanly: exit 0, whole frames, file closed.
+    void interruptLeavesAValidFile_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("usb SIGINT csv") << true << int(SIGINT) << "i.csv";
+        QTest::newRow("serial SIGINT csv") << false << int(SIGINT) << "i.csv";
+        QTest::newRow("usb SIGTERM omx") << true << int(SIGTERM) << "i.omx";
+        QTest::newRow("serial SIGTERM omx") << false << int(SIGTERM) << "i.omx";
+    }
+    void interruptLeavesAValidFile()
+    {
+        QFETCH(bool, usb);
+        QFETCH(int, signal);
+        QFETCH(QString, file);
+        Session s(usb);
+        QVERIFY(s.ready());
+        s.start({"capture", "--out", file}, {"--rate", "250"});
+        const QString path = s.path(file.toLatin1().constData());
+        QVERIFY(waitForFile(path, 3 * CsvFrameBytes));
+        ::kill(pid_t(s.process.processId()), signal);
+        const Result r = s.finish();
+        QCOMPARE(r.code, 0);
+        QString why;
+        const QByteArray text = readAll(path);
+        const int frames = file.endsWith(".csv") ? checkCsv(text, s.frames, &why) : checkOmx(text, s.frames, &why);
+        QVERIFY2(frames >= 2, qPrintable(why));
+    }
+
+    void badOptionWritesNothing_data() { wires(); }
+    void badOptionWritesNothing()
+    {
+        QFETCH(bool, usb);
+        Session s(usb);
+        QVERIFY(s.ready());
+        const Result r = s.run({"capture", "--frames", "5", "--out", "b.csv", "--timebase", "3ms"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("accepted: 8us 16us 32us"), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFileInfo::exists(s.path("b.csv")));
+        QVERIFY2(s.commands.isEmpty(), s.letters().constData());
+    }
+
+    // A value the instrument's own settings rule out is refused after the
+    // settings read, before any write.
+    void levelOffTheScreenWritesNothing()
+    {
+        Session s(false);
+        QVERIFY(s.ready());
+        const Result r = s.run({"capture", "--frames", "5", "--out", "l.csv", "--trigger-level", "3V"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("accepted: -2.5V to 2.48V"), r.err.constData());
+        QVERIFY2(!writesRegister(s.commands), s.letters().constData());
+        QVERIFY(!QFileInfo::exists(s.path("l.csv")));
+    }
+
+    void noInstrument()
+    {
+        {
+            Session s(true);
+            const Result r = s.run({"info"}, {"--no-instrument"});
+            QCOMPARE(r.code, 2);
+            QVERIFY2(r.err.startsWith("quorvel-cli: Cannot open device"), r.err.constData());
+            QCOMPARE(r.err.count('\n'), 1);
+        }
+        QProcess p;
+        p.start(QString::fromUtf8(QUORVEL_CLI), {"capture", "--out", "n.csv", "--port", "/dev/quorvel-no-such-port"});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 2);
+        const QByteArray err = p.readAllStandardError();
+        QVERIFY2(err.contains("Port is busy or unreachable."), err.constData());
+    }
+
+    // Unplugged in the middle: exit 3, and the frames written so far are whole.
+    void unplugDuringCapture_data() { wires(); }
+    void unplugDuringCapture()
+    {
+        QFETCH(bool, usb);
+        Session s(usb);
+        QVERIFY(s.ready());
+        s.start({"capture", "--frames", "100000", "--out", "u.csv"}, {"--unplug-after", "4"});
+        if (!usb) {
+            QVERIFY(waitForFile(s.path("u.csv"), 3 * CsvFrameBytes));
+            sim::stopPtyWire(); // the port goes away
+        }
+        const Result r = s.finish();
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains(usb ? "Device disconnected" : "Port is busy or unreachable."), r.err.constData());
+        QString why;
+        const int frames = checkCsv(readAll(s.path("u.csv")), s.frames, &why);
+        QVERIFY2(frames >= (usb ? 1 : 3), qPrintable(why));
+    }
+
+    void meterLogsAndGivesTheRegistersBack()
+    {
+        Session s(false);
+        QVERIFY(s.ready());
+        const Result r = s.run({"meter", "vpp", "--count", "3", "--interval", "50"});
+        QCOMPARE(r.code, 0);
+        const QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.size(), 5); // header, three readings, the empty end
+        QCOMPARE(lines[0], QByteArray("time,ch1_Vpp_V,ch2_Vpp_V"));
+        for (int i = 1; i <= 3; ++i) {
+            const QList<QByteArray> cells = lines[i].split(',');
+            QCOMPARE(cells.size(), 3);
+            QVERIFY(QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs).isValid());
+            // The factory generator: 4 V peak to peak into CH1.
+            QVERIFY2(std::fabs(cells[1].toDouble() - 4.0) < 0.1, lines[i].constData());
+        }
+        QCOMPARE(int(sim::peekRegister(reg::MStatus)), 0);
+        QCOMPARE(int(sim::peekRegister(reg::Spectrum)), 32);
+        QCOMPARE(s.letters().count('m'), 3);
+    }
+
+    void generatorPrintsWhatItProduces_data() { wires(); }
+    void generatorPrintsWhatItProduces()
+    {
+        QFETCH(bool, usb);
+        Session s(usb);
+        QVERIFY(s.ready());
+        const Result r = s.run({"generate", "--waveform", "square", "--frequency", "1234.5", "--amplitude", "1.5"});
+        QCOMPARE(r.code, 0);
+        const generator::FrequencyRequest request = generator::frequencyRequest(1234.5);
+        QVERIFY2(r.out.contains("frequency: " + QByteArray::number(request.actualHz, 'f', 2) + " Hz"), r.out.constData());
+        QVERIFY2(r.out.contains("waveform: square\n"), r.out.constData());
+        bool waveform = false, amplitude = false, frequency = false;
+        for (const Command &c : s.commands) {
+            waveform = waveform || (c.letter == 'b' && c.index == reg::Waveform && c.value == 2);
+            amplitude = amplitude || (c.letter == 'b' && c.index == reg::Amplitude && c.value == reg::encodeAmplitude(1.5));
+            frequency = frequency || (c.letter == 'c' && c.value == request.value && c.index == request.index);
+        }
+        QVERIFY2(waveform && amplitude && frequency, s.letters().constData());
+    }
+};
+
+QUORVEL_CORE_TEST_MAIN(TestCliProcess)
+#include "test_cli_process.moc"
