@@ -156,6 +156,7 @@ void QuorvelInterface::plotData()
 
     replaceWithFileTraces(traces);
     feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+    scheduleMeasurements();
 
     const spectrum::Result *spectrumPoints = nullptr;
     if (options.fftTrace && !options.xyMode) {
