@@ -104,13 +104,10 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->frequencyValue->setFont(QFont("Courier New", 40, QFont::DemiBold, false));
 
     ui->comboBox_9->view()->setFixedWidth(350);
-    connect(&usbDevice.serialLink, &SerialPortConnection::connectionStatus, this,
-            [this](const QString &status) { setInfoText(status); });
-    usbDevice.setParent(this); // reachable by findChild, like the widgets
-    connect(&usbDevice, &LibUsbDevice::frameArrived, this, &QuorvelInterface::takeArrivedFrame,
-            Qt::QueuedConnection);
-    connect(&usbDevice, &LibUsbDevice::linkLostDetected, this, &QuorvelInterface::handleLinkLost,
-            Qt::QueuedConnection);
+    connect(&link, &InstrumentLink::statusMessage, this, [this](const QString &status) { setInfoText(status); });
+    link.setParent(this); // reachable by findChild, like the widgets
+    connect(&link, &InstrumentLink::frameArrived, this, &QuorvelInterface::takeArrivedFrame, Qt::QueuedConnection);
+    connect(&link, &InstrumentLink::linkLost, this, &QuorvelInterface::handleLinkLost, Qt::QueuedConnection);
 }
 
 QuorvelInterface::~QuorvelInterface()
@@ -126,7 +123,7 @@ QuorvelInterface::~QuorvelInterface()
 void QuorvelInterface::closeEvent(QCloseEvent *event)
 {
     plotTimer.stop();
-    usbDevice.closeDevice();
+    link.close();
     event->accept();
 }
 
@@ -137,11 +134,11 @@ void QuorvelInterface::on_mainTabWidget_currentChanged(int index)
     // judged against the page the instrument was last set up for.
     if (previousTabIndex != meterPage && index == meterPage) {
         plotData();
-        if (!usbDevice.connected)
+        if (!link.isConnected())
             return;
         enterMeterPage();
     } else if (previousTabIndex == meterPage && index != meterPage) {
-        if (!usbDevice.connected)
+        if (!link.isConnected())
             return;
         leaveMeterPage();
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/libusbdevice.h"
+#include "device/instrumentlink.h"
 #include "display/decayhistory.h"
 #include "display/drawingplan.h"
 #include "display/spectrum.h"
@@ -11,6 +11,7 @@
 #include "files/wavetext.h"
 #include "instruments/sniffer.h"
 #include "settings/registers.h"
+#include "settings/registerwriter.h"
 #include "themes/customcolors.h"
 #include "themes/customtheme.h"
 #include "themes/themepalette.h"
@@ -259,9 +260,11 @@ private:
     Ui::QuorvelInterface *ui;
     int plotInterval = 4;
     QTimer plotTimer;
-    // Transport and theme dialog are declared here, between the two timers,
-    // so they are constructed in this order.
-    LibUsbDevice usbDevice;
+    // The link is declared here, between the two timers, so they are
+    // constructed in this order.
+    InstrumentLink link;
+    // Every register write goes through it (see settings/registerwriter.h).
+    reg::RegisterWriter registers{&link};
 
     QFile *logFile = nullptr;
     QTextStream *logStream = nullptr;
@@ -329,7 +332,7 @@ private:
     DecayHistory ch2History;
     drawing::References references; // captured traces, without capture offset
     // The last frame received; kept for redraws without a new frame.
-    unsigned char frameBuffer[LibUsbDevice::rxBufferSize] = {};
+    unsigned char frameBuffer[InstrumentLink::frameCapacity] = {};
     int frameLength = 0;
     // Per-frame working storage, reused so that a frame allocates little.
     frame::Traces traces;
@@ -396,11 +399,6 @@ private:
     // Sniffer start or stop (called by the sniffer's start button).
     void sendMStatusControls();
     void setDecodeProtocol(int protocol);
-    // Every register write of the encoders goes through here: while the
-    // settings are decoded the write is held back and sent at the end only
-    // when it differs from the byte the instrument sent.
-    void writeRegister(quint16 index, quint8 value);
-    void sendHeldBackWrites();
     void setSnifferControlsEnabled(bool enabled);
     void moveChannelZero(int channel, int position);
     void decodeChannels(const reg::DeviceSettings &block);
@@ -411,9 +409,6 @@ private:
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
 
-    bool decodingSettings = false;
-    reg::DeviceSettings decodedBlock;        // the block being decoded
-    int heldBackWrites[reg::WritableCount] = {}; // -1: none
     // Shared with the cursors and trigger markers (plot coordinates).
     int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
     // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
@@ -477,7 +472,7 @@ private:
     void enableSnifferControls(bool enable);
     sniffer::View snifferView;
     sniffer::Texts snifferTexts;
-    unsigned char snifferFrame[LibUsbDevice::rxBufferSize] = {};
+    unsigned char snifferFrame[InstrumentLink::frameCapacity] = {};
     int snifferFrameLength = 0;
     // A changed capture waiting for its redraw, and when the views were last filled.
     void showSnifferTexts();

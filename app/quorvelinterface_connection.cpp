@@ -23,25 +23,24 @@ constexpr int serialPlotIntervalMs = 0;
 void QuorvelInterface::on_connectButton_clicked()
 {
     setInfoText(tr("Please wait..."), true);
-    if (usbDevice.connected) {
+    if (link.isConnected()) {
         disconnectDevice(true);
         setInfoText("", false);
         return;
     }
 
-    usbDevice.usbMode = ui->radioButton_2->isChecked();
-    usbDevice.initializeDevice();
-    usbDevice.openDevice(connection::portNameOfEntry(ui->comboBox_9->currentText()));
-    if (!usbDevice.connected) {
-        // The transport reported why through connectionStatus, which also
-        // re-enabled the window; this only guards against a silent failure.
+    const InstrumentLink::Wire wire =
+        ui->radioButton_2->isChecked() ? InstrumentLink::Wire::Usb : InstrumentLink::Wire::Serial;
+    if (!link.open(wire, connection::portNameOfEntry(ui->comboBox_9->currentText()))) {
+        // The link reported why through statusMessage, which also re-enabled
+        // the window; this only guards against a silent failure.
         if (!ui->centralWidget->isEnabled())
-            setInfoText(usbDevice.usbMode ? tr(connection::CannotOpenDevice) : tr(connection::PortUnreachable), false);
+            setInfoText(link.isUsb() ? tr(connection::CannotOpenDevice) : tr(connection::PortUnreachable), false);
         return;
     }
 
     ui->connectButton->setText(tr("Close connection"));
-    const QString version = usbDevice.requestFirmwareVersion();
+    const QString version = link.firmwareVersion();
     qDebug() << "VERSION" << version;
     if (version == QLatin1String("-1")) {
         // The serial link gave up and already shows why.
@@ -49,7 +48,7 @@ void QuorvelInterface::on_connectButton_clicked()
         return;
     }
 
-    if (usbDevice.isLinkLost()) {
+    if (link.isLinkLost()) {
         // Unplugged, or not answering, while asked for its version.
         handleLinkLost();
         return;
@@ -62,25 +61,25 @@ void QuorvelInterface::on_connectButton_clicked()
         QMessageBox::warning(this, "Upgrade Firmware", tr("Please upgrade your device firmware"), QMessageBox::Ok);
         // The link may have broken while the box was open; its handler has
         // already shown that state.
-        if (!usbDevice.connected)
+        if (!link.isConnected())
             return;
     }
 
     readDeviceSettings();
-    if (!usbDevice.usbMode && usbDevice.isLinkLost()) {
+    if (!link.isUsb() && link.isLinkLost()) {
         // The serial link gave up and already shows why.
         disconnectDevice(false);
         return;
     }
 
-    if (usbDevice.isLinkLost()) {
+    if (link.isLinkLost()) {
         handleLinkLost();
         return;
     }
 
-    usbDevice.asyncBulkReadTransfer();
+    link.startReception();
 
-    if (usbDevice.usbMode) {
+    if (link.isUsb()) {
         plotInterval = usbPlotIntervalMs;
         ui->connectLabel->setText(tr("USB Connected"));
         setWindowTitle("Halvorine Ombrix Interface - USB Connected");
@@ -109,10 +108,9 @@ void QuorvelInterface::setInfoText(QString text, bool mode)
 void QuorvelInterface::disconnectDevice(bool mode)
 {
     if (mode)
-        usbDevice.closeDevice();
-    else if (!usbDevice.usbMode)
-        usbDevice.serialLink.clearPort();
-    usbDevice.reset();
+        link.close();
+    else
+        link.release();
 
     ui->connectButton->setText(tr("Connect"));
     ui->connectLabel->setText(tr("Not Connected"));
@@ -128,13 +126,12 @@ void QuorvelInterface::disconnectDevice(bool mode)
 void QuorvelInterface::handleLinkLost()
 {
     // A report from an earlier connection, or one already handled.
-    if (!usbDevice.connected || !usbDevice.isLinkLost())
+    if (!link.isConnected() || !link.isLinkLost())
         return;
     const char *reason = connection::PortUnreachable;
-    if (usbDevice.usbMode)
-        reason = usbDevice.linkLoss() == LibUsbDevice::LinkLoss::NotResponding ? connection::DeviceNotResponding
-                                                                               : connection::DeviceDisconnected;
-    usbDevice.dropLostLink();
+    if (link.isUsb())
+        reason = link.linkLoss() == InstrumentLink::LinkLoss::NotResponding ? connection::DeviceNotResponding
+                                                                           : connection::DeviceDisconnected;
     disconnectDevice(false);
     setInfoText(tr(reason), false);
 }

@@ -35,15 +35,6 @@ constexpr quint8 NoCounterSource = 0xFF;
 
 } // namespace
 
-void QuorvelInterface::writeRegister(quint16 index, quint8 value)
-{
-    if (decodingSettings && index < reg::WritableCount) {
-        heldBackWrites[index] = value;
-        return;
-    }
-    usbDevice.controlWriteTransfer(index, value);
-}
-
 // ---- bit-register encoders --------------------------------------------------
 
 void QuorvelInterface::sendCH1Controls()
@@ -54,7 +45,7 @@ void QuorvelInterface::sendCH1Controls()
     o.average = ui->checkBoxCH1Average->isChecked();
     o.math = ui->checkBoxCH1Math->isChecked();
     o.subtract = ui->radioButtonCH1Sub->isChecked();
-    writeRegister(reg::Ch1Options, reg::encodeChannelOptions(o));
+    registers.write(reg::Ch1Options, reg::encodeChannelOptions(o));
 }
 
 void QuorvelInterface::sendCH2Controls()
@@ -65,7 +56,7 @@ void QuorvelInterface::sendCH2Controls()
     o.average = ui->checkBoxCH2Average->isChecked();
     o.math = ui->checkBoxCH2Math->isChecked();
     o.subtract = ui->radioButtonCH2Sub->isChecked();
-    writeRegister(reg::Ch2Options, reg::encodeChannelOptions(o));
+    registers.write(reg::Ch2Options, reg::encodeChannelOptions(o));
 }
 
 void QuorvelInterface::sendCHDControls()
@@ -76,7 +67,7 @@ void QuorvelInterface::sendCHDControls()
     o.thick0 = ui->checkBoxCHDThick0->isChecked();
     o.invert = ui->checkBoxCHDInvert->isChecked();
     o.ascii = ui->checkBoxASCII->isChecked();
-    writeRegister(reg::LogicOptions, reg::encodeLogicOptions(o));
+    registers.write(reg::LogicOptions, reg::encodeLogicOptions(o));
 }
 
 void QuorvelInterface::sendCHDBitControls()
@@ -89,7 +80,7 @@ void QuorvelInterface::sendCHDBitControls()
         enabled[size_t(n)] = boxes[n]->isChecked();
         chdBitEnabled[n] = enabled[size_t(n)];
     }
-    writeRegister(reg::LogicMask, reg::encodeLogicMask(enabled));
+    registers.write(reg::LogicMask, reg::encodeLogicMask(enabled));
 }
 
 void QuorvelInterface::sendTriggerControls()
@@ -116,7 +107,7 @@ void QuorvelInterface::sendTriggerControls()
     else
         t.type = reg::Dual;
     t.circular = ui->checkBoxCircular->isChecked();
-    writeRegister(reg::Trigger, reg::encodeTrigger(t));
+    registers.write(reg::Trigger, reg::encodeTrigger(t));
 }
 
 void QuorvelInterface::sendCursorControls()
@@ -131,7 +122,7 @@ void QuorvelInterface::sendCursorControls()
         c.horizontal = reg::Ch2Cursors;
     c.vertical = ui->checkBoxCursorVertical->isChecked();
     c.snifferSingle = ui->radioButtonSniffSingle->isChecked();
-    writeRegister(reg::Cursors, reg::encodeCursors(c));
+    registers.write(reg::Cursors, reg::encodeCursors(c));
     showCursorItems();
 }
 
@@ -145,7 +136,7 @@ void QuorvelInterface::sendDisplayControls()
     d.persistence = ui->checkBoxPersistence->isChecked();
     d.vectors = ui->checkBoxVectors->isChecked();
     d.showSettings = ui->checkBoxShowSettings->isChecked();
-    writeRegister(reg::Display, reg::encodeDisplay(d));
+    registers.write(reg::Display, reg::encodeDisplay(d));
 
     plotPalette.ch1.setWidth(2);
     plotPalette.ch2.setWidth(2);
@@ -168,7 +159,7 @@ void QuorvelInterface::sendMFFTControls()
     s.iq = ui->checkBoxIQFFT->isChecked();
     s.xy = ui->xyMode->isChecked();
     s.fftTrace = ui->checkBoxFFTTrace->isChecked();
-    writeRegister(reg::Spectrum, reg::encodeSpectrum(s));
+    registers.write(reg::Spectrum, reg::encodeSpectrum(s));
     ui->groupBoxPlot->setEnabled(!s.iq);
 }
 
@@ -184,7 +175,7 @@ void QuorvelInterface::sendSweepControls()
     s.amplitude = ui->checkBoxSweepAmplitude->isChecked();
     s.offset = ui->checkBoxSweepOffset->isChecked();
     s.dutyCycle = ui->checkBoxSweepDutyCycle->isChecked();
-    writeRegister(reg::Sweep, reg::encodeSweep(s));
+    registers.write(reg::Sweep, reg::encodeSweep(s));
 }
 
 void QuorvelInterface::sendSnifferSettings()
@@ -195,7 +186,7 @@ void QuorvelInterface::sendSnifferSettings()
     s.cpha = ui->comboBoxCPHA->currentIndex() == 1;
     s.parity = ui->comboBoxParity->currentIndex();
     s.twoStopBits = ui->comboBoxStopBits->currentIndex() == 1;
-    writeRegister(reg::SnifferControls, reg::encodeSniffer(s));
+    registers.write(reg::SnifferControls, reg::encodeSniffer(s));
 }
 
 void QuorvelInterface::setSnifferControlsEnabled(bool enabled)
@@ -213,12 +204,12 @@ void QuorvelInterface::sendMStatusControls()
     setSnifferControlsEnabled(!start);
     ui->pauseSnifferButton->setEnabled(start);
     ui->pauseSnifferButton->setText(tr(PauseCaption));
-    writeRegister(reg::MStatus, reg::encodeSnifferRunState(start, deviceMode));
+    registers.write(reg::MStatus, reg::encodeSnifferRunState(start, deviceMode));
 }
 
 void QuorvelInterface::setDecodeProtocol(int protocol)
 {
-    writeRegister(reg::DecodeProtocol, quint8(protocol));
+    registers.write(reg::DecodeProtocol, quint8(protocol));
 }
 
 // ---- channels --------------------------------------------------------------------
@@ -308,24 +299,24 @@ void QuorvelInterface::on_checkBoxCH2Invert_clicked()
 
 void QuorvelInterface::on_ch1GainSlider_valueChanged(int value)
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
-    writeRegister(reg::Gain1, quint8(value));
+    registers.write(reg::Gain1, quint8(value));
     ui->ch1Label->setText(scales::shortChannelLabel(1, scales::gainText(gainTexts, value)));
 }
 
 void QuorvelInterface::on_ch2GainSlider_valueChanged(int value)
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
-    writeRegister(reg::Gain2, quint8(value));
+    registers.write(reg::Gain2, quint8(value));
     ui->ch2Label->setText(scales::shortChannelLabel(2, scales::gainText(gainTexts, value)));
 }
 
 void QuorvelInterface::moveChannelZero(int channel, int position)
 {
     const bool first = channel == 1;
-    writeRegister(first ? reg::Ch1Position : reg::Ch2Position, reg::encodeChannelPosition(position));
+    registers.write(first ? reg::Ch1Position : reg::Ch2Position, reg::encodeChannelPosition(position));
     (first ? ch1Zero : ch2Zero) = position + ZeroLevelOffset;
     placeZeroMarkers();
     // Horizontal cursors on this channel keep their place relative to its zero.
@@ -422,7 +413,7 @@ void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
     int lines = 0;
     for (const QCheckBox *box : boxes)
         lines += box->isChecked() ? 1 : 0;
-    writeRegister(reg::LogicPosition, reg::encodeLogicPosition(value, lines));
+    registers.write(reg::LogicPosition, reg::encodeLogicPosition(value, lines));
     const int source = ui->comboBoxTrigSource->currentIndex();
     if (source >= reg::TriggerSourceFirstLogic && source <= reg::TriggerSourceLastLogic && !startingUp)
         updateTriggerPos();
@@ -506,19 +497,19 @@ void QuorvelInterface::on_checkBoxCircular_clicked()
 
 void QuorvelInterface::on_doubleSpinBoxTrigHold_valueChanged(double value)
 {
-    writeRegister(reg::TriggerHold, reg::encodeTriggerHold(value));
+    registers.write(reg::TriggerHold, reg::encodeTriggerHold(value));
 }
 
 void QuorvelInterface::on_doubleSpinBoxTrigAuto_valueChanged(double value)
 {
-    writeRegister(reg::TriggerTimeout, reg::encodeTriggerTimeout(value));
+    registers.write(reg::TriggerTimeout, reg::encodeTriggerTimeout(value));
 }
 
 void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
 {
     if (index < 0)
         return;
-    writeRegister(reg::TriggerSource, quint8(index));
+    registers.write(reg::TriggerSource, quint8(index));
     const bool analog = index <= reg::TriggerSourceCh2;
     // Slope and window triggers need an analog source.
     const bool needsAnalog = ui->radioButtonWindow->isChecked() || ui->radioButtonPositive->isChecked() ||
@@ -749,7 +740,7 @@ void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
     setSnifferControlsEnabled(true);
     ui->pauseSnifferButton->setEnabled(false);
     ui->pauseSnifferButton->setText(tr(PauseCaption));
-    writeRegister(reg::MStatus, reg::MStatusProtocolChange);
+    registers.write(reg::MStatus, reg::MStatusProtocolChange);
     ui->startSnifferButton->setText(tr(StartCaption));
     setDecodeProtocol(index);
 }
@@ -758,40 +749,40 @@ void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
 
 void QuorvelInterface::on_stopButton_clicked()
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
     if (ui->stopButton->text() == tr(StartCaption)) {
-        usbDevice.startScope();
+        link.startAcquisition();
         ui->stopButton->setText(tr(StopCaption));
     } else {
-        usbDevice.stopScope();
+        link.stopAcquisition();
         ui->stopButton->setText(tr(StartCaption));
     }
 }
 
 void QuorvelInterface::on_forceButton_clicked()
 {
-    usbDevice.forceTrigger();
+    link.forceTrigger();
 }
 
 void QuorvelInterface::on_autoButton_clicked()
 {
-    usbDevice.autoSetup();
+    link.autoSetup();
     // The instrument needs time to find its settings before they are read
     // back; a precise timer, since a coarse one of 2 s may fire 100 ms early.
-    if (usbDevice.connected)
+    if (link.isConnected())
         QTimer::singleShot(AutoSetupSettleMs, Qt::PreciseTimer, this, &QuorvelInterface::readDeviceSettings);
 }
 
 void QuorvelInterface::on_restoreSettingButton_clicked()
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
     ui->restoreSettingButton->setEnabled(false);
     // Over the serial link the stream stops first ("p"); the settings read
     // turns it on again.
-    usbDevice.turnOffAutoMode();
-    usbDevice.restoreSettings();
+    link.streamOff();
+    link.restoreFactorySettings();
     QTimer::singleShot(RestoreSettleMs, Qt::PreciseTimer, this, &QuorvelInterface::readDeviceSettings);
     ui->restoreSettingButton->setEnabled(true);
 }
@@ -799,7 +790,7 @@ void QuorvelInterface::on_restoreSettingButton_clicked()
 void QuorvelInterface::sendTSource(int value)
 {
     if (value != -1) {
-        writeRegister(reg::TriggerSource, quint8(value));
+        registers.write(reg::TriggerSource, quint8(value));
         return;
     }
     quint8 source = NoCounterSource;
@@ -809,5 +800,5 @@ void QuorvelInterface::sendTSource(int value)
             break;
         }
     }
-    writeRegister(reg::TriggerSource, source);
+    registers.write(reg::TriggerSource, source);
 }

@@ -113,12 +113,12 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         if (cursorsOnCh1) {
             int &relative = a ? ch1CursorA : ch1CursorB;
             relative = cursors::relativeValue(value, ch1Zero);
-            writeRegister(a ? reg::Ch1HCursorA : reg::Ch1HCursorB,
+            registers.write(a ? reg::Ch1HCursorA : reg::Ch1HCursorB,
                           quint8(cursors::horizontalCursorRegister(relative)));
         } else if (cursorsOnCh2) {
             int &relative = a ? ch2CursorA : ch2CursorB;
             relative = cursors::relativeValue(value, ch2Zero);
-            writeRegister(a ? reg::Ch2HCursorA : reg::Ch2HCursorB,
+            registers.write(a ? reg::Ch2HCursorA : reg::Ch2HCursorB,
                           quint8(cursors::horizontalCursorRegister(relative)));
         }
         break;
@@ -134,7 +134,7 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         if (pixel.x() > visible.right() - VCursorHalfWidth)
             x = visible.right() - 2 * VCursorHalfWidth;
         (a ? vCursorMarkerA : vCursorMarkerB)->topLeft->setCoords(x, VCursorPixelY);
-        writeRegister(a ? reg::VCursorA : reg::VCursorB,
+        registers.write(a ? reg::VCursorA : reg::VCursorB,
                       quint8(cursors::verticalCursorRegister(column, plotColumns)));
         break;
     }

@@ -43,29 +43,16 @@ void setAndEcho(Control *control, Value value, Handler handler)
 }
 } // namespace
 
-void QuorvelInterface::sendHeldBackWrites()
-{
-    for (int i = 0; i < reg::WritableCount; ++i) {
-        const int value = heldBackWrites[i];
-        heldBackWrites[i] = -1;
-        if (value >= 0 && value != decodedBlock[i])
-            usbDevice.controlWriteTransfer(quint16(i), quint8(value));
-    }
-}
-
 void QuorvelInterface::readDeviceSettings()
 {
     // The handlers run while the controls are set; none of them reads the
     // settings again, but a second decode must not start inside the first.
-    if (decodingSettings)
+    if (registers.isApplying())
         return;
-    if (!usbDevice.readSettingsBlock())
+    reg::DeviceSettings block;
+    if (!link.readSettings(block))
         return;
-    const reg::DeviceSettings block = reg::DeviceSettings::fromBytes(usbDevice.inBuffer, reg::BlockSize);
-
-    decodedBlock = block;
-    std::fill(std::begin(heldBackWrites), std::end(heldBackWrites), -1);
-    decodingSettings = true;
+    registers.beginApplying(block);
 
     const QStringList dump = reg::dumpLines(block);
     for (int i = 0; i < dump.size() - 1; ++i)
@@ -74,7 +61,7 @@ void QuorvelInterface::readDeviceSettings()
     const quint8 sampling = block[reg::SamplingRate];
     if (sampling <= reg::SamplingRateMax) {
         ui->samplingSlider->setValue(sampling);
-        usbDevice.serialLink.setSamplingValue(sampling);
+        link.setSamplingValue(sampling);
         ui->samplingSlider->setSliderPosition(sampling);
     }
     decodeChannels(block);
@@ -109,8 +96,7 @@ void QuorvelInterface::readDeviceSettings()
     checkIfInvertIcon();
     updateTriggerPos();
 
-    decodingSettings = false;
-    sendHeldBackWrites();
+    registers.endApplying();
     redrawRequested = true;
 }
 
@@ -286,7 +272,7 @@ void QuorvelInterface::decodeSniffer(const reg::DeviceSettings &block)
     if (ui->mainTabWidget->currentIndex() == MeterPage)
         ui->mmTabWidget->setCurrentIndex(reg::meterPage(status));
     // The window now shows the run state the instrument holds.
-    heldBackWrites[reg::MStatus] = -1;
+    registers.keepInstrumentValue(reg::MStatus);
 }
 
 void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)

@@ -244,14 +244,14 @@ void QuorvelInterface::playbackStep(frame::Traces &values)
         playback = recording::Recording();
         playbackEntry = 0;
         ui->samplingSlider->setValue(savedTimeBase);
-        usbDevice.serialLink.setSamplingValue(savedTimeBase);
+        link.setSamplingValue(savedTimeBase);
         ui->label_13->setText(QString());
         return;
     }
     const int timeBase = recording::playableTimeBase(playback.timeBase(playbackEntry));
-    usbDevice.controlWriteTransfer(reg::SamplingRate, quint8(timeBase));
+    registers.write(reg::SamplingRate, quint8(timeBase));
     ui->samplingSlider->setValue(timeBase);
-    usbDevice.serialLink.setSamplingValue(timeBase);
+    link.setSamplingValue(timeBase);
     playback.frame(playbackEntry++, playedFrame);
     values.ch1 = playedFrame.records[0];
     values.ch2 = playedFrame.records[1];

@@ -13,7 +13,7 @@
 
 void QuorvelInterface::selectWaveForm(unsigned char code)
 {
-    writeRegister(reg::Waveform, code);
+    registers.write(reg::Waveform, code);
 }
 
 void QuorvelInterface::on_radioButtonNoise_clicked()
@@ -50,7 +50,7 @@ void QuorvelInterface::on_amplitudeSlider_valueChanged(int value)
 
 void QuorvelInterface::on_doubleSpinBoxAmp_valueChanged(double value)
 {
-    writeRegister(reg::Amplitude, reg::encodeAmplitude(value));
+    registers.write(reg::Amplitude, reg::encodeAmplitude(value));
 }
 
 void QuorvelInterface::on_dutyCycleSlider_valueChanged(int value)
@@ -60,7 +60,7 @@ void QuorvelInterface::on_dutyCycleSlider_valueChanged(int value)
 
 void QuorvelInterface::on_doubleSpinBoxDuty_valueChanged(double value)
 {
-    writeRegister(reg::DutyCycle, reg::encodeDutyCycle(value));
+    registers.write(reg::DutyCycle, reg::encodeDutyCycle(value));
 }
 
 void QuorvelInterface::on_offsetSlider_valueChanged(int value)
@@ -70,7 +70,7 @@ void QuorvelInterface::on_offsetSlider_valueChanged(int value)
 
 void QuorvelInterface::on_doubleSpinBoxOffset_valueChanged(double value)
 {
-    writeRegister(reg::Offset, reg::encodeOffset(value));
+    registers.write(reg::Offset, reg::encodeOffset(value));
 }
 
 void QuorvelInterface::updateFrequency()
@@ -120,11 +120,9 @@ void QuorvelInterface::sendDesiredFrequency(double hertz)
     const generator::FrequencyRequest request = generator::frequencyRequest(hertz);
     ui->labelHertz->setText(request.unit);
     ui->actualFreqText->setText(request.text);
-    // A settings read that shows the frequency the instrument holds asks
-    // for nothing.
-    if (decodingSettings && quint32(request.hundredths) == decodedBlock.desiredFrequency())
-        return;
-    usbDevice.controlReadTransfer(command::GeneratorFrequency, request.value, request.index);
+    // A settings read that shows the frequency the instrument holds asks for
+    // nothing (the writer drops it).
+    registers.requestFrequency(quint32(request.hundredths), request.value, request.index);
 }
 
 // While the user types, nothing is sent; Enter or leaving the box sends.
@@ -151,7 +149,7 @@ void QuorvelInterface::on_sweepStartFreqSlider_valueChanged(int value)
         return;
     }
     updateSweepCursors();
-    writeRegister(reg::SweepStart, quint8(ui->sweepStartFreqSlider->value()));
+    registers.write(reg::SweepStart, quint8(ui->sweepStartFreqSlider->value()));
 }
 
 void QuorvelInterface::on_sweepEndFreqSlider_valueChanged(int value)
@@ -163,13 +161,13 @@ void QuorvelInterface::on_sweepEndFreqSlider_valueChanged(int value)
         return;
     }
     updateSweepCursors();
-    writeRegister(reg::SweepEnd, quint8(ui->sweepEndFreqSlider->value()));
+    registers.write(reg::SweepEnd, quint8(ui->sweepEndFreqSlider->value()));
 }
 
 void QuorvelInterface::on_sweepSpeedSlider_valueChanged(int value)
 {
     ui->sweepSpeedText->setText(QString::number(value));
-    writeRegister(reg::SweepSpeed, quint8(value));
+    registers.write(reg::SweepSpeed, quint8(value));
 }
 
 void QuorvelInterface::on_openCSVButton_clicked()
@@ -194,11 +192,11 @@ int QuorvelInterface::parseCSV(const QString &text, unsigned char *buffer)
 
 void QuorvelInterface::on_saveAWGButton_clicked()
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
-    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(usbDevice.awgBuffer));
-    usbDevice.awgBulkWriteTransfer();
-    usbDevice.saveAWG();
+    signed char wave[InstrumentLink::waveLength] = {};
+    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(wave));
+    link.uploadWave(wave);
     ui->radioButtonCustom->setChecked(true);
     selectWaveForm(generator::Custom);
 }

@@ -24,7 +24,7 @@ void QuorvelInterface::mm_request()
         return;
     }
     unsigned char reply[meter::ReplyLength] = {};
-    if (usbDevice.requestMM(reply) != meter::ReplyLength)
+    if (link.requestMeter(reply) != meter::ReplyLength)
         return; // no reply: the labels keep their last reading
     if (page == meter::Vpp) {
         ui->vppChannel1->setText(meter::voltsText(meter::decodeVolts(reply[0], reply[1])));
@@ -36,7 +36,7 @@ void QuorvelInterface::mm_request()
 
 void QuorvelInterface::sendMStatusControlsForMM()
 {
-    writeRegister(reg::MStatus,
+    registers.write(reg::MStatus,
                   meter::modeValue(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked()));
 }
 
@@ -51,7 +51,7 @@ void QuorvelInterface::prepareMFFTControlsForMM()
         window = 4;
     const bool iq = ui->checkBoxIQFFT->isChecked();
     ui->groupBoxPlot->setEnabled(!iq);
-    writeRegister(reg::Spectrum, meter::spectrumOptionsForMeter(window, ui->checkBoxLogY->isChecked(), iq));
+    registers.write(reg::Spectrum, meter::spectrumOptionsForMeter(window, ui->checkBoxLogY->isChecked(), iq));
 }
 
 void QuorvelInterface::clearMMLabels()
@@ -71,39 +71,39 @@ void QuorvelInterface::checkFCRadioButtons(int source)
 
 void QuorvelInterface::on_fcR10_clicked()
 {
-    writeRegister(reg::TriggerSource, meter::ExtSource);
+    registers.write(reg::TriggerSource, meter::ExtSource);
 }
 void QuorvelInterface::on_fcR7_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(7));
+    registers.write(reg::TriggerSource, sourceOfBit(7));
 }
 void QuorvelInterface::on_fcR6_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(6));
+    registers.write(reg::TriggerSource, sourceOfBit(6));
 }
 void QuorvelInterface::on_fcR5_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(5));
+    registers.write(reg::TriggerSource, sourceOfBit(5));
 }
 void QuorvelInterface::on_fcR4_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(4));
+    registers.write(reg::TriggerSource, sourceOfBit(4));
 }
 void QuorvelInterface::on_fcR3_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(3));
+    registers.write(reg::TriggerSource, sourceOfBit(3));
 }
 void QuorvelInterface::on_fcR2_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(2));
+    registers.write(reg::TriggerSource, sourceOfBit(2));
 }
 void QuorvelInterface::on_fcR1_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(1));
+    registers.write(reg::TriggerSource, sourceOfBit(1));
 }
 void QuorvelInterface::on_fcR0_clicked()
 {
-    writeRegister(reg::TriggerSource, sourceOfBit(0));
+    registers.write(reg::TriggerSource, sourceOfBit(0));
 }
 
 void QuorvelInterface::on_radioFreq_clicked()
@@ -133,9 +133,8 @@ void QuorvelInterface::on_mmTabWidget_currentChanged(int index)
         break;
     case meter::Vdc:
         // DC volts come from the frames, as fast as they arrive.
-        usbDevice.turnOnAutoMode();
+        link.streamOn();
         plotTimer.setInterval(0);
-        usbDevice.serialLink.frameState = 0;
         break;
     case meter::Vpp:
         meterTimer.start(meter::VppIntervalMs);
@@ -170,17 +169,17 @@ void QuorvelInterface::leaveMeterPage()
     meterTimer.stop();
     restoreUiSettings();
     plotTimer.setInterval(plotInterval);
-    usbDevice.turnOnAutoMode();
+    link.streamOn();
 }
 
 // Re-sends the scope settings the meter modes changed on the instrument.
 void QuorvelInterface::restoreUiSettings()
 {
     on_comboBoxTrigSource_currentIndexChanged(ui->comboBoxTrigSource->currentIndex());
-    usbDevice.forceTrigger();
+    link.forceTrigger();
     on_ch1GainSlider_valueChanged(ui->ch1GainSlider->value());
     on_ch2GainSlider_valueChanged(ui->ch2GainSlider->value());
     on_samplingSlider_valueChanged(ui->samplingSlider->value());
     if (ui->mmTabWidget->currentIndex() != meter::Vdc)
-        usbDevice.turnOnAutoMode();
+        link.streamOn();
 }

@@ -97,7 +97,7 @@ void QuorvelInterface::plotData()
     const bool meterShown = ui->mainTabWidget->currentIndex() == MeterPage;
     plot->setBlanked(meterShown);
 
-    if (!usbDevice.dataReady.load(std::memory_order_acquire) && !redrawRequested)
+    if (!link.hasNewFrame() && !redrawRequested)
         return;
     if (deviceMode != frame::OscilloscopeFrames) {
         if (deviceMode == frame::SnifferFrames)
@@ -105,18 +105,14 @@ void QuorvelInterface::plotData()
         return;
     }
 
-    // Cleared before the copy, so a frame published during this pass raises
-    // the flag again instead of being lost.
     bool newFrame = false;
-    if (usbDevice.dataReady.exchange(false, std::memory_order_acq_rel)) {
-        const int length = usbDevice.copyLatestFrame(frameBuffer, int(sizeof frameBuffer));
-        if (length > 0) {
-            frameLength = length;
-            newFrame = true;
-        }
+    const int length = link.takeLatestFrame(frameBuffer, int(sizeof frameBuffer));
+    if (length > 0) {
+        frameLength = length;
+        newFrame = true;
     }
     if (frameLength > frame::Size) {
-        usbDevice.dataReady.store(true);
+        link.keepFrameForNextPass();
         return;
     }
     if (frameLength == 0) {
@@ -218,7 +214,7 @@ void QuorvelInterface::deferredReplot()
     // A frame that is already waiting is taken first: while the plot is being
     // drawn the transport keeps only the latest frame, so a waiting one would
     // be overwritten by the next.
-    if (usbDevice.dataReady.load(std::memory_order_acquire)) {
+    if (link.hasNewFrame()) {
         plotData();
         if (replotClock.isValid() && replotClock.nsecsElapsed() < replotPeriodNs)
             return; // plotData has drawn it
@@ -254,9 +250,9 @@ void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
 
 void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
-    writeRegister(reg::HPos, quint8(value));
+    registers.write(reg::HPos, quint8(value));
     redrawRequested = true;
     // At the slow time bases the marker stays at the left edge.
     if (ui->samplingSlider->value() <= 10)

@@ -49,10 +49,10 @@ void QuorvelInterface::updateCh2Label()
 
 void QuorvelInterface::on_samplingSlider_valueChanged(int value)
 {
-    if (!usbDevice.connected)
+    if (!link.isConnected())
         return;
-    writeRegister(reg::SamplingRate, quint8(value));
-    usbDevice.serialLink.setSamplingValue(value);
+    registers.write(reg::SamplingRate, quint8(value));
+    link.setSamplingValue(value);
     ui->timeLabel->setText(scales::timeLabel(timeBaseTexts, ui->samplingSlider->value()));
     // From 20ms/div on the marker stands at the left edge.
     updateTriggerPos();

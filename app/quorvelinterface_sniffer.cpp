@@ -15,7 +15,7 @@ constexpr qint64 snifferRedrawIntervalMs = 200;
 // drawn again.
 void QuorvelInterface::sniffProtocol()
 {
-    const int length = usbDevice.copyLatestFrame(snifferFrame, int(sizeof snifferFrame));
+    const int length = link.copyLatestFrame(snifferFrame, int(sizeof snifferFrame));
     if (length > 0)
         snifferFrameLength = length;
     sniffer::Options options;
@@ -80,10 +80,10 @@ void QuorvelInterface::on_startSnifferButton_clicked()
 void QuorvelInterface::on_pauseSnifferButton_clicked()
 {
     if (ui->pauseSnifferButton->text() == tr("Pause")) {
-        usbDevice.stopScope();
+        link.stopAcquisition();
         ui->pauseSnifferButton->setText(tr("Resume"));
     } else {
-        usbDevice.startScope();
+        link.startAcquisition();
         ui->pauseSnifferButton->setText(tr("Pause"));
     }
 }

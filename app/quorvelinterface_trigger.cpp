@@ -104,18 +104,17 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
     if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex())) {
         if (which == 2) {
             const int byte = trigger::triggerLevelRegister(triggerLevel);
-            writeRegister(reg::TriggerLevel, quint8(byte));
+            registers.write(reg::TriggerLevel, quint8(byte));
             triggerLevel = trigger::levelFromRegister(byte);
         } else {
             int &level = which == 0 ? windowLevel1 : windowLevel2;
             const int byte = trigger::windowLevelRegister(level);
-            writeRegister(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(byte));
+            registers.write(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(byte));
             level = trigger::levelFromRegister(byte);
         }
     }
     placeTriggerMarkers(pointer.y());
-    usbDevice.controlReadTransfer(command::TriggerPosition,
-                                  quint16(trigger::positionRequestValue(triggerPosition)), 0);
+    link.requestTriggerPosition(quint16(trigger::positionRequestValue(triggerPosition)), 0);
 }
 
 void QuorvelInterface::placeTriggerMarkers(double externalPixelY)

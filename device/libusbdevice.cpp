@@ -114,7 +114,7 @@ bool LibUsbDevice::acceptControlRead(qint64 n)
 {
     lastReadLength = n;
     if (n < 0) {
-        lastError = QStringLiteral("Read Error!");
+        errorText = QStringLiteral("Read Error!");
         qCDebug(lcUsb) << "read error: " << n;
         return false;
     }
@@ -154,7 +154,7 @@ void LibUsbDevice::initializeDevice()
     }
     const int r = libusb_init(&context);
     if (r < 0) {
-        lastError = QStringLiteral("Initialization Error!");
+        errorText = QStringLiteral("Initialization Error!");
         qCDebug(lcUsb) << "Initialization Error! " << r;
         context = nullptr;
         initialized = false;
@@ -174,14 +174,14 @@ void LibUsbDevice::openDevice(QString portName)
         return;
     }
     if (!initialized || !context) {
-        lastError = QStringLiteral("Cannot open device!");
+        errorText = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
         emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
     }
     const ssize_t count = libusb_get_device_list(context, &deviceList);
     if (count < 0) {
-        lastError = QStringLiteral("Cannot open device!");
+        errorText = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "No USB Devices to List";
         deviceList = nullptr;
         // Without a status the window would stay disabled.
@@ -199,7 +199,7 @@ void LibUsbDevice::openDevice(QString portName)
             qCDebug(lcUsb).nospace() << libusb_get_device_address(device) << " Device Opened";
             break;
         }
-        lastError = QStringLiteral("Cannot open device!");
+        errorText = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb).nospace() << "Cannot open device--" << i + 1;
         handle = nullptr;
     }
@@ -207,7 +207,7 @@ void LibUsbDevice::openDevice(QString portName)
     deviceList = nullptr;
     device = nullptr;
     if (!handle) {
-        lastError = QStringLiteral("Cannot open device!");
+        errorText = QStringLiteral("Cannot open device!");
         qCDebug(lcUsb) << "Cannot open device";
         emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
@@ -222,7 +222,7 @@ void LibUsbDevice::openDevice(QString portName)
         libusb_close(handle);
         handle = nullptr;
         connected = false;
-        lastError = QStringLiteral("Cannot open device!");
+        errorText = QStringLiteral("Cannot open device!");
         // Without a status the window would stay disabled.
         emit serialLink.connectionStatus(tr(connection::CannotOpenDevice));
         return;
@@ -259,7 +259,7 @@ void LibUsbDevice::dropLostLink()
     if (usbMode) {
         releaseUsb(false);
     } else {
-        serialLink.autoMode = false;
+        serialLink.setAutoMode(false);
         serialLink.clearPort();
         running = false;
         connected = false;
@@ -284,7 +284,7 @@ void LibUsbDevice::releaseUsb(bool storeSettings)
 
 void LibUsbDevice::closeSerial(bool storeSettings)
 {
-    serialLink.autoMode = false;
+    serialLink.setAutoMode(false);
     running = false;
     serialLink.write(QString(QChar(command::StreamOff)));
     if (storeSettings)
@@ -319,7 +319,7 @@ void LibUsbDevice::asyncBulkReadTransfer()
     if (!checkConnected())
         return;
     if (!usbMode) {
-        serialLink.frameBuffer = rxBuffer;
+        serialLink.setFrameBuffer(rxBuffer);
         return;
     }
     if (transferInFlight)
@@ -327,7 +327,7 @@ void LibUsbDevice::asyncBulkReadTransfer()
     if (!readTransfer)
         readTransfer = libusb_alloc_transfer(0);
     if (!readTransfer) {
-        lastError = QStringLiteral("Bulk read transfer failed!");
+        errorText = QStringLiteral("Bulk read transfer failed!");
         qCDebug(lcUsb) << "Transfer Failed! " << LIBUSB_ERROR_NO_MEM;
         return;
     }
@@ -338,7 +338,7 @@ void LibUsbDevice::asyncBulkReadTransfer()
     const int r = libusb_submit_transfer(readTransfer);
     if (r != 0) {
         transferInFlight = false;
-        lastError = QStringLiteral("Bulk read transfer failed!");
+        errorText = QStringLiteral("Bulk read transfer failed!");
         qCDebug(lcUsb) << "Transfer Failed! " << r;
         return;
     }
@@ -516,7 +516,7 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     if (request == command::ReadSettings) {
         const qint64 n = serialLink.readReply(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
         if (n < 0) {
-            lastError = QStringLiteral("Read Error!");
+            errorText = QStringLiteral("Read Error!");
             qCDebug(lcUsb) << "read error: " << -1;
             markLinkLost(LinkLoss::NotResponding);
             return false;
@@ -535,7 +535,7 @@ bool LibUsbDevice::readSettingsBlock()
     if (!controlReadTransfer(command::ReadSettings, 0, command::SettingsBlockIndex))
         return false;
     if (lastReadLength < settingsBlockLength) {
-        lastError = QStringLiteral("Read Error!");
+        errorText = QStringLiteral("Read Error!");
         qCDebug(lcUsb) << "settings block cut short:" << lastReadLength << "bytes";
         return false;
     }
@@ -568,7 +568,7 @@ QString LibUsbDevice::requestFirmwareVersion()
         if (n > 0)
             n = versionLength; // always four characters once any byte came
     } else {
-        const bool wasStreaming = serialLink.autoMode;
+        const bool wasStreaming = serialLink.autoMode();
         if (wasStreaming)
             turnOffAutoMode();
         // Bytes already on their way (a stream from before, line noise) are
@@ -585,7 +585,7 @@ QString LibUsbDevice::requestFirmwareVersion()
             turnOnAutoMode();
     }
     if (n <= 0) {
-        lastError = QStringLiteral("Read Error!");
+        errorText = QStringLiteral("Read Error!");
         qCDebug(lcUsb) << "read error: " << n;
         return QString();
     }
@@ -630,13 +630,13 @@ void LibUsbDevice::stopScope()
 {
     sendCommand(command::Stop);
     // A stopped instrument sends no frames; that is no stall.
-    serialLink.framesExpected = false;
+    serialLink.setFramesExpected(false);
 }
 
 void LibUsbDevice::startScope()
 {
     sendCommand(command::Start);
-    serialLink.framesExpected = true;
+    serialLink.setFramesExpected(true);
 }
 
 void LibUsbDevice::forceTrigger()
@@ -669,7 +669,7 @@ void LibUsbDevice::awgBulkWriteTransfer()
     // followed by the 256 signed wave bytes, sample 0 first. The instrument
     // drops an upload whose bytes do not follow within 1000 ms. The stream is
     // off meanwhile so frames and the upload do not cross.
-    const bool wasStreaming = serialLink.autoMode;
+    const bool wasStreaming = serialLink.autoMode();
     turnOffAutoMode();
     QByteArray upload(1, command::WaveUpload);
     upload.append(reinterpret_cast<const char *>(awgBuffer), awgBufferSize);
@@ -686,7 +686,7 @@ void LibUsbDevice::turnOffAutoMode()
 {
     if (usbMode)
         return;
-    serialLink.autoMode = false;
+    serialLink.setAutoMode(false);
     serialLink.write(QString(QChar(command::StreamOff)));
 }
 
@@ -695,6 +695,6 @@ void LibUsbDevice::turnOnAutoMode()
     if (usbMode)
         return;
     serialLink.write(QString(QChar(command::StreamOn)));
-    serialLink.autoMode = true;
+    serialLink.setAutoMode(true);
     serialLink.restartParser();
 }

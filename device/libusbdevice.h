@@ -24,6 +24,8 @@
 class LibUsbDevice : public QObject
 {
     Q_OBJECT
+    // The link drives this, its USB half and the serial link inside it.
+    friend class InstrumentLink;
 
 public:
     static constexpr uint16_t vendorId = 0x16D0;
@@ -46,27 +48,23 @@ public:
     explicit LibUsbDevice(QObject *parent = nullptr);
     ~LibUsbDevice() override;
 
-    bool connected = false;
-    bool initialized = false;
-    QString lastError;
-    libusb_device **deviceList = nullptr;
-    libusb_device *device = nullptr;
-    libusb_device_descriptor descriptor{};
-    libusb_device_handle *handle = nullptr;
-    libusb_context *context = nullptr;
-    libusb_transfer *readTransfer = nullptr;
-    std::atomic<bool> dataReady{false};
-    // Length of the last published frame (for reading only; the frame itself
-    // comes from copyLatestFrame()).
-    std::atomic<int> rxLength{0};
-    // Assembly buffer of the serial link (GUI thread only).
-    unsigned char rxBuffer[rxBufferSize] = {};
-    unsigned char inBuffer[inBufferSize] = {};
-    signed char awgBuffer[awgBufferSize] = {};
-    std::atomic<bool> running{true};
-    QFuture<void> eventFuture;
-    SerialPortConnection serialLink;
-    bool usbMode = true;
+    // The text of the last failure ("Read Error!", "Cannot open device!", ...).
+    QString lastError() const { return errorText; }
+    void clearLastError() { errorText.clear(); }
+    // Set up for an open: over USB libusb started (a context held), over
+    // the serial link at once.
+    bool isInitialized() const { return initialized; }
+    bool hasUsbContext() const { return context != nullptr; }
+    // The instrument's USB device is open (a handle is held).
+    bool isUsbDeviceOpen() const { return handle != nullptr; }
+    // The event thread that handles USB transfers is running.
+    bool eventThreadRunning() const { return eventFuture.isRunning(); }
+    // Length of the last published frame (the frame itself comes from
+    // copyLatestFrame()).
+    int lastFrameLength() const { return rxLength.load(); }
+    // The buffer control reads land in (inBufferSize bytes). A reply that
+    // leaves room is followed by a zero.
+    const unsigned char *replyBuffer() const { return inBuffer; }
 
     // Copies the latest whole frame into dst (at most `capacity` bytes) and
     // returns its length; 0 when none has arrived since the last reset. Over
@@ -121,8 +119,9 @@ public:
 signals:
     // Emitted once, on the GUI thread, when the link breaks while connected.
     void linkLostDetected();
-    // Emitted from the event thread when a USB frame is published while none
-    // was waiting (at most once per frame the window takes).
+    // A frame was published while none was waiting (at most once per frame
+    // the window takes): from the event thread over USB, from the GUI thread
+    // over the serial link.
     void frameArrived();
 
 public slots:
@@ -131,6 +130,26 @@ public slots:
     void turnOffAutoMode();
 
 private:
+    bool connected = false;
+    bool initialized = false;
+    QString errorText; // see lastError()
+    libusb_device **deviceList = nullptr;
+    libusb_device *device = nullptr;
+    libusb_device_descriptor descriptor{};
+    libusb_device_handle *handle = nullptr;
+    libusb_context *context = nullptr;
+    libusb_transfer *readTransfer = nullptr;
+    std::atomic<bool> dataReady{false};
+    std::atomic<int> rxLength{0}; // see lastFrameLength()
+    // Assembly buffer of the serial link (GUI thread only).
+    unsigned char rxBuffer[rxBufferSize] = {};
+    unsigned char inBuffer[inBufferSize] = {};
+    signed char awgBuffer[awgBufferSize] = {};
+    std::atomic<bool> running{true};
+    QFuture<void> eventFuture;
+    SerialPortConnection serialLink;
+    bool usbMode = true;
+
     static void LIBUSB_CALL readCompleted(libusb_transfer *transfer);
     void onReadCompleted(libusb_transfer *transfer);
     void eventThread();

@@ -37,6 +37,19 @@ bool SerialPortConnection::isOpen() const
     return port && port->isOpen();
 }
 
+qint64 SerialPortConnection::bytesWaiting() const
+{
+    return isOpen() ? port->bytesAvailable() : 0;
+}
+
+void SerialPortConnection::setPolling(bool on)
+{
+    if (on)
+        pollTimer.start(pollIntervalMs);
+    else
+        pollTimer.stop();
+}
+
 bool SerialPortConnection::connectToPort(QString name)
 {
     if (isOpen())
@@ -55,7 +68,7 @@ bool SerialPortConnection::connectToPort(QString name)
     }
     qCDebug(lcSerial).noquote() << "open failed:" << port->errorString();
     emit connectionStatus(tr(connection::PortUnreachable));
-    frameBuffer = nullptr;
+    frameBuf = nullptr;
     port.reset();
     return false;
 }
@@ -83,7 +96,7 @@ void SerialPortConnection::close()
     if (!isOpen())
         return;
     stallReported = false;
-    frameBuffer = nullptr;
+    frameBuf = nullptr;
     port->flush();
     port->close();
     port->disconnect(this);
@@ -94,7 +107,7 @@ void SerialPortConnection::close()
 void SerialPortConnection::clearPort()
 {
     stallReported = false;
-    frameBuffer = nullptr;
+    frameBuf = nullptr;
     port.reset();
 }
 
@@ -174,21 +187,21 @@ qint64 SerialPortConnection::readReply(char *dst, int length)
 
 bool SerialPortConnection::waitForBytes(int count, bool exact)
 {
-    timedOut = false;
+    lastWaitTimedOut = false;
     QElapsedTimer clock;
     clock.start();
     while (isOpen()) {
         const qint64 available = port->bytesAvailable();
         if (exact ? available == count : available >= count)
             return true;
-        if (clock.elapsed() > replyTimeoutMs)
+        if (clock.elapsed() > replyTimeout)
             break;
-        const int left = int(replyTimeoutMs - clock.elapsed()) + 1;
+        const int left = int(replyTimeout - clock.elapsed()) + 1;
         if (!port->waitForReadyRead(qMin(singleWaitMs, left)) && port->error() != QSerialPort::TimeoutError &&
             port->error() != QSerialPort::NoError)
             break; // the port itself failed: no point in waiting on
     }
-    timedOut = true;
+    lastWaitTimedOut = true;
     qCDebug(lcSerial) << "wait for" << count << "bytes gave up after" << clock.elapsed() << "ms";
     emit connectionStatus(tr(connection::PortUnreachable));
     return false;
@@ -196,19 +209,19 @@ bool SerialPortConnection::waitForBytes(int count, bool exact)
 
 bool SerialPortConnection::waitForWritten()
 {
-    timedOut = false;
+    lastWaitTimedOut = false;
     QElapsedTimer clock;
     clock.start();
     while (isOpen()) {
         if (port->bytesToWrite() == 0)
             return true;
-        if (clock.elapsed() > replyTimeoutMs)
+        if (clock.elapsed() > replyTimeout)
             break;
-        if (!port->waitForBytesWritten(qMin(singleWaitMs, replyTimeoutMs)) &&
+        if (!port->waitForBytesWritten(qMin(singleWaitMs, replyTimeout)) &&
             port->error() != QSerialPort::TimeoutError && port->error() != QSerialPort::NoError)
             break;
     }
-    timedOut = true;
+    lastWaitTimedOut = true;
     qCDebug(lcSerial) << "write did not complete after" << clock.elapsed() << "ms";
     emit connectionStatus(tr(connection::PortUnreachable));
     return false;
@@ -225,9 +238,9 @@ void SerialPortConnection::restartParser()
 
 void SerialPortConnection::setSamplingValue(int value)
 {
-    const int old = samplingValue;
+    const int old = sampling;
     if (old <= lastFrameModeSampling && value > lastFrameModeSampling) {
-        sampleIndex = 0;
+        nextSample = 0;
         if (isOpen())
             port->clear(QSerialPort::Input);
         restartParser();
@@ -237,7 +250,7 @@ void SerialPortConnection::setSamplingValue(int value)
         if (isOpen())
             port->clear(QSerialPort::Input);
     }
-    samplingValue = value;
+    sampling = value;
 }
 
 bool SerialPortConnection::checkIfStartOfFrame(const char *tab, bool mode)
@@ -253,7 +266,7 @@ bool SerialPortConnection::checkIfEndOfFrame(const char *tab)
 void SerialPortConnection::onReadyRead()
 {
     watchForStall();
-    if (!autoMode || !isOpen() || port->bytesAvailable() < 1 || !frameBuffer)
+    if (!autoModeOn || !isOpen() || port->bytesAvailable() < 1 || !frameBuf)
         return;
     parseStream(*port);
 }
@@ -261,7 +274,7 @@ void SerialPortConnection::onReadyRead()
 void SerialPortConnection::watchForStall()
 {
     const bool streamingFrames =
-        autoMode && framesExpected && frameBuffer && isOpen() && samplingValue <= lastFrameModeSampling;
+        autoModeOn && framesDue && frameBuf && isOpen() && sampling <= lastFrameModeSampling;
     if (!streamingFrames) {
         // The clock starts again with the stream; a report stands until
         // frames come.
@@ -272,7 +285,7 @@ void SerialPortConnection::watchForStall()
         sinceFrame.start();
         return;
     }
-    if (!stallReported && sinceFrame.elapsed() >= stallReportMs) {
+    if (!stallReported && sinceFrame.elapsed() >= stallTimeMs) {
         stallReported = true;
         qCDebug(lcSerial) << "no complete frame for" << sinceFrame.elapsed() << "ms";
         emit connectionStatus(tr(connection::NoData));
@@ -290,9 +303,9 @@ void SerialPortConnection::frameArrived()
 
 void SerialPortConnection::parseStream(QIODevice &in)
 {
-    if (!frameBuffer)
+    if (!frameBuf)
         return;
-    if (samplingValue > lastFrameModeSampling)
+    if (sampling > lastFrameModeSampling)
         parseRollMode(in);
     else
         parseFrameMode(in);
@@ -302,12 +315,12 @@ void SerialPortConnection::storeSample(const char *group)
 {
     // Samples beyond the 256 of a plane wrap to its start: the instrument
     // restarts the index with a marker, and wrapping keeps the newest on screen.
-    if (sampleIndex >= planeSize)
-        sampleIndex = 0;
-    frameBuffer[sampleIndex] = static_cast<unsigned char>(group[0]);
-    frameBuffer[sampleIndex + planeSize] = static_cast<unsigned char>(group[1]);
-    frameBuffer[sampleIndex + 2 * planeSize] = static_cast<unsigned char>(group[2]);
-    ++sampleIndex;
+    if (nextSample >= planeSize)
+        nextSample = 0;
+    frameBuf[nextSample] = static_cast<unsigned char>(group[0]);
+    frameBuf[nextSample + planeSize] = static_cast<unsigned char>(group[1]);
+    frameBuf[nextSample + 2 * planeSize] = static_cast<unsigned char>(group[2]);
+    ++nextSample;
     frameArrived();
     emit newData(markerSize);
 }
@@ -324,7 +337,7 @@ void SerialPortConnection::parseRollMode(QIODevice &in)
     n = in.read(chunk, n);
     for (qint64 at = 0; at < n; ++at) {
         // A newData receiver may close the link; stop writing then.
-        if (!frameBuffer)
+        if (!frameBuf)
             return;
         const char byte = chunk[at];
         const char window[markerSize] = {rollRecent[0], rollRecent[1], byte};
@@ -349,11 +362,11 @@ void SerialPortConnection::parseRollMode(QIODevice &in)
 void SerialPortConnection::takeRollGroup(const char *group)
 {
     if (checkIfStartOfFrame(group, false)) {
-        sampleIndex = 0;
+        nextSample = 0;
         frameState = 1;
         rollSinceMarker = 0;
     } else if (checkIfEndOfFrame(group)) {
-        sampleIndex = 0;
+        nextSample = 0;
         rollSinceMarker = 0;
     } else if (frameState != 0) {
         ++rollSinceMarker;
@@ -382,7 +395,7 @@ void SerialPortConnection::parseFrameMode(QIODevice &in)
 
     const QByteArray start = QByteArray::fromRawData(frameStartMarker, markerSize);
     // A newData receiver may close the link; stop writing then.
-    while (frameBuffer) {
+    while (frameBuf) {
         if (frameState != 0 && !pending.startsWith(start))
             frameState = 0; // set from outside: nothing of a frame is held
         if (frameState == 0) {
@@ -410,9 +423,9 @@ void SerialPortConnection::parseFrameMode(QIODevice &in)
             frameState = 0;
             continue;
         }
-        std::memcpy(frameBuffer, pending.constData() + markerSize, payloadSize);
-        frameBuffer[payloadSize] = 0;
-        frameBuffer[payloadSize + 1] = 0;
+        std::memcpy(frameBuf, pending.constData() + markerSize, payloadSize);
+        frameBuf[payloadSize] = 0;
+        frameBuf[payloadSize + 1] = 0;
         pending.remove(0, wireFrameSize);
         frameState = 0;
         frameArrived();

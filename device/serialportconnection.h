@@ -32,7 +32,7 @@ public:
     static constexpr int lastFrameModeSampling = 10;
     static constexpr int pollIntervalMs = 10;
     // Serial waits: each wait for more bytes, and by default the whole
-    // exchange (see replyTimeoutMs).
+    // exchange (see replyTimeoutMs()).
     static constexpr int singleWaitMs = 1000;
     static constexpr int defaultReplyTimeoutMs = 10000;
     // A marker, the payload, and the end marker.
@@ -48,32 +48,49 @@ public:
     explicit SerialPortConnection(QObject *parent = nullptr);
     ~SerialPortConnection() override;
 
-    std::unique_ptr<QSerialPort> port;
-    bool autoMode = false;
-    unsigned char *frameBuffer = nullptr;
-    int samplingValue = 0;
-    int sampleIndex = 0;
+    bool isOpen() const;
+    // A port is held: open, or failed and not let go yet.
+    bool hasPort() const { return bool(port); }
+    // Bytes the open port holds unread (0 without one).
+    qint64 bytesWaiting() const;
+    // The poll timer runs (every pollIntervalMs).
+    bool isPolling() const { return pollTimer.isActive(); }
+    void setPolling(bool on);
+
+    // Auto mode: the instrument streams, and the poll parses what comes.
+    bool autoMode() const { return autoModeOn; }
+    void setAutoMode(bool on) { autoModeOn = on; }
+    // The transport's frame buffer (frameBufferSize bytes) the parser
+    // writes into; nullptr while there is none, and nothing is parsed then.
+    unsigned char *frameBuffer() const { return frameBuf; }
+    void setFrameBuffer(unsigned char *buffer) { frameBuf = buffer; }
+    // The time base register value: above lastFrameModeSampling the stream
+    // is parsed in roll mode (see setSamplingValue()).
+    int samplingValue() const { return sampling; }
+    // Roll mode: where the next sample goes in each plane.
+    int sampleIndex() const { return nextSample; }
     // Frame mode: 0 hunting for a frame start, 1 taking the payload, 2
     // waiting for the end marker. Roll mode: 0 drops groups until a stream
-    // start marker, any other value stores samples.
-    int frameState = 1;
-    QTimer pollTimer;
+    // start marker, any other value stores samples. Frame mode checks a state
+    // set from outside against the bytes it holds.
+    int parserState() const { return frameState; }
+    void setParserState(int state) { frameState = state; }
     // Overall bound of one exchange with the instrument (waitForBytes,
     // waitForWritten, replies).
-    int replyTimeoutMs = defaultReplyTimeoutMs;
+    int replyTimeoutMs() const { return replyTimeout; }
+    void setReplyTimeoutMs(int ms) { replyTimeout = ms; }
     // A frame-mode stream that delivers no complete frame for this long is
     // reported (and the report taken back once frames come again).
-    int stallReportMs = 3000;
+    int stallReportMs() const { return stallTimeMs; }
+    void setStallReportMs(int ms) { stallTimeMs = ms; }
     // False while the instrument was told to stop acquiring: no frames are
     // due then, so their absence is not reported.
-    bool framesExpected = true;
+    bool framesExpected() const { return framesDue; }
+    void setFramesExpected(bool expected) { framesDue = expected; }
     // The last bounded wait ran out of time (or the port failed meanwhile).
-    bool timedOut = false;
-    // The port reported that its device is gone.
-    bool portBroken = false;
+    bool timedOut() const { return lastWaitTimedOut; }
 
-    bool isOpen() const;
-    // Waits (singleWaitMs at a time, replyTimeoutMs in all) until `count` bytes
+    // Waits (singleWaitMs at a time, replyTimeoutMs() in all) until `count` bytes
     // are available, or exactly `count` when `exact`. Running out of time
     // emits connectionStatus("Port is busy or unreachable.") and returns false.
     bool waitForBytes(int count, bool exact = false);
@@ -131,6 +148,20 @@ private:
     bool markerRealigns(const char *window);
     void parseFrameMode(QIODevice &in);
     void storeSample(const char *group);
+
+    std::unique_ptr<QSerialPort> port;
+    bool autoModeOn = false;
+    unsigned char *frameBuf = nullptr;        // see frameBuffer()
+    int sampling = 0;                         // see samplingValue()
+    int nextSample = 0;                       // see sampleIndex()
+    int frameState = 1;                       // see parserState()
+    QTimer pollTimer;
+    int replyTimeout = defaultReplyTimeoutMs; // see replyTimeoutMs()
+    int stallTimeMs = 3000;                   // see stallReportMs()
+    bool framesDue = true;                    // see framesExpected()
+    bool lastWaitTimedOut = false;            // see timedOut()
+    // The port reported that its device is gone.
+    bool portBroken = false;
 
     // Frame mode: bytes read but not yet parsed; from a frame start marker
     // on while a frame is in progress, less than a marker otherwise.

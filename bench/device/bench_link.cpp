@@ -2,10 +2,11 @@
 //  * what the plot timer's polling costs the GUI thread (share of its time),
 //    with no instrument and with the instrument streaming 1000 frames/s;
 //  * the delay from a frame's transfer completing to the 4 ms poll seeing it.
-// The poll does what plotData does before it draws: test dataReady, copy the
-// latest frame, clear the flag. Usage: bench_link [seconds per run, default 5]
+// The poll does what plotData does before it draws: ask the link whether a
+// frame is new, then take the latest one. Usage: bench_link [seconds per run,
+// default 5]
 
-#include "device/libusbdevice.h"
+#include "device/instrumentlink.h"
 #include "simcontrol.h"
 
 #include <QCoreApplication>
@@ -60,22 +61,21 @@ struct RunResult
     std::vector<double> delaysMs; // completion -> poll, per frame the poll saw
 };
 
-RunResult measure(LibUsbDevice &dev, bool streaming, int seconds)
+RunResult measure(InstrumentLink &link, bool streaming, int seconds)
 {
     RunResult r;
-    static unsigned char frame[LibUsbDevice::rxBufferSize];
+    static unsigned char frame[InstrumentLink::frameCapacity];
     qint64 lastReceived = 0;
     QTimer plotTimer;
     QObject::connect(&plotTimer, &QTimer::timeout, [&] {
         ++r.ticks;
         const qint64 start = steadyNs();
-        if (!dev.dataReady.load()) {
+        if (!link.hasNewFrame()) {
             r.pollNs += steadyNs() - start;
             return;
         }
         qint64 receivedAt = 0;
-        const int n = dev.copyLatestFrame(frame, sizeof frame, &receivedAt);
-        dev.dataReady = false;
+        const int n = link.takeLatestFrame(frame, sizeof frame, &receivedAt);
         const qint64 seen = steadyNs();
         r.pollNs += seen - start;
         if (n > 0 && receivedAt != lastReceived) {
@@ -137,14 +137,6 @@ void printDelays(const char *name, const RunResult &r)
                 percentile(r.delaysMs, 0.99), percentile(r.delaysMs, 1.0), plotIntervalMs, r.delaysMs.size());
 }
 
-bool connectUsb(LibUsbDevice &dev)
-{
-    dev.usbMode = true;
-    dev.initializeDevice();
-    dev.openDevice(QString());
-    return dev.connected;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -154,12 +146,12 @@ int main(int argc, char *argv[])
     QLoggingCategory::setFilterRules("device.*.debug=false");
 
     sim::reset();
-    LibUsbDevice dev;
+    InstrumentLink link;
 
     std::printf("Plot-timer polling of the USB link, %d s per run, poll every %d ms\n\n", seconds, plotIntervalMs);
 
     // Nothing connected: the poll only tests the flag.
-    const RunResult idle = measure(dev, false, seconds);
+    const RunResult idle = measure(link, false, seconds);
     printRun("no instrument", idle);
 
     struct Rate
@@ -174,15 +166,14 @@ int main(int argc, char *argv[])
         // A fast time base, so the acquisition time does not hold the rate back.
         sim::pokeRegister(0, fastTimeBase);
         sim::setFrameRate(rate.fps);
-        if (!connectUsb(dev)) {
+        if (!link.open(InstrumentLink::Wire::Usb)) {
             std::fprintf(stderr, "the simulated instrument did not connect\n");
             return 1;
         }
-        dev.asyncBulkReadTransfer();
-        results.push_back(measure(dev, true, seconds));
+        link.startReception();
+        results.push_back(measure(link, true, seconds));
         printRun(rate.name, results.back());
-        dev.closeDevice();
-        dev.reset();
+        link.close();
     }
 
     std::printf("\nDelay from a frame's completion to the poll copying it\n");

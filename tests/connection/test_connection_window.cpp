@@ -412,7 +412,7 @@ private slots:
     {
         const QString path = sim::startPtyWire();
         openWindowWithoutInstrument();
-        serialLink()->replyTimeoutMs = 300;
+        serialLink()->setReplyTimeoutMs(300);
         sim::setFault(sim::Fault::SerialSilent);
         connectSerial(path); // blocks for the bound
         QCOMPARE(info(), QString("Port is busy or unreachable."));

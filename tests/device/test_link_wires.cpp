@@ -2,7 +2,7 @@
 // the simulated instrument's libusb wire and its pseudo-terminal wire.
 
 #include "device/commandset.h"
-#include "device/libusbdevice.h"
+#include "device/instrumentlink.h"
 #include "linkrows.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
@@ -14,40 +14,40 @@ class TestLinkWires : public QObject
     Q_OBJECT
 
 private:
-    LibUsbDevice *dev = nullptr;
+    InstrumentLink *link = nullptr;
 
     // Connects over the wire the row's tag starts with ("usb" or "serial").
     bool connectWire()
     {
         const bool usb = QByteArray(QTest::currentDataTag()).startsWith("usb");
-        dev->usbMode = usb;
-        dev->initializeDevice();
         if (usb) {
-            dev->openDevice(QString());
+            if (!link->open(InstrumentLink::Wire::Usb))
+                return false;
         } else {
             const QString path = sim::startPtyWire();
             if (path.isEmpty())
                 return false;
-            dev->openDevice(path);
+            if (!link->open(InstrumentLink::Wire::Serial, path))
+                return false;
             if (!sim::waitForCommand(char(command::StreamOff)))
                 return false;
         }
         sim::clearCommandLog();
-        return dev->connected;
+        return link->isConnected() && link->isUsb() == usb;
     }
 
 private slots:
     void init()
     {
         sim::reset();
-        dev = new LibUsbDevice;
+        link = new InstrumentLink;
     }
 
     void cleanup()
     {
-        dev->closeDevice();
-        delete dev;
-        dev = nullptr;
+        link->close();
+        delete link;
+        link = nullptr;
         sim::stopPtyWire();
     }
 
@@ -66,12 +66,12 @@ private slots:
         QFETCH(QString, expected);
         sim::setFirmwareVersion(firmware);
         QVERIFY(connectWire());
-        QCOMPARE(dev->requestFirmwareVersion(), expected);
+        QCOMPARE(link->firmwareVersion(), expected);
         QVERIFY(sim::waitForCommand('a'));
         const QVector<sim::Command> log = sim::commandLog();
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).letter, 'a');
-        QVERIFY(!dev->isLinkLost());
+        QVERIFY(!link->isLinkLost());
     }
 };
 

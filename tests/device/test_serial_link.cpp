@@ -1,9 +1,12 @@
-// The serial half of the instrument link against the simulated instrument on
-// its pseudo-terminal wire: the command forms, the replies, auto mode around
-// each exchange, frames and roll-mode samples, and a port that stays silent.
+// The instrument link over its serial wire against the simulated instrument
+// on a pseudo-terminal: the command forms, the replies, auto mode around each
+// exchange, frames and roll-mode samples, and a port that stays silent. The
+// serial half's own state (auto mode, parser, port, reply time-out) is read
+// from the link's serial half.
 
-#include "device/libusbdevice.h"
+#include "device/instrumentlink.h"
 #include "quorveltest.h"
+#include "settings/registers.h"
 #include "simcontrol.h"
 
 #include <QElapsedTimer>
@@ -23,7 +26,7 @@ QByteArray letters(const QVector<sim::Command> &log)
 }
 } // namespace
 
-using Exchange = std::function<bool(LibUsbDevice &)>;
+using Exchange = std::function<bool(InstrumentLink &)>;
 Q_DECLARE_METATYPE(Exchange)
 
 class TestSerialLink : public QObject
@@ -31,16 +34,21 @@ class TestSerialLink : public QObject
     Q_OBJECT
 
 private:
-    LibUsbDevice *dev = nullptr;
+    InstrumentLink *link = nullptr;
     QString path;
+
+    // The link's serial half and its USB half (which holds the reply buffer).
+    SerialPortConnection *serial() const { return link->findChild<SerialPortConnection *>(); }
+    LibUsbDevice *usb() const { return link->findChild<LibUsbDevice *>(); }
 
     // Turns the stream on the way the connect flow does: the settings read.
     bool startStream()
     {
-        if (!dev->controlReadTransfer('u', 0, 14))
+        reg::DeviceSettings block;
+        if (!link->readSettings(block))
             return false;
-        dev->asyncBulkReadTransfer();
-        return dev->serialLink.autoMode && sim::waitForCommand('q');
+        link->startReception();
+        return serial()->autoMode() && sim::waitForCommand('q');
     }
 
 private slots:
@@ -49,33 +57,36 @@ private slots:
         sim::reset();
         path = sim::startPtyWire();
         QVERIFY(!path.isEmpty());
-        dev = new LibUsbDevice;
-        dev->usbMode = false;
-        dev->initializeDevice();
-        dev->openDevice(path);
-        QVERIFY(dev->connected);
+        link = new InstrumentLink;
+        QVERIFY(serial());
+        QVERIFY(usb());
+        QVERIFY(link->open(InstrumentLink::Wire::Serial, path));
+        QVERIFY(link->isConnected());
+        QVERIFY(!link->isUsb());
         QVERIFY(sim::waitForCommand('p'));
         sim::clearCommandLog();
     }
 
     void cleanup()
     {
-        dev->closeDevice();
-        delete dev;
-        dev = nullptr;
+        link->close();
+        delete link;
+        link = nullptr;
         sim::stopPtyWire();
     }
 
     void settingsReadTurnsAutoModeOffAndOn()
     {
         sim::pokeRegister(12, 5);
-        std::fill(std::begin(dev->inBuffer), std::end(dev->inBuffer), 0xFF);
-        QVERIFY(dev->controlReadTransfer('u', 0, 14));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
-        QCOMPARE(int(dev->inBuffer[12]), 5);
-        QCOMPARE(int(dev->inBuffer[44]), 0);
-        QVERIFY(dev->serialLink.autoMode);
-        QCOMPARE(dev->serialLink.frameState, 0);
+        reg::DeviceSettings block;
+        QVERIFY(link->readSettings(block));
+        QCOMPARE(block.toByteArray(), sim::settingsBlock());
+        QCOMPARE(int(block[12]), 5);
+        const unsigned char *reply = usb()->replyBuffer();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 44), sim::settingsBlock());
+        QCOMPARE(int(reply[44]), 0);
+        QVERIFY(serial()->autoMode());
+        QCOMPARE(serial()->parserState(), 0);
         QVERIFY(sim::waitForCommand('q'));
         QCOMPARE(letters(sim::commandLog()), QByteArray("puq"));
         QCOMPARE(int(sim::commandsWithLetter('u').at(0).index), 14);
@@ -83,7 +94,7 @@ private slots:
 
     void generatorFrequencyUsesTheFiveByteForm()
     {
-        QVERIFY(dev->controlReadTransfer('c', 0x0001, 0x86A0));
+        link->requestGeneratorFrequency(0x0001, 0x86A0);
         QVERIFY(sim::waitForCommand('q'));
         QCOMPARE(letters(sim::commandLog()), QByteArray("pcq"));
         const sim::Command c = sim::commandsWithLetter('c').at(0);
@@ -93,7 +104,7 @@ private slots:
 
     void triggerPositionLeavesAutoModeAlone()
     {
-        QVERIFY(dev->controlReadTransfer('j', 256 - 40, 0));
+        link->requestTriggerPosition(256 - 40, 0);
         QVERIFY(sim::waitForCommand('j'));
         QCOMPARE(letters(sim::commandLog()), QByteArray("j"));
         QCOMPARE(int(sim::commandsWithLetter('j').at(0).value), 216);
@@ -101,7 +112,7 @@ private slots:
 
     void registerWriteChangesTheInstrument()
     {
-        dev->controlWriteTransfer(13, 6);
+        link->writeRegister(13, 6);
         QVERIFY(sim::waitForCommand('b'));
         const sim::Command c = sim::commandsWithLetter('b').at(0);
         QCOMPARE(int(c.index), 13);
@@ -113,29 +124,31 @@ private slots:
     {
         QVERIFY(startStream());
         sim::clearCommandLog();
-        unsigned char reply[4] = {};
-        QCOMPARE(dev->requestMM(reply), 4);
-        QVERIFY(!dev->serialLink.autoMode);
+        unsigned char reply[InstrumentLink::meterReplyLength] = {};
+        QCOMPARE(link->requestMeter(reply), 4);
+        QVERIFY(!serial()->autoMode());
         QCOMPARE(letters(sim::commandLog()), QByteArray("pm"));
     }
 
     void customWaveIsUploaded()
     {
-        QByteArray wave(256, 0);
-        for (int i = 0; i < 256; ++i) {
+        QByteArray wave(InstrumentLink::waveLength, 0);
+        signed char samples[InstrumentLink::waveLength];
+        for (int i = 0; i < InstrumentLink::waveLength; ++i) {
             wave[i] = char((i * 3) - 128);
-            dev->awgBuffer[i] = static_cast<signed char>(wave[i]);
+            samples[i] = static_cast<signed char>(wave[i]);
         }
         QVERIFY(startStream());
-        dev->awgBulkWriteTransfer();
+        link->uploadWave(samples);
         QVERIFY(sim::waitForCommand('l'));
         const sim::Command upload = sim::commandsWithLetter('l').at(0);
         QCOMPARE(upload.wire, sim::Wire::Serial);
         QCOMPARE(upload.data, wave);
         QCOMPARE(sim::customWave(), wave);
-        // The stream comes back on after the upload.
-        QVERIFY(dev->serialLink.autoMode);
+        // The stream comes back on after the upload, and the wave is stored.
+        QVERIFY(serial()->autoMode());
         QVERIFY(sim::waitForCommand('q', 2));
+        QVERIFY(sim::waitForCommand('e'));
     }
 
     // Garbage between frames of any length: every frame still arrives whole,
@@ -155,16 +168,16 @@ private slots:
             sim::setGarbageLength(garbage);
             sim::setFault(sim::Fault::SerialGarbage);
         }
-        QSignalSpy frames(&dev->serialLink, &SerialPortConnection::newData);
+        QSignalSpy frames(serial(), &SerialPortConnection::newData);
         QVERIFY(startStream());
         QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 6, 10000);
         for (const QList<QVariant> &f : qAsConst(frames))
             QCOMPARE(f.at(0).toInt(), 770);
-        QCOMPARE(dev->serialLink.droppedFrames(), quint64(0));
-        QVERIFY(dev->dataReady.load());
-        unsigned char frame[LibUsbDevice::rxBufferSize];
+        QCOMPARE(serial()->droppedFrames(), quint64(0));
+        QVERIFY(link->hasNewFrame());
+        unsigned char frame[InstrumentLink::frameCapacity];
         std::fill(std::begin(frame), std::end(frame), 0xEE);
-        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 770);
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), 770);
         QCOMPARE(int(frame[768]), 0);
         QCOMPARE(int(frame[769]), 0);
         QCOMPARE(int(frame[770]), 0xEE);
@@ -173,16 +186,16 @@ private slots:
     void samplesInRollMode()
     {
         sim::pokeRegister(0, 11);
-        dev->serialLink.setSamplingValue(11);
-        QSignalSpy samples(&dev->serialLink, &SerialPortConnection::newData);
+        link->setSamplingValue(11);
+        QSignalSpy samples(serial(), &SerialPortConnection::newData);
         QVERIFY(startStream());
         QTRY_VERIFY_WITH_TIMEOUT(samples.count() >= 20, 10000);
         for (const QList<QVariant> &s : qAsConst(samples))
             QCOMPARE(s.at(0).toInt(), 3);
-        QVERIFY(dev->serialLink.sampleIndex > 0);
-        QVERIFY(dev->serialLink.sampleIndex <= 256);
-        unsigned char frame[LibUsbDevice::rxBufferSize];
-        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 3);
+        QVERIFY(serial()->sampleIndex() > 0);
+        QVERIFY(serial()->sampleIndex() <= 256);
+        unsigned char frame[InstrumentLink::frameCapacity];
+        QCOMPARE(link->copyLatestFrame(frame, sizeof frame), 3);
     }
 
     // From frame mode to roll mode: nothing is stored until the instrument's
@@ -190,15 +203,15 @@ private slots:
     void timeBaseSwitchFrom10To11()
     {
         sim::pokeRegister(0, 10);
-        dev->serialLink.setSamplingValue(10);
-        QSignalSpy delivered(&dev->serialLink, &SerialPortConnection::newData);
+        link->setSamplingValue(10);
+        QSignalSpy delivered(serial(), &SerialPortConnection::newData);
         QVERIFY(startStream());
         QTRY_VERIFY_WITH_TIMEOUT(delivered.count() >= 1, 10000);
-        dev->controlWriteTransfer(0, 11);
-        dev->serialLink.setSamplingValue(11);
-        QCOMPARE(dev->serialLink.frameState, 0);
-        QCOMPARE(dev->serialLink.sampleIndex, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(dev->serialLink.frameState, 1, 10000);
+        link->writeRegister(0, 11);
+        link->setSamplingValue(11);
+        QCOMPARE(serial()->parserState(), 0);
+        QCOMPARE(serial()->sampleIndex(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(serial()->parserState(), 1, 10000);
         delivered.clear();
         QTRY_VERIFY_WITH_TIMEOUT(delivered.count() >= 5, 10000);
         for (const QList<QVariant> &s : qAsConst(delivered))
@@ -209,9 +222,9 @@ private slots:
     {
         QVERIFY(startStream());
         sim::clearCommandLog();
-        dev->closeDevice();
-        QVERIFY(!dev->connected);
-        QVERIFY(!dev->serialLink.port);
+        link->close();
+        QVERIFY(!link->isConnected());
+        QVERIFY(!serial()->hasPort());
         QVERIFY(sim::waitForCommand('d'));
         QCOMPARE(letters(sim::commandLog()), QByteArray("pd"));
     }
@@ -221,13 +234,13 @@ private slots:
     void vanishedPortIsReported()
     {
         QVERIFY(startStream());
-        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
         sim::stopPtyWire();
         QVERIFY(lost.wait(5000));
-        QVERIFY(dev->isLinkLost());
-        QTRY_VERIFY(!dev->serialLink.port);
-        dev->dropLostLink();
-        QVERIFY(!dev->connected);
+        QVERIFY(link->isLinkLost());
+        QTRY_VERIFY(!serial()->hasPort());
+        link->release();
+        QVERIFY(!link->isConnected());
         QCOMPARE(lost.count(), 1);
     }
 
@@ -239,31 +252,33 @@ private slots:
         QTest::addColumn<Exchange>("exchange");
         QTest::addColumn<int>("boundMs");
         QTest::newRow("firmware version, default bound")
-            << Exchange([](LibUsbDevice &d) { return d.requestFirmwareVersion() != QLatin1String("-1"); })
+            << Exchange([](InstrumentLink &l) { return l.firmwareVersion() != QLatin1String("-1"); })
             << SerialPortConnection::defaultReplyTimeoutMs;
-        QTest::newRow("settings read")
-            << Exchange([](LibUsbDevice &d) { return d.readSettingsBlock(); }) << 300;
-        QTest::newRow("meter") << Exchange([](LibUsbDevice &d) {
-            unsigned char reply[4];
-            return d.requestMM(reply) >= 0;
+        QTest::newRow("settings read") << Exchange([](InstrumentLink &l) {
+            reg::DeviceSettings block;
+            return l.readSettings(block);
+        }) << 300;
+        QTest::newRow("meter") << Exchange([](InstrumentLink &l) {
+            unsigned char reply[InstrumentLink::meterReplyLength];
+            return l.requestMeter(reply) >= 0;
         }) << 300;
     }
     void silentPortGivesUp()
     {
         QFETCH(Exchange, exchange);
         QFETCH(int, boundMs);
-        QCOMPARE(dev->serialLink.replyTimeoutMs, SerialPortConnection::defaultReplyTimeoutMs);
-        dev->serialLink.replyTimeoutMs = boundMs;
+        QCOMPARE(serial()->replyTimeoutMs(), SerialPortConnection::defaultReplyTimeoutMs);
+        serial()->setReplyTimeoutMs(boundMs);
         sim::setFault(sim::Fault::SerialSilent);
-        QSignalSpy status(&dev->serialLink, &SerialPortConnection::connectionStatus);
+        QSignalSpy status(link, &InstrumentLink::statusMessage);
         QElapsedTimer clock;
         clock.start();
-        const bool answered = exchange(*dev);
+        const bool answered = exchange(*link);
         const qint64 waited = clock.elapsed();
         QVERIFY(!answered);
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.at(0).at(0).toString(), QString("Port is busy or unreachable."));
-        QVERIFY(dev->isLinkLost());
+        QVERIFY(link->isLinkLost());
         // It waited out the whole bound, and did not hang past it.
         QVERIFY2(waited >= boundMs, qPrintable(QString::number(waited)));
         QVERIFY2(waited < boundMs + qMax(boundMs, 1500), qPrintable(QString::number(waited)));
@@ -285,29 +300,31 @@ private slots:
         QFETCH(bool, streamingBefore);
         sim::pokeRegister(12, 5);
         sim::pokeRegister(11, 0); // meter: frequency counter, a steady reply
-        unsigned char clean[4] = {};
-        QCOMPARE(dev->requestMM(clean), 4);
+        unsigned char clean[InstrumentLink::meterReplyLength] = {};
+        QCOMPARE(link->requestMeter(clean), 4);
         if (streamingBefore) {
             // An instrument streaming to nobody, then told to stop as a
-            // connect does: stream bytes are still in the port.
-            dev->serialLink.writeByteArray("q");
+            // connect does: stream bytes are still in the port. The letters
+            // go straight onto the wire, past the link's own stream state.
+            serial()->writeByteArray("q");
             QVERIFY(sim::waitForCommand('q'));
-            QTRY_VERIFY(dev->serialLink.port->bytesAvailable() > 2000);
-            dev->serialLink.writeByteArray("p");
+            QTRY_VERIFY(serial()->bytesWaiting() > 2000);
+            serial()->writeByteArray("p");
         }
         sim::setFault(sim::Fault::SerialJunkBeforeReply, junkBeforeReply);
-        QCOMPARE(dev->requestFirmwareVersion(), QString("2.37"));
+        QCOMPARE(link->firmwareVersion(), QString("2.37"));
         if (streamingBefore) {
-            dev->serialLink.writeByteArray("q");
-            QTRY_VERIFY(dev->serialLink.port->bytesAvailable() > 2000);
+            serial()->writeByteArray("q");
+            QTRY_VERIFY(serial()->bytesWaiting() > 2000);
         }
-        QVERIFY(dev->readSettingsBlock());
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
-        unsigned char reply[4] = {};
-        QCOMPARE(dev->requestMM(reply), 4);
+        reg::DeviceSettings block;
+        QVERIFY(link->readSettings(block));
+        QCOMPARE(block.toByteArray(), sim::settingsBlock());
+        unsigned char reply[InstrumentLink::meterReplyLength] = {};
+        QCOMPARE(link->requestMeter(reply), 4);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 4),
                  QByteArray(reinterpret_cast<const char *>(clean), 4));
-        QVERIFY(!dev->isLinkLost());
+        QVERIFY(!link->isLinkLost());
     }
 };
 

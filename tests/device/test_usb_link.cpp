@@ -1,10 +1,13 @@
-// The USB half of the instrument link against the simulated instrument's
-// libusb wire: what each operation sends, opening and its failures, frame
-// reception, closing, and an instrument that goes away mid-stream.
+// The instrument link over USB against the simulated instrument's libusb
+// wire: what each operation sends, opening and its failures, frame reception,
+// closing, and an instrument that goes away mid-stream. What only the USB half
+// shows (its handle, libusb context, event thread, error text, reply buffer)
+// is read from the link's USB half.
 
-#include "device/libusbdevice.h"
+#include "device/instrumentlink.h"
 #include "linkrows.h"
 #include "quorveltest.h"
+#include "settings/registers.h"
 #include "simcontrol.h"
 
 #include <QElapsedTimer>
@@ -15,40 +18,34 @@
 
 namespace sim = quorvelsim;
 
-Q_DECLARE_METATYPE(std::function<void(LibUsbDevice &)>)
-
-using Operation = std::function<void(LibUsbDevice &)>;
+using Operation = std::function<void(InstrumentLink &)>;
+Q_DECLARE_METATYPE(Operation)
 
 class TestUsbLink : public QObject
 {
     Q_OBJECT
 
 private:
-    LibUsbDevice *dev = nullptr;
+    InstrumentLink *link = nullptr;
 
-    bool connectUsb()
-    {
-        dev->usbMode = true;
-        dev->initializeDevice();
-        dev->openDevice(QString());
-        return dev->connected;
-    }
+    bool connectUsb() { return link->open(InstrumentLink::Wire::Usb); }
+    // The link's USB half.
+    LibUsbDevice *usb() const { return link->findChild<LibUsbDevice *>(); }
 
     // Consumes frames the way the plot timer does, until `count` arrived.
     int takeFrames(int count, bool checkStamps, quint32 *lastSequence = nullptr)
     {
-        static unsigned char frame[LibUsbDevice::rxBufferSize];
+        static unsigned char frame[InstrumentLink::frameCapacity];
         int taken = 0;
         quint32 previous = 0;
         QElapsedTimer guard;
         guard.start();
         while (taken < count && guard.elapsed() < 30000) {
-            if (!dev->dataReady.load()) {
+            if (!link->hasNewFrame()) {
                 QThread::yieldCurrentThread();
                 continue;
             }
-            const int n = dev->copyLatestFrame(frame, sizeof frame);
-            dev->dataReady = false;
+            const int n = link->takeLatestFrame(frame, sizeof frame);
             if (n <= 0)
                 continue;
             if (checkStamps) {
@@ -76,14 +73,15 @@ private slots:
     void init()
     {
         sim::reset();
-        dev = new LibUsbDevice;
+        link = new InstrumentLink;
+        QVERIFY(usb());
     }
 
     void cleanup()
     {
-        dev->closeDevice();
-        delete dev;
-        dev = nullptr;
+        link->close();
+        delete link;
+        link = nullptr;
     }
 
     void commandsReachTheInstrument_data()
@@ -93,27 +91,29 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::addColumn<int>("index");
         QTest::newRow("register write")
-            << Operation([](LibUsbDevice &d) { d.controlWriteTransfer(12, 4); }) << 'b' << 4 << 12;
+            << Operation([](InstrumentLink &l) { l.writeRegister(12, 4); }) << 'b' << 4 << 12;
         QTest::newRow("generator frequency")
-            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('c', 0x0001, 0x86A0); }) << 'c' << 0x0001
+            << Operation([](InstrumentLink &l) { l.requestGeneratorFrequency(0x0001, 0x86A0); }) << 'c' << 0x0001
             << 0x86A0;
         QTest::newRow("trigger position")
-            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('j', 256 - 100, 0); }) << 'j' << 156
-            << 0;
-        QTest::newRow("settings read")
-            << Operation([](LibUsbDevice &d) { d.controlReadTransfer('u', 0, 14); }) << 'u' << 0 << 14;
-        QTest::newRow("store settings") << Operation(&LibUsbDevice::saveDeviceSettings) << 'd' << 0 << 0;
-        QTest::newRow("store wave") << Operation(&LibUsbDevice::saveAWG) << 'e' << 0 << 0;
-        QTest::newRow("stop") << Operation(&LibUsbDevice::stopScope) << 'f' << 0 << 0;
-        QTest::newRow("start") << Operation(&LibUsbDevice::startScope) << 'g' << 0 << 0;
-        QTest::newRow("force trigger") << Operation(&LibUsbDevice::forceTrigger) << 'h' << 0 << 0;
-        QTest::newRow("auto setup") << Operation(&LibUsbDevice::autoSetup) << 'i' << 0 << 0;
-        QTest::newRow("factory settings") << Operation(&LibUsbDevice::restoreSettings) << 'k' << 0 << 0;
+            << Operation([](InstrumentLink &l) { l.requestTriggerPosition(256 - 100, 0); }) << 'j' << 156 << 0;
+        QTest::newRow("settings read") << Operation([](InstrumentLink &l) {
+            reg::DeviceSettings block;
+            l.readSettings(block);
+        }) << 'u' << 0 << 14;
+        // Closing stores the settings (and the wave upload's store is checked
+        // with the upload).
+        QTest::newRow("store settings on close") << Operation(&InstrumentLink::close) << 'd' << 0 << 0;
+        QTest::newRow("stop") << Operation(&InstrumentLink::stopAcquisition) << 'f' << 0 << 0;
+        QTest::newRow("start") << Operation(&InstrumentLink::startAcquisition) << 'g' << 0 << 0;
+        QTest::newRow("force trigger") << Operation(&InstrumentLink::forceTrigger) << 'h' << 0 << 0;
+        QTest::newRow("auto setup") << Operation(&InstrumentLink::autoSetup) << 'i' << 0 << 0;
+        QTest::newRow("factory settings") << Operation(&InstrumentLink::restoreFactorySettings) << 'k' << 0 << 0;
         QTest::newRow("firmware version")
-            << Operation([](LibUsbDevice &d) { d.requestFirmwareVersion(); }) << 'a' << 0 << 0;
-        QTest::newRow("meter") << Operation([](LibUsbDevice &d) {
-            unsigned char reply[4];
-            d.requestMM(reply);
+            << Operation([](InstrumentLink &l) { l.firmwareVersion(); }) << 'a' << 0 << 0;
+        QTest::newRow("meter") << Operation([](InstrumentLink &l) {
+            unsigned char reply[InstrumentLink::meterReplyLength];
+            l.requestMeter(reply);
         }) << 'm' << 0 << 0;
     }
     void commandsReachTheInstrument()
@@ -124,7 +124,7 @@ private slots:
         QFETCH(int, index);
         QVERIFY(connectUsb());
         sim::clearCommandLog();
-        operation(*dev);
+        operation(*link);
         const QVector<sim::Command> log = sim::commandLog();
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).wire, sim::Wire::Usb);
@@ -136,28 +136,44 @@ private slots:
     void registerWriteChangesTheInstrument()
     {
         QVERIFY(connectUsb());
-        dev->controlWriteTransfer(12, 4);
+        link->writeRegister(12, 4);
         QCOMPARE(int(sim::peekRegister(12)), 4);
     }
 
+    // A control read's reply is followed by a zero in the reply buffer when
+    // there is room: after the 44-byte block, and after a reply cut short,
+    // over a byte of the longer reply before it.
     void settingsReadIsTerminated()
     {
         QVERIFY(connectUsb());
-        std::fill(std::begin(dev->inBuffer), std::end(dev->inBuffer), 0xFF);
-        QVERIFY(dev->controlReadTransfer('u', 0, 14));
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
-        QCOMPARE(int(dev->inBuffer[44]), 0);
+        sim::pokeRegister(20, 0x5A);
+        reg::DeviceSettings block;
+        QVERIFY(link->readSettings(block));
+        QCOMPARE(block.toByteArray(), sim::settingsBlock());
+        const unsigned char *reply = usb()->replyBuffer();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 44), sim::settingsBlock());
+        QCOMPARE(int(reply[44]), 0);
+        QCOMPARE(int(reply[20]), 0x5A);
+        sim::setShortReplies(20);
+        QVERIFY(!link->readSettings(block));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 20), sim::settingsBlock().left(20));
+        QCOMPARE(int(reply[20]), 0);
     }
 
-    // The settings block is read whole or not at all.
+    // The settings block is read whole or not at all: a short reply leaves
+    // the caller's block as it was.
     void shortSettingsReplyIsAFailedRead()
     {
         QVERIFY(connectUsb());
         sim::setShortReplies(43);
-        QVERIFY(!dev->readSettingsBlock());
+        reg::DeviceSettings block;
+        block.bytes.fill(0xA5);
+        const reg::DeviceSettings before = block;
+        QVERIFY(!link->readSettings(block));
+        QVERIFY(block == before);
         sim::setShortReplies(-1);
-        QVERIFY(dev->readSettingsBlock());
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(dev->inBuffer), 44), sim::settingsBlock());
+        QVERIFY(link->readSettings(block));
+        QCOMPARE(block.toByteArray(), sim::settingsBlock());
     }
 
     // One time-out is a failed request; two in a row are an instrument that
@@ -168,19 +184,20 @@ private slots:
         QVERIFY(connectUsb());
         sim::setControlTimeoutWait(5);
         sim::setFault(sim::Fault::ControlTimeout);
-        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
-        QCOMPARE(dev->requestFirmwareVersion(), QString());
-        QCOMPARE(dev->lastError, QString("Read Error!"));
-        QVERIFY(!dev->isLinkLost()); // one time-out is no lost instrument
-        dev->lastError.clear();
-        QVERIFY(!dev->controlReadTransfer('u', 0, 14));
-        QCOMPARE(dev->lastError, QString("Read Error!"));
-        QVERIFY(dev->isLinkLost());
-        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::NotResponding);
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
+        QCOMPARE(link->firmwareVersion(), QString());
+        QCOMPARE(usb()->lastError(), QString("Read Error!"));
+        QVERIFY(!link->isLinkLost()); // one time-out is no lost instrument
+        usb()->clearLastError();
+        reg::DeviceSettings block;
+        QVERIFY(!link->readSettings(block));
+        QCOMPARE(usb()->lastError(), QString("Read Error!"));
+        QVERIFY(link->isLinkLost());
+        QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::NotResponding);
         QCOMPARE(lost.count(), 1);
         sim::clearCommandLog();
-        dev->controlWriteTransfer(12, 4);
-        dev->forceTrigger();
+        link->writeRegister(12, 4);
+        link->forceTrigger();
         QVERIFY(sim::commandLog().isEmpty());
     }
 
@@ -191,14 +208,15 @@ private slots:
         sim::setControlTimeoutWait(5);
         sim::setControlTimeoutRequests("b");
         sim::setFault(sim::Fault::ControlTimeout);
+        reg::DeviceSettings block;
         for (int i = 0; i < 5; ++i) {
-            dev->controlWriteTransfer(12, quint8(i));
-            QVERIFY(dev->readSettingsBlock());
+            link->writeRegister(12, quint8(i));
+            QVERIFY(link->readSettings(block));
         }
-        QVERIFY(!dev->isLinkLost());
-        dev->controlWriteTransfer(12, 1);
-        dev->controlWriteTransfer(12, 2);
-        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::NotResponding);
+        QVERIFY(!link->isLinkLost());
+        link->writeRegister(12, 1);
+        link->writeRegister(12, 2);
+        QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::NotResponding);
     }
 
     // With its real time-out a silent instrument holds the caller for two
@@ -210,9 +228,9 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < 12; ++i)
-            dev->controlWriteTransfer(0, quint8(i));
+            link->writeRegister(0, quint8(i));
         const qint64 blocked = clock.elapsed();
-        QVERIFY(dev->isLinkLost());
+        QVERIFY(link->isLinkLost());
         QVERIFY2(blocked >= 2 * int(LibUsbDevice::controlTimeoutMs), qPrintable(QString::number(blocked)));
         QVERIFY2(blocked < 2 * int(LibUsbDevice::controlTimeoutMs) + 500,
                  qPrintable(QString::number(blocked)));
@@ -223,13 +241,18 @@ private slots:
     {
         for (int i = 0; i < 6; ++i)
             QTest::ignoreMessage(QtDebugMsg, "Device not connected");
-        unsigned char reply[4] = {};
-        dev->controlWriteTransfer(12, 4);
-        QVERIFY(!dev->controlReadTransfer('u', 0, 14));
-        QCOMPARE(dev->requestFirmwareVersion(), QString());
-        QCOMPARE(dev->requestMM(reply), -1);
-        dev->saveDeviceSettings();
-        dev->asyncBulkReadTransfer();
+        unsigned char reply[InstrumentLink::meterReplyLength] = {};
+        reg::DeviceSettings block;
+        link->writeRegister(12, 4);
+        QVERIFY(!link->readSettings(block));
+        QCOMPARE(link->firmwareVersion(), QString());
+        QCOMPARE(link->requestMeter(reply), -1);
+        link->stopAcquisition();
+        link->startReception();
+        // Neither the wave nor the settings store go out.
+        const signed char wave[InstrumentLink::waveLength] = {};
+        link->uploadWave(wave);
+        link->close();
         QVERIFY(sim::commandLog().isEmpty());
     }
 
@@ -238,18 +261,18 @@ private slots:
     {
         QFETCH(int, fault);
         sim::setFault(sim::Fault(fault));
-        QSignalSpy status(&dev->serialLink, &SerialPortConnection::connectionStatus);
+        QSignalSpy status(link, &InstrumentLink::statusMessage);
         QVERIFY(!connectUsb());
+        QVERIFY(!link->isConnected());
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.at(0).at(0).toString(), QString("Cannot open device"));
-        QCOMPARE(dev->lastError, QString("Cannot open device!"));
-        QVERIFY(!dev->handle);
+        QCOMPARE(usb()->lastError(), QString("Cannot open device!"));
+        QVERIFY(!usb()->isUsbDeviceOpen());
         QVERIFY(!sim::deviceOpen());
         QVERIFY(!sim::interfaceClaimed());
         // A later attempt works once the instrument is fine.
         sim::clearFaults();
-        dev->closeDevice();
-        dev->reset();
+        link->close();
         QVERIFY(connectUsb());
     }
 
@@ -272,14 +295,16 @@ private slots:
     void framesFlow()
     {
         QVERIFY(connectUsb());
-        QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
-        unsigned char frame[LibUsbDevice::rxBufferSize];
-        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 0); // nothing yet
-        dev->asyncBulkReadTransfer();
+        QCOMPARE(link->copyLatestFrame(nullptr, 0), 0);
+        unsigned char frame[InstrumentLink::frameCapacity];
+        QCOMPARE(link->copyLatestFrame(frame, sizeof frame), 0); // nothing yet
+        QVERIFY(!link->hasNewFrame());
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), 0);
+        link->startReception();
         QCOMPARE(takeFrames(5, false), 5);
-        QTRY_VERIFY(dev->dataReady.load());
-        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), 770);
-        QCOMPARE(dev->rxLength.load(), 770);
+        QTRY_VERIFY(link->hasNewFrame());
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), 770);
+        QCOMPARE(usb()->lastFrameLength(), 770);
     }
 
     // The arrival signal comes once for each frame the consumer takes: not
@@ -289,16 +314,17 @@ private slots:
     {
         QVERIFY(connectUsb());
         int arrivals = 0; // counted on this thread, as the window takes them
-        connect(dev, &LibUsbDevice::frameArrived, this, [&arrivals] { ++arrivals; }, Qt::QueuedConnection);
-        dev->asyncBulkReadTransfer();
-        QTRY_VERIFY(dev->dataReady.load());
+        connect(link, &InstrumentLink::frameArrived, this, [&arrivals] { ++arrivals; }, Qt::QueuedConnection);
+        link->startReception();
+        QTRY_VERIFY(link->hasNewFrame());
         const quint64 first = sim::framesDelivered();
         QTRY_VERIFY(sim::framesDelivered() >= first + 5); // published over the waiting one
         QCoreApplication::processEvents();
         QCOMPARE(arrivals, 1);
-        dev->dataReady.exchange(false);
+        unsigned char frame[InstrumentLink::frameCapacity];
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), 770);
         QTRY_COMPARE(arrivals, 2);
-        QVERIFY(dev->dataReady.load());
+        QVERIFY(link->hasNewFrame());
     }
 
     // Every frame the consumer copies is one whole frame, and never an older
@@ -308,7 +334,7 @@ private slots:
         sim::setFrameStamping(true);
         sim::setFrameRate(0);
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
+        link->startReception();
         QCOMPARE(takeFrames(3000, true), 3000);
     }
 
@@ -321,13 +347,12 @@ private slots:
         sim::setFrameRate(0);
         for (int cycle = 0; cycle < 20; ++cycle) {
             QVERIFY(connectUsb());
-            dev->asyncBulkReadTransfer();
+            link->startReception();
             QCOMPARE(takeFrames(50 + cycle * 10, true), 50 + cycle * 10);
-            dev->closeDevice();
-            QVERIFY(!dev->eventFuture.isRunning());
+            link->close();
+            QVERIFY(!usb()->eventThreadRunning());
             QCOMPARE(sim::transfersInFlight(), 0);
             QVERIFY(!sim::deviceOpen());
-            dev->reset();
         }
         QCOMPARE(sim::commandsWithLetter('d').size(), 20);
     }
@@ -336,10 +361,10 @@ private slots:
     {
         sim::setFrameStamping(true);
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
-        QTRY_VERIFY(dev->dataReady.load());
+        link->startReception();
+        QTRY_VERIFY(link->hasNewFrame());
         unsigned char part[100];
-        QCOMPARE(dev->copyLatestFrame(part, sizeof part), 770);
+        QCOMPARE(link->takeLatestFrame(part, sizeof part), 770);
         quint32 sequence = 0;
         QVERIFY(sim::checkStampedFrame(part, sizeof part, &sequence));
     }
@@ -365,24 +390,24 @@ private slots:
         sim::setFrameRate(0);
         sim::setWrongLengthFrames(every, length);
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
-        static unsigned char frame[LibUsbDevice::rxBufferSize];
+        link->startReception();
+        static unsigned char frame[InstrumentLink::frameCapacity];
         int taken = 0;
         QElapsedTimer guard;
         guard.start();
         while (taken < 300 && guard.elapsed() < 30000) {
-            if (!dev->dataReady.exchange(false)) {
+            if (!link->hasNewFrame()) {
                 QThread::yieldCurrentThread();
                 continue;
             }
-            const int n = dev->copyLatestFrame(frame, sizeof frame);
+            const int n = link->takeLatestFrame(frame, sizeof frame);
             QCOMPARE(n, 770);
             QVERIFY(sim::checkStampedFrame(frame, n));
             ++taken;
         }
         QCOMPARE(taken, 300);
-        QTRY_VERIFY(dev->droppedFrames() >= quint64(300 / every - 2));
-        QVERIFY(!dev->isLinkLost());
+        QTRY_VERIFY(link->droppedFrames() >= quint64(300 / every - 2));
+        QVERIFY(!link->isLinkLost());
     }
 
     // Wrong lengths only: more than 100 in a row are a lost link.
@@ -391,13 +416,14 @@ private slots:
         sim::setFrameRate(0);
         sim::setWrongLengthFrames(1, 400);
         QVERIFY(connectUsb());
-        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
-        dev->asyncBulkReadTransfer();
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
+        link->startReception();
         QVERIFY(lost.wait(5000));
-        QVERIFY(dev->linkLoss() == LibUsbDevice::LinkLoss::Gone);
-        QCOMPARE(dev->droppedFrames(), quint64(101));
-        QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
-        QVERIFY(!dev->dataReady.load());
+        QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::Gone);
+        QCOMPARE(link->droppedFrames(), quint64(101));
+        unsigned char frame[InstrumentLink::frameCapacity];
+        QCOMPARE(link->copyLatestFrame(frame, sizeof frame), 0);
+        QVERIFY(!link->hasNewFrame());
     }
 
     // The sniffer's frames are whole frames too.
@@ -406,11 +432,11 @@ private slots:
         sim::setFrameRate(0);
         sim::setWrongLengthFrames(1, LibUsbDevice::snifferFrameMinSize);
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
-        QTRY_VERIFY(dev->dataReady.load());
-        unsigned char frame[LibUsbDevice::rxBufferSize];
-        QCOMPARE(dev->copyLatestFrame(frame, sizeof frame), LibUsbDevice::snifferFrameMinSize);
-        QCOMPARE(dev->droppedFrames(), quint64(0));
+        link->startReception();
+        QTRY_VERIFY(link->hasNewFrame());
+        unsigned char frame[InstrumentLink::frameCapacity];
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), LibUsbDevice::snifferFrameMinSize);
+        QCOMPARE(link->droppedFrames(), quint64(0));
     }
 
     void closingStoresSettingsAndReleases()
@@ -418,83 +444,101 @@ private slots:
         for (int cycle = 0; cycle < 3; ++cycle) {
             sim::setFrameRate(cycle == 0 ? 60 : 0);
             QVERIFY(connectUsb());
-            dev->asyncBulkReadTransfer();
+            link->startReception();
             QTRY_VERIFY(sim::framesDelivered() > 2);
             sim::clearCommandLog();
-            dev->closeDevice();
-            QVERIFY(!dev->connected);
-            QVERIFY(!dev->eventFuture.isRunning());
+            link->close();
+            QVERIFY(!link->isConnected());
+            QVERIFY(!usb()->eventThreadRunning());
             QCOMPARE(sim::transfersInFlight(), 0);
             QVERIFY(!sim::interfaceClaimed());
             QVERIFY(!sim::deviceOpen());
             QCOMPARE(sim::commandsWithLetter('d').size(), 1);
-            // No frame is received once closed.
+            // No frame is received once closed, and none is left to take.
             const quint64 delivered = sim::framesDelivered();
-            dev->reset();
+            QTest::qWait(20);
             QCOMPARE(sim::framesDelivered(), delivered);
-            QCOMPARE(dev->copyLatestFrame(nullptr, 0), 0);
+            QVERIFY(!link->hasNewFrame());
+            unsigned char frame[InstrumentLink::frameCapacity];
+            QCOMPARE(link->copyLatestFrame(frame, sizeof frame), 0);
         }
     }
 
+    // The USB half closed while only set up ends the library and sends
+    // nothing.
     void closeWithoutConnectionEndsTheLibrary()
     {
-        dev->initializeDevice();
-        QVERIFY(dev->initialized);
-        QVERIFY(dev->context);
-        dev->closeDevice();
-        QVERIFY(!dev->context);
+        LibUsbDevice half;
+        half.initializeDevice();
+        QVERIFY(half.isInitialized());
+        QVERIFY(half.hasUsbContext());
+        half.closeDevice();
+        QVERIFY(!half.hasUsbContext());
         QVERIFY(sim::commandLog().isEmpty());
     }
 
     void unplugMidStreamIsDetected()
     {
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
+        link->startReception();
         QTRY_VERIFY(sim::framesDelivered() > 2);
-        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
         sim::unplug();
         QVERIFY(lost.wait(5000));
-        QVERIFY(dev->isLinkLost());
+        QVERIFY(link->isLinkLost());
+        QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::Gone);
         sim::clearCommandLog();
-        dev->dropLostLink();
-        QVERIFY(!dev->connected);
-        QVERIFY(!dev->eventFuture.isRunning());
+        link->release();
+        QVERIFY(!link->isConnected());
+        QVERIFY(!usb()->eventThreadRunning());
         QVERIFY(!sim::deviceOpen());
         QVERIFY(sim::commandsWithLetter('d').isEmpty());
         QCOMPARE(lost.count(), 1);
+        QVERIFY(!link->isLinkLost());
 
         // Plugged back in: the next connection streams again.
         sim::clearFaults();
-        dev->reset();
-        QVERIFY(!dev->isLinkLost());
         QVERIFY(connectUsb());
-        dev->asyncBulkReadTransfer();
+        link->startReception();
         QCOMPARE(takeFrames(3, false), 3);
     }
 
     void unplugWhileIdleIsDetectedByTheNextRequest()
     {
         QVERIFY(connectUsb());
-        QSignalSpy lost(dev, &LibUsbDevice::linkLostDetected);
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
         sim::unplug();
-        dev->controlWriteTransfer(12, 1);
+        link->writeRegister(12, 1);
         QCOMPARE(lost.count(), 1);
-        QVERIFY(dev->isLinkLost());
-        dev->forceTrigger();
+        QVERIFY(link->isLinkLost());
+        link->forceTrigger();
         QCOMPARE(lost.count(), 1); // reported once
     }
 
+    // The wave goes out as a bulk OUT, then the instrument is told to store
+    // it.
     void customWaveGoesOut()
     {
         QVERIFY(connectUsb());
-        QByteArray wave(256, 0);
-        for (int i = 0; i < 256; ++i) {
-            wave[i] = char(i - 128);
-            dev->awgBuffer[i] = static_cast<signed char>(i - 128);
+        QByteArray expected(InstrumentLink::waveLength, 0);
+        signed char wave[InstrumentLink::waveLength];
+        for (int i = 0; i < InstrumentLink::waveLength; ++i) {
+            expected[i] = char(i - 128);
+            wave[i] = static_cast<signed char>(i - 128);
         }
-        dev->awgBulkWriteTransfer();
-        QVERIFY(sim::waitForCommand('l'));
-        QCOMPARE(sim::customWave(), wave);
+        sim::clearCommandLog();
+        link->uploadWave(wave);
+        QVERIFY(sim::waitForCommand('e'));
+        QCOMPARE(sim::customWave(), expected);
+        const QVector<sim::Command> log = sim::commandLog();
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log.at(0).letter, 'l');
+        QCOMPARE(log.at(0).data, expected);
+        for (const sim::Command &c : log)
+            QCOMPARE(c.wire, sim::Wire::Usb);
+        QCOMPARE(log.at(1).letter, 'e');
+        QCOMPARE(int(log.at(1).value), 0);
+        QCOMPARE(int(log.at(1).index), 0);
     }
 };
 

@@ -46,8 +46,8 @@ void recoversAfter(const uint8_t *garbage, size_t size)
     static const QByteArray payload = cleanPayload();
     unsigned char frame[SerialPortConnection::frameBufferSize];
     SerialPortConnection link;
-    link.frameBuffer = frame;
-    link.autoMode = true;
+    link.setFrameBuffer(frame);
+    link.setAutoMode(true);
     link.setSamplingValue(10);
     link.restartParser();
     int delivered = 0;
@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::memset(frame, guardByte, sizeof frame);
 
     SerialPortConnection link;
-    link.frameBuffer = frame;
-    link.autoMode = true;
+    link.setFrameBuffer(frame);
+    link.setAutoMode(true);
     link.setSamplingValue(data[0] % 22);
     QObject::connect(&link, &SerialPortConnection::newData, [](int length) {
         require(length == SerialPortConnection::markerSize || length == SerialPortConnection::frameSize);
@@ -114,7 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const qint64 before = stream.bytesAvailable();
         link.parseStream(stream);
         if (stream.bytesAvailable() == before) {
-            require(link.samplingValue > SerialPortConnection::lastFrameModeSampling &&
+            require(link.samplingValue() > SerialPortConnection::lastFrameModeSampling &&
                     before < SerialPortConnection::markerSize);
             break;
         }
@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     for (int i = 0; i < guardSize; ++i)
         require(frame[SerialPortConnection::frameBufferSize + i] == guardByte);
-    require(link.sampleIndex >= 0 && link.sampleIndex <= SerialPortConnection::planeSize);
-    require(link.frameState >= 0 && link.frameState <= 2);
+    require(link.sampleIndex() >= 0 && link.sampleIndex() <= SerialPortConnection::planeSize);
+    require(link.parserState() >= 0 && link.parserState() <= 2);
 
     recoversAfter(data + 1, size - 1);
     return 0;

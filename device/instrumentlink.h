@@ -1,0 +1,124 @@
+#pragma once
+
+#include "device/libusbdevice.h"
+#include "settings/registerwriter.h"
+
+#include <QObject>
+#include <QString>
+
+namespace reg {
+struct DeviceSettings;
+}
+
+// The one path to the instrument, over USB or the serial link: what the
+// window, the command-line program and the tests call. Every command of the
+// one-letter command set works over either wire; the wire is chosen when the
+// link is opened.
+//
+// Register writes come through the register writer (settings/registerwriter.h),
+// which this link serves as its instrument port: nothing else writes a
+// register. Frames are handed over by takeLatestFrame(): one whole, latest
+// frame and its length, safe against the USB event thread.
+class InstrumentLink : public QObject, public reg::InstrumentPort
+{
+    Q_OBJECT
+
+public:
+    enum class Wire { Usb, Serial };
+    using LinkLoss = LibUsbDevice::LinkLoss;
+
+    static constexpr int frameCapacity = LibUsbDevice::rxBufferSize;
+    static constexpr int waveLength = LibUsbDevice::awgBufferSize;
+    static constexpr int meterReplyLength = LibUsbDevice::meterReplyLength;
+
+    explicit InstrumentLink(QObject *parent = nullptr);
+    ~InstrumentLink() override;
+
+    // ---- life cycle
+    // Opens the instrument over `wire` (the port's name for the serial link).
+    // False when it could not be opened; statusMessage() has told why.
+    bool open(Wire wire, const QString &portName = QString());
+    // Makes the instrument store its settings and releases the link.
+    void close();
+    // Releases the link without a word to the instrument: after a failed
+    // open, or when the link was lost.
+    void release();
+    bool isConnected() const;
+    Wire wire() const;
+    bool isUsb() const { return wire() == Wire::Usb; }
+
+    // ---- link loss
+    // The link broke while connected (unplugged, control requests timing out,
+    // a serial exchange that ran out of time). Once lost, commands are dropped
+    // without waiting on the instrument; release() then frees the link.
+    bool isLinkLost() const;
+    LinkLoss linkLoss() const;
+    // USB transfers dropped since the link was opened because their length
+    // was no whole frame.
+    quint64 droppedFrames() const;
+
+    // ---- reads
+    // The firmware version; empty when it could not be read, "-1" when a
+    // serial link ran out of time (the link is then lost).
+    QString firmwareVersion();
+    // The instrument's 44-byte settings block; false on a failed or short
+    // reply (the block is then left as it was).
+    bool readSettings(reg::DeviceSettings &block);
+    // One meter reply into dst (meterReplyLength bytes); its length, or
+    // negative when it failed.
+    int requestMeter(unsigned char *dst);
+    // Asks the instrument for the trigger position, given as the request's
+    // value and index.
+    void requestTriggerPosition(quint16 value, quint16 index);
+
+    // ---- writes: only the register writer calls these
+    void writeRegister(quint16 index, quint8 value) override;
+    void requestGeneratorFrequency(quint16 value, quint16 index) override;
+
+    // ---- frames
+    // Starts frame reception (over USB the bulk transfers, over the serial
+    // link the parser into the frame buffer).
+    void startReception();
+    // A frame has arrived that has not been taken yet.
+    bool hasNewFrame() const;
+    // Takes the latest whole frame into dst (at most `capacity` bytes) and
+    // returns its length; 0 when none arrived since the link was opened. In
+    // serial roll mode the length is 3 (one sample) and the copy carries the
+    // whole 770-byte frame the samples are written into. `receivedAtNs` gets
+    // the steady-clock time a USB frame completed (0 over the serial link).
+    int takeLatestFrame(unsigned char *dst, int capacity, qint64 *receivedAtNs = nullptr);
+    // Copies the latest frame again without taking it (a redraw of a
+    // sniffer capture, for instance).
+    int copyLatestFrame(unsigned char *dst, int capacity);
+    // Marks the frame taken as not yet taken, so the next pass takes it again.
+    void keepFrameForNextPass();
+
+    // ---- serial streaming: sampling and the stream switch
+    // The time base register value: over the serial link it chooses frame or
+    // roll-mode parsing.
+    void setSamplingValue(int value);
+    // Serial stream on (the parser starts hunting for a frame start) and off;
+    // nothing over USB, whose frames come unasked.
+    void streamOn();
+    void streamOff();
+
+    // ---- one-letter commands
+    void stopAcquisition();
+    void startAcquisition();
+    void forceTrigger();
+    void autoSetup();
+    void restoreFactorySettings();
+    // Sends the 256 wave bytes and has the instrument store them.
+    void uploadWave(const signed char (&wave)[waveLength]);
+
+signals:
+    // A frame arrived while none was waiting (at most once per frame taken).
+    void frameArrived();
+    // The link broke while connected; emitted once, on the GUI thread.
+    void linkLost();
+    // A text for the user about the link ("Port is busy or unreachable.", ...).
+    void statusMessage(QString text);
+
+private:
+    LibUsbDevice device;
+};

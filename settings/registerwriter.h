@@ -1,0 +1,67 @@
+#pragma once
+
+#include "settings/registers.h"
+
+#include <QtGlobal>
+
+namespace reg {
+
+// What the register writer sends to: the instrument link, or anything that
+// stands for the instrument.
+class InstrumentPort
+{
+public:
+    virtual ~InstrumentPort() = default;
+    virtual void writeRegister(quint16 index, quint8 value) = 0;
+    // The generator's desired frequency travels as a request's value and index.
+    virtual void requestGeneratorFrequency(quint16 value, quint16 index) = 0;
+};
+
+// The single way a register reaches the instrument.
+//
+// Outside a settings read every write is sent at once. While a settings block
+// that was read is being applied (shown in the controls, whose handlers write
+// what they show), writes to registers 0 to 39 are held back; at the end only
+// those that differ from the byte the instrument sent are written, so reading
+// the settings never changes the instrument unless a control had to show a
+// value other than the one read. A frequency request equal to the frequency
+// the block holds is dropped while it is applied.
+class RegisterWriter
+{
+public:
+    explicit RegisterWriter(InstrumentPort *port = nullptr) : port(port) {}
+
+    void setPort(InstrumentPort *instrument) { port = instrument; }
+
+    // Register `index` takes `value`: sent now, or held back while a block is applied.
+    void write(quint16 index, quint8 value);
+    // The generator's desired frequency, in hundredths of a hertz, with the
+    // request's value and index that carry it.
+    void requestFrequency(quint32 hundredths, quint16 value, quint16 index);
+
+    // Starts applying a block that was read; false while one is being applied
+    // already (a second read must not start inside the first).
+    bool beginApplying(const DeviceSettings &block);
+    // Ends applying: sends the held-back writes that differ from the block.
+    void endApplying();
+    bool isApplying() const { return applying; }
+    // The controls now show the value the instrument holds for `index`,
+    // whatever their handlers wrote meanwhile: nothing is sent for it.
+    void keepInstrumentValue(quint16 index);
+
+    // The block last read (all zero before the first read).
+    const DeviceSettings &lastRead() const { return block; }
+    // Writes and requests that reached the instrument port.
+    quint64 sentCount() const { return sent; }
+
+private:
+    void send(quint16 index, quint8 value);
+
+    InstrumentPort *port = nullptr;
+    DeviceSettings block;
+    bool applying = false;
+    int heldBack[WritableCount] = {}; // -1: none
+    quint64 sent = 0;
+};
+
+} // namespace reg
