@@ -55,7 +55,7 @@ void QuorvelInterface::scheduleMeasurements()
 void QuorvelInterface::refreshMeasurements()
 {
     measurementClock.start();
-    if (!usbDevice.connected) {
+    if (!link.isConnected()) {
         showNoMeasurements();
         return;
     }
