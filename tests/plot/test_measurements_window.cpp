@@ -136,6 +136,18 @@ private slots:
         QVERIFY2(miss.isEmpty(), qPrintable("CH2 VPP " + text("vppTextBox_2") + ": " + miss));
     }
 
+    // The instrument inverts the channel: the boxes measure the trace as
+    // drawn, the offset below 0 V.
+    void invertedTraceIsMeasuredAsShown()
+    {
+        f.child<QCheckBox>("checkBoxCH1Invert")->click();
+        QVERIFY(settle());
+        QString miss = near(value("vdcTextBox"), -Offset, countAt(3));
+        QVERIFY2(miss.isEmpty(), qPrintable("VDC " + text("vdcTextBox") + ": " + miss));
+        miss = near(value("freqTextBox"), Frequency, Frequency * 0.01);
+        QVERIFY2(miss.isEmpty(), qPrintable("Freq " + text("freqTextBox") + ": " + miss));
+    }
+
     // At 256 µs/div a period is 62.5 samples, so the sampled peaks are the
     // sine's own: VPP within one count at every gain that holds the wave;
     // at 0.32 V/div the wave is clipped and the tool tip says so.
