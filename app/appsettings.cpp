@@ -41,7 +41,15 @@ void write(QSettings &store, const Values &values)
 
 bool sizeApplies(const Values &values)
 {
-    return !values.wasMaximized && values.size.width() > 0 && values.size.height() > 0;
+    return !values.wasMaximized && values.size.width() > 0 && values.size.height() > 0 &&
+           values.size.width() <= MaximumSide && values.size.height() <= MaximumSide;
+}
+
+bool sizeFits(const QSize &size, const QRect &available)
+{
+    if (size.width() > MaximumSide || size.height() > MaximumSide)
+        return false;
+    return available.isEmpty() || (size.width() <= available.width() && size.height() <= available.height());
 }
 
 QPoint centredTopLeft(const QRect &screen, const QSize &window)

@@ -30,9 +30,18 @@ Values read(const QSettings &store);
 // All four keys, whatever they hold.
 void write(QSettings &store, const Values &values);
 
+// No window side beyond this is ever applied, whatever the screen: a side of
+// tens of thousands of pixels makes a backing store of gigabytes.
+constexpr int MaximumSide = 8192;
+
 // The stored size is applied only to a window that was not maximised and
-// only when both sides are positive.
+// only when both sides are positive and at most MaximumSide.
 bool sizeApplies(const Values &values);
+
+// Whether a window of this size fits the screen's available area (an empty
+// area, no screen, bounds it by MaximumSide only). A stored size that does not
+// fit is not applied: the window starts at its default size.
+bool sizeFits(const QSize &size, const QRect &available);
 
 // Top-left corner that centres a window of the given size on the screen
 // rectangle: ((L + R) / 2 - (w - 1) / 2, (T + B) / 2 - (h - 1) / 2) with

@@ -1,3 +1,4 @@
+#include "app/appsettings.h"
 #include "app/quorvelinterface.h"
 
 #include <QApplication>
@@ -71,14 +72,13 @@ int main(int argc, char *argv[])
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QObject::connect(app, SIGNAL(aboutToQuit()), window, SLOT(writeAppSettings()));
 
-    auto *settings = new QSettings("Halvorine Ombrix", "Settings");
-    if (settings->value("wasMaximized", false).toBool())
+    const QSettings store(appsettings::Organisation, appsettings::Application);
+    if (appsettings::read(store).wasMaximized)
         window->showMaximized();
     else
         window->show();
 
     const int code = app->exec();
-    delete settings;
     delete window;
     delete app;
     return code;

@@ -2,7 +2,9 @@
 
 #include "device/instrumentlink.h"
 #include "display/decayhistory.h"
+#include "display/cursors.h"
 #include "display/drawingplan.h"
+#include "display/markerstate.h"
 #include "display/spectrum.h"
 #include "display/traces.h"
 #include "files/dataexport.h"
@@ -41,9 +43,12 @@ namespace Ui {
 class QuorvelInterface;
 }
 
-// The one window of the program: mirrors the instrument's settings block in
-// its controls, paces frame drawing and meter polling with two timers, and
-// owns the transport. The implementation is split by subsystem into
+// The one window of the program, a view over the instrument's core: its
+// slots read a control, call the core (the register encoders of settings/,
+// the rules of display/, instruments/ and files/) and show the result. Every
+// register write goes through `registers` (settings/registerwriter.h) to
+// `link` (device/instrumentlink.h); two timers pace frame drawing and meter
+// polling. The implementation is split by subsystem into
 // quorvelinterface_<subsystem>.cpp files.
 class QuorvelInterface : public QMainWindow
 {
@@ -72,7 +77,7 @@ private slots:
     void setInfoText(QString text = QString(), bool mode = false);
     void disconnectDevice(bool mode = true);
     bool checkIfCorrectPort(QString name);
-    // Queued from the transport when the link breaks while connected.
+    // Queued from the link when it breaks while connected.
     void handleLinkLost();
 
     // Plot scene, scales, frames, spectrum, theme
@@ -294,6 +299,13 @@ private:
     void setupValues();
     // Spectrum window table (quorvelinterface_plot.cpp)
     void setFFTWindow(int window);
+    // The frame pass (plotData) in its steps: take the latest frame (false:
+    // nothing to draw), keep the traces' extremes, decay history and capture,
+    // the spectrum when it is shown, then the drawing plan onto the graphs.
+    bool takeFrame();
+    void noteTraces(int decay);
+    const spectrum::Result *computeSpectrum(const drawing::Options &options, const spectrum::Options &fft);
+    void drawTraces(const drawing::Options &options, const spectrum::Result *spectrumPoints);
     // Applies one plotted frame's plan to the graphs.
     void applyDrawingPlan(const drawing::Plan &plan);
     // Replots now, or at the next display refresh when the last replot is more
@@ -302,12 +314,12 @@ private:
     void scheduleReplot();
     void replotNow();
     void deferredReplot();
-    // A USB frame came: taken at once when the last one was taken at least
+    // A frame came: taken at once when the last one was taken at least
     // three quarters of a plot interval ago, so that frames coming at the
     // plot timer's own rate are not lost to the two clocks' jitter (the
     // timer alone takes the latest frame per tick and drops one whenever two
-    // land between ticks). Not on the Meter page, whose requests keep the
-    // timer's pace.
+    // land between ticks). On the Meter page only for the VDC read-out; the
+    // other sub-pages keep the timers' pace.
     void takeArrivedFrame();
     quint64 framesProcessed() const { return processedFrameCount; }
 
@@ -323,7 +335,8 @@ private:
 
     // Frames
     int plotColumns = 256;
-    int deviceMode = frame::OscilloscopeFrames; // frame::DeviceMode
+    frame::DeviceMode deviceMode = frame::OscilloscopeFrames;
+    bool scopeRunning = true; // the scope acquires (the stop button offers STOP)
     bool chdBitEnabled[logicLines] = {true, true, true, true, true, true, true, true};
     bool redrawRequested = false;
     bool captureRequested = false;
@@ -396,6 +409,10 @@ private:
     void sendMFFTControls();
     void sendSweepControls();
     void sendSnifferSettings();
+    // What the spectrum controls and the logic line boxes show, as the
+    // instrument takes them.
+    reg::SpectrumSettings spectrumControls() const;
+    quint8 logicMaskControls() const;
     // Sniffer start or stop (called by the sniffer's start button).
     void sendMStatusControls();
     void setDecodeProtocol(int protocol);
@@ -409,22 +426,16 @@ private:
     void decodeValues(const reg::DeviceSettings &block);
     void decodeGenerator(const reg::DeviceSettings &block);
 
-    // Shared with the cursors and trigger markers (plot coordinates).
-    int vCursorA = 50, vCursorB = 150;  // plot x of the vertical cursors, 0..plotColumns - 1
-    // Horizontal cursors relative to the channel's zero level: plot value - zero + 256, 0..511.
-    int ch1CursorA = 200, ch1CursorB = 100, ch2CursorA = 200, ch2CursorB = 100;
-    int ch1Zero = 256, ch2Zero = 256;   // plot value of a channel's 0 V: position slider + 256
-    int triggerPosition = 128; // trigger sample, 0..255 plus the scroll offset
-    // Levels in level units, twice the register (display/triggermarkers.h).
-    int triggerLevel = 256, windowLevel1 = 200, windowLevel2 = 312;
-    int triggerIconIndex = 0; // the trigger type; the icon shown mirrors it for an inverted source
+    // Where the cursors, zero levels and trigger markers stand (display/markerstate.h);
+    // shared with the cursors and trigger markers.
+    cursors::CursorState cursorState;
+    trigger::MarkerState triggerState;
     bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers
     // The cursor and marker positions are shared with the settings decode and
     // are declared in its block above.
-    int hCursorA = 200, hCursorB = 100; // plot value of the horizontal cursors while dragged
-    int selectedItem = 9;      // the marker the mouse holds; 9 none
+    int selectedItem = cursors::NoItem; // the marker the mouse holds
 
     // Trigger icon for a trigger type, by source colour; mirrored when the
     // source is inverted, since the instrument triggers on the inverted signal.
@@ -458,18 +469,22 @@ private:
     void updateFrequency();
     // Actual-frequency read-out and frequency request for a desired frequency.
     void sendDesiredFrequency(double hertz);
-    // The custom wave text into the transport's wave buffer; the count parsed.
+    // The custom wave text into the 256 wave bytes; the count parsed.
     int parseCSV(const QString &text, unsigned char *buffer);
 
     // Meter and frequency counter: state and helpers
     void sendMStatusControlsForMM();
+    // The meter timer at the sub-page's poll interval (none on the VDC page).
+    void startMeterPolling();
     void prepareMFFTControlsForMM();
     // Meter page arrival and departure, from the main page change.
     void enterMeterPage();
     void leaveMeterPage();
 
     // Protocol sniffer: state and helpers
-    void enableSnifferControls(bool enable);
+    sniffer::RunState snifferState = sniffer::RunState::Stopped;
+    // The start and pause buttons show snifferState.
+    void showSnifferRunState();
     sniffer::View snifferView;
     sniffer::Texts snifferTexts;
     unsigned char snifferFrame[InstrumentLink::frameCapacity] = {};

@@ -14,12 +14,25 @@ void QuorvelInterface::readAppSettings()
     const QSettings store(appsettings::Organisation, appsettings::Application);
     const appsettings::Values stored = appsettings::read(store);
 
-    if (appsettings::sizeApplies(stored)) {
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    // A size the layout's minimum forces counts as fitting: the window is
+    // never smaller than that on any screen.
+    const QRect bound(available.topLeft(), available.size().expandedTo(minimumSizeHint()));
+    if (appsettings::sizeApplies(stored) &&
+        appsettings::sizeFits(stored.size, available.isEmpty() ? available : bound)) {
         // No smaller than the layout allows, so the centring uses the size shown.
         const QSize shown = stored.size.expandedTo(minimumSizeHint());
         setGeometry(0, 0, shown.width(), shown.height());
-        if (const QScreen *screen = QGuiApplication::primaryScreen())
-            move(appsettings::centredTopLeft(screen->geometry(), shown));
+        if (screen)
+            move(appsettings::centredTopLeft(available, shown));
+    } else if (screen && (stored.wasMaximized || (stored.size.width() > 0 && stored.size.height() > 0))) {
+        // A size from a larger screen (or a maximised window's) is not taken:
+        // the default size within the screen, centred, also as the geometry a
+        // maximised window returns to.
+        const QSize shown = size().boundedTo(available.size()).expandedTo(minimumSizeHint());
+        setGeometry(0, 0, shown.width(), shown.height());
+        move(appsettings::centredTopLeft(available, shown));
     }
     // Not "activated": the theme itself is applied when the plot scene is set up.
     ui->comboBoxTheme->setCurrentIndex(stored.theme);

@@ -16,8 +16,10 @@
 namespace {
 const char *const ledOn = ":/Bitmaps/Bitmaps/led-on.png";
 const char *const ledOff = ":/Bitmaps/Bitmaps/led-off.png";
+// Frames are taken as they arrive over either wire; the timer takes one that
+// came while the last was being drawn, and paces redraws.
 constexpr int usbPlotIntervalMs = 4;
-constexpr int serialPlotIntervalMs = 0;
+constexpr int serialPlotIntervalMs = 4;
 } // namespace
 
 void QuorvelInterface::on_connectButton_clicked()

@@ -3,6 +3,7 @@
 // as soon as it changes. Bit registers are rebuilt whole from all their
 // controls; the conversions live in settings/registers.
 #include "app/quorvelinterface.h"
+#include "app/radiochoices.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -14,24 +15,12 @@
 namespace {
 constexpr int AutoSetupSettleMs = 2000;
 constexpr int RestoreSettleMs = 1000;
-constexpr int ZeroLevelOffset = 256;
 
 const char *const StartCaption = "START";
 const char *const StopCaption = "STOP";
-const char *const PauseCaption = "Pause";
 
-// The frequency counter's source buttons and the register value each selects.
-struct CounterSource
-{
-    QRadioButton *Ui::QuorvelInterface::*button;
-    quint8 value;
-};
-const CounterSource counterSources[] = {
-    {&Ui::QuorvelInterface::fcR10, 10}, {&Ui::QuorvelInterface::fcR7, 9}, {&Ui::QuorvelInterface::fcR6, 8},
-    {&Ui::QuorvelInterface::fcR5, 7},   {&Ui::QuorvelInterface::fcR4, 6}, {&Ui::QuorvelInterface::fcR3, 5},
-    {&Ui::QuorvelInterface::fcR2, 4},   {&Ui::QuorvelInterface::fcR1, 3}, {&Ui::QuorvelInterface::fcR0, 2},
-};
-constexpr quint8 NoCounterSource = 0xFF;
+// Written as the counter's source when no source button is checked.
+constexpr int NoCounterSource = 0xFF;
 
 } // namespace
 
@@ -72,40 +61,28 @@ void QuorvelInterface::sendCHDControls()
 
 void QuorvelInterface::sendCHDBitControls()
 {
+    const quint8 mask = logicMaskControls();
+    const std::array<bool, reg::LogicLines> enabled = reg::decodeLogicMask(mask);
+    std::copy(enabled.begin(), enabled.end(), chdBitEnabled);
+    registers.write(reg::LogicMask, mask);
+}
+
+quint8 QuorvelInterface::logicMaskControls() const
+{
     const QCheckBox *boxes[reg::LogicLines] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2,
                                                ui->checkBoxCHD3, ui->checkBoxCHD4, ui->checkBoxCHD5,
                                                ui->checkBoxCHD6, ui->checkBoxCHD7};
     std::array<bool, reg::LogicLines> enabled{};
-    for (int n = 0; n < reg::LogicLines; ++n) {
+    for (int n = 0; n < reg::LogicLines; ++n)
         enabled[size_t(n)] = boxes[n]->isChecked();
-        chdBitEnabled[n] = enabled[size_t(n)];
-    }
-    registers.write(reg::LogicMask, reg::encodeLogicMask(enabled));
+    return reg::encodeLogicMask(enabled);
 }
 
 void QuorvelInterface::sendTriggerControls()
 {
     reg::TriggerSettings t;
-    if (ui->radioButtonNormal->isChecked())
-        t.mode = reg::Normal;
-    else if (ui->radioButtonSingle->isChecked())
-        t.mode = reg::Single;
-    else if (ui->radioButtonAuto->isChecked())
-        t.mode = reg::Auto;
-    else
-        t.mode = reg::Free;
-    if (ui->radioButtonRising->isChecked())
-        t.type = reg::Rising;
-    else if (ui->radioButtonFalling->isChecked())
-        t.type = reg::Falling;
-    else if (ui->radioButtonPositive->isChecked())
-        t.type = reg::PositiveSlope;
-    else if (ui->radioButtonNegative->isChecked())
-        t.type = reg::NegativeSlope;
-    else if (ui->radioButtonWindow->isChecked())
-        t.type = reg::Window;
-    else
-        t.type = reg::Dual;
+    t.mode = choices::checked(*ui, choices::triggerModes, reg::Free);
+    t.type = choices::checked(*ui, choices::triggerTypes, reg::Dual);
     t.circular = ui->checkBoxCircular->isChecked();
     registers.write(reg::Trigger, reg::encodeTrigger(t));
 }
@@ -116,10 +93,7 @@ void QuorvelInterface::sendCursorControls()
     c.roll = ui->rollMode->isChecked();
     c.automatic = ui->checkBoxCursorAuto->isChecked();
     c.track = ui->checkBoxCursorTrack->isChecked();
-    if (ui->radioButtonCursorCH1->isChecked())
-        c.horizontal = reg::Ch1Cursors;
-    else if (ui->radioButtonCursorCH2->isChecked())
-        c.horizontal = reg::Ch2Cursors;
+    c.horizontal = choices::checked(*ui, choices::cursorChannels, reg::NoHorizontalCursors);
     c.vertical = ui->checkBoxCursorVertical->isChecked();
     c.snifferSingle = ui->radioButtonSniffSingle->isChecked();
     registers.write(reg::Cursors, reg::encodeCursors(c));
@@ -144,21 +118,20 @@ void QuorvelInterface::sendDisplayControls()
     ch2Graph->setPen(plotPalette.ch2);
 }
 
-void QuorvelInterface::sendMFFTControls()
+reg::SpectrumSettings QuorvelInterface::spectrumControls() const
 {
     reg::SpectrumSettings s;
-    if (ui->radioButtonHamming->isChecked())
-        s.window = reg::Hamming;
-    else if (ui->radioButtonHann->isChecked())
-        s.window = reg::Hann;
-    else if (ui->radioButtonBlackman->isChecked())
-        s.window = reg::Blackman;
-    else
-        s.window = reg::Rectangular;
+    s.window = choices::checked(*ui, choices::fftWindows, reg::Rectangular);
     s.logY = ui->checkBoxLogY->isChecked();
     s.iq = ui->checkBoxIQFFT->isChecked();
     s.xy = ui->xyMode->isChecked();
     s.fftTrace = ui->checkBoxFFTTrace->isChecked();
+    return s;
+}
+
+void QuorvelInterface::sendMFFTControls()
+{
+    const reg::SpectrumSettings s = spectrumControls();
     registers.write(reg::Spectrum, reg::encodeSpectrum(s));
     ui->groupBoxPlot->setEnabled(!s.iq);
 }
@@ -199,11 +172,11 @@ void QuorvelInterface::setSnifferControlsEnabled(bool enabled)
 
 void QuorvelInterface::sendMStatusControls()
 {
-    const bool start = ui->startSnifferButton->text() == tr(StartCaption);
-    ui->startSnifferButton->setText(start ? tr(StopCaption) : tr(StartCaption));
+    // Without an instrument a capture cannot start: the page stays stopped.
+    const bool start = snifferState == sniffer::RunState::Stopped && link.isConnected();
+    snifferState = start ? sniffer::RunState::Running : sniffer::RunState::Stopped;
+    showSnifferRunState();
     setSnifferControlsEnabled(!start);
-    ui->pauseSnifferButton->setEnabled(start);
-    ui->pauseSnifferButton->setText(tr(PauseCaption));
     registers.write(reg::MStatus, reg::encodeSnifferRunState(start, deviceMode));
 }
 
@@ -317,12 +290,12 @@ void QuorvelInterface::moveChannelZero(int channel, int position)
 {
     const bool first = channel == 1;
     registers.write(first ? reg::Ch1Position : reg::Ch2Position, reg::encodeChannelPosition(position));
-    (first ? ch1Zero : ch2Zero) = position + ZeroLevelOffset;
+    (first ? cursorState.ch1Zero : cursorState.ch2Zero) = frame::zeroLevel(position);
     placeZeroMarkers();
     // Horizontal cursors on this channel keep their place relative to its zero.
     if ((first ? ui->radioButtonCursorCH1 : ui->radioButtonCursorCH2)->isChecked())
         placeHorizontalCursors();
-    const int source = first ? reg::TriggerSourceCh1 : reg::TriggerSourceCh2;
+    const int source = first ? trigger::SourceCh1 : trigger::SourceCh2;
     if (ui->comboBoxTrigSource->currentIndex() == source && !startingUp)
         updateTriggerPos();
     redrawRequested = true;
@@ -407,15 +380,9 @@ void QuorvelInterface::on_checkBoxCHD7_clicked()
 
 void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
 {
-    const QCheckBox *boxes[reg::LogicLines] = {ui->checkBoxCHD0, ui->checkBoxCHD1, ui->checkBoxCHD2,
-                                               ui->checkBoxCHD3, ui->checkBoxCHD4, ui->checkBoxCHD5,
-                                               ui->checkBoxCHD6, ui->checkBoxCHD7};
-    int lines = 0;
-    for (const QCheckBox *box : boxes)
-        lines += box->isChecked() ? 1 : 0;
-    registers.write(reg::LogicPosition, reg::encodeLogicPosition(value, lines));
+    registers.write(reg::LogicPosition, reg::encodeLogicPosition(value, reg::enabledLineCount(logicMaskControls())));
     const int source = ui->comboBoxTrigSource->currentIndex();
-    if (source >= reg::TriggerSourceFirstLogic && source <= reg::TriggerSourceLastLogic && !startingUp)
+    if (trigger::isLogicSource(source) && !startingUp)
         updateTriggerPos();
 }
 
@@ -465,27 +432,27 @@ void QuorvelInterface::on_radioButtonWindow_clicked()
 void QuorvelInterface::on_radioButtonFree_clicked()
 {
     sendTriggerControls();
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
 }
 
 void QuorvelInterface::on_radioButtonNormal_clicked()
 {
     sendTriggerControls();
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
     updateTriggerPos();
 }
 
 void QuorvelInterface::on_radioButtonAuto_clicked()
 {
     sendTriggerControls();
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
     updateTriggerPos();
 }
 
 void QuorvelInterface::on_radioButtonSingle_clicked()
 {
     sendTriggerControls();
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
     updateTriggerPos();
 }
 
@@ -510,10 +477,8 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
     if (index < 0)
         return;
     registers.write(reg::TriggerSource, quint8(index));
-    const bool analog = index <= reg::TriggerSourceCh2;
-    // Slope and window triggers need an analog source.
-    const bool needsAnalog = ui->radioButtonWindow->isChecked() || ui->radioButtonPositive->isChecked() ||
-                             ui->radioButtonNegative->isChecked();
+    const bool analog = trigger::isChannelSource(index);
+    const bool needsAnalog = reg::typeNeedsAnalogSource(choices::checked(*ui, choices::triggerTypes, reg::Dual));
     ui->radioButtonWindow->setEnabled(analog);
     ui->radioButtonPositive->setEnabled(analog);
     ui->radioButtonNegative->setEnabled(analog);
@@ -525,7 +490,7 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
     }
     if (!startingUp)
         updateTriggerPos();
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
     checkIfInvertIcon();
 }
 
@@ -736,12 +701,11 @@ void QuorvelInterface::on_comboBoxCPHA_currentIndexChanged(int)
 void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
 {
     // A page change stops a running sniffer.
-    deviceMode = 0;
+    deviceMode = frame::OscilloscopeFrames;
     setSnifferControlsEnabled(true);
-    ui->pauseSnifferButton->setEnabled(false);
-    ui->pauseSnifferButton->setText(tr(PauseCaption));
+    snifferState = sniffer::RunState::Stopped;
+    showSnifferRunState();
     registers.write(reg::MStatus, reg::MStatusProtocolChange);
-    ui->startSnifferButton->setText(tr(StartCaption));
     setDecodeProtocol(index);
 }
 
@@ -751,13 +715,12 @@ void QuorvelInterface::on_stopButton_clicked()
 {
     if (!link.isConnected())
         return;
-    if (ui->stopButton->text() == tr(StartCaption)) {
-        link.startAcquisition();
-        ui->stopButton->setText(tr(StopCaption));
-    } else {
+    if (scopeRunning)
         link.stopAcquisition();
-        ui->stopButton->setText(tr(StartCaption));
-    }
+    else
+        link.startAcquisition();
+    scopeRunning = !scopeRunning;
+    ui->stopButton->setText(scopeRunning ? tr(StopCaption) : tr(StartCaption));
 }
 
 void QuorvelInterface::on_forceButton_clicked()
@@ -793,12 +756,5 @@ void QuorvelInterface::sendTSource(int value)
         registers.write(reg::TriggerSource, quint8(value));
         return;
     }
-    quint8 source = NoCounterSource;
-    for (const CounterSource &c : counterSources) {
-        if ((ui->*c.button)->isChecked()) {
-            source = c.value;
-            break;
-        }
-    }
-    registers.write(reg::TriggerSource, source);
+    registers.write(reg::TriggerSource, quint8(choices::checked(*ui, choices::counterSources, NoCounterSource)));
 }

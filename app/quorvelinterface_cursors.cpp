@@ -106,36 +106,25 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
     case cursors::HCursorA:
     case cursors::HCursorB: {
         const bool a = item == cursors::HCursorA;
-        const int value = cursors::clampHCursor(plotY);
-        (a ? hCursorA : hCursorB) = value;
         const int y = std::clamp(pixel.y(), trigger::EdgeMargin, visible.bottom() - trigger::EdgeMargin);
         placeLeftMiddle(a ? hCursorMarkerA : hCursorMarkerB, QPointF(HCursorPixelX, y));
-        if (cursorsOnCh1) {
-            int &relative = a ? ch1CursorA : ch1CursorB;
-            relative = cursors::relativeValue(value, ch1Zero);
-            registers.write(a ? reg::Ch1HCursorA : reg::Ch1HCursorB,
-                          quint8(cursors::horizontalCursorRegister(relative)));
-        } else if (cursorsOnCh2) {
-            int &relative = a ? ch2CursorA : ch2CursorB;
-            relative = cursors::relativeValue(value, ch2Zero);
-            registers.write(a ? reg::Ch2HCursorA : reg::Ch2HCursorB,
-                          quint8(cursors::horizontalCursorRegister(relative)));
-        }
+        const reg::HorizontalCursors on =
+            cursorsOnCh1 ? reg::Ch1Cursors : (cursorsOnCh2 ? reg::Ch2Cursors : reg::NoHorizontalCursors);
+        if (const auto write = cursorState.dragHorizontal(a, plotY, on))
+            registers.write(*write);
         break;
     }
     case cursors::VCursorA:
     case cursors::VCursorB: {
         const bool a = item == cursors::VCursorA;
-        int &column = a ? vCursorA : vCursorB;
-        column = cursors::clampVCursor(plotX, plotColumns);
+        const reg::RegisterWrite write = cursorState.dragVertical(a, plotX, plotColumns);
         int x = pixel.x() - VCursorHalfWidth;
         if (x < 0)
             x = 0;
         if (pixel.x() > visible.right() - VCursorHalfWidth)
             x = visible.right() - 2 * VCursorHalfWidth;
         (a ? vCursorMarkerA : vCursorMarkerB)->topLeft->setCoords(x, VCursorPixelY);
-        registers.write(a ? reg::VCursorA : reg::VCursorB,
-                      quint8(cursors::verticalCursorRegister(column, plotColumns)));
+        registers.write(write);
         break;
     }
     case cursors::TriggerMarker:
@@ -143,8 +132,8 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         // the stored level and position the markers return to later.
         if (ui->radioButtonFree->isChecked())
             return;
-        triggerLevel = trigger::levelFromPointer(plotY, triggerSourcePosition());
-        triggerPosition = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
+        triggerState.level = trigger::levelFromPointer(plotY, triggerSourcePosition());
+        triggerState.position = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
         setTriggerLevelPosition(pixel, 2);
         break;
     case cursors::WindowMarker1:
@@ -152,12 +141,9 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         if (ui->radioButtonFree->isChecked())
             return;
         const int which = item == cursors::WindowMarker1 ? 0 : 1;
-        const trigger::WindowDrag drag = trigger::dragWindowLevel(
-            which, trigger::levelFromPointer(plotY, triggerSourcePosition()), windowLevel1, windowLevel2);
-        if (!drag.accepted)
+        if (!triggerState.dragWindowLevel(which, trigger::levelFromPointer(plotY, triggerSourcePosition())))
             return; // the levels do not pass each other
-        (which == 0 ? windowLevel1 : windowLevel2) = drag.level;
-        triggerPosition = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
+        triggerState.position = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
         setTriggerLevelPosition(pixel, which);
         break;
     }
@@ -169,7 +155,7 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         const int bottom = int(plot->yAxis->coordToPixel(ZeroLevelMin));
         const int y = std::clamp(pixel.y(), top, bottom);
         placeLeftMiddle(ch1 ? ch1ZeroMarker : ch2ZeroMarker, QPointF(ZeroMarkerPixelX, y));
-        const int position = int(plot->yAxis->pixelToCoord(y)) - cursors::ZeroLevelOffset;
+        const int position = int(plot->yAxis->pixelToCoord(y)) - frame::ZeroLevelOffset;
         (ch1 ? ui->ch1PositionSlider : ui->ch2PositionSlider)->setValue(position);
         break;
     }
@@ -189,7 +175,7 @@ void QuorvelInterface::setVerticalCursors()
     {
         QCPItemPixmap *marker;
         int column;
-    } markers[] = {{vCursorMarkerA, vCursorA}, {vCursorMarkerB, vCursorB}};
+    } markers[] = {{vCursorMarkerA, cursorState.vCursorA}, {vCursorMarkerB, cursorState.vCursorB}};
     for (const auto &m : markers) {
         const double x = plot->xAxis->coordToPixel(m.column);
         m.marker->topLeft->setCoords(std::round(x - m.marker->pixmap().width() / 2.0), VCursorPixelY);
@@ -201,21 +187,21 @@ void QuorvelInterface::placeHorizontalCursors()
 {
     QCustomPlot *plot = ui->plotterWidget;
     const bool ch1 = ui->radioButtonCursorCH1->isChecked();
-    const int zero = ch1 ? ch1Zero : ch2Zero;
-    const int a = cursors::plotValueOfRelative(ch1 ? ch1CursorA : ch2CursorA, zero);
-    const int b = cursors::plotValueOfRelative(ch1 ? ch1CursorB : ch2CursorB, zero);
+    const int zero = ch1 ? cursorState.ch1Zero : cursorState.ch2Zero;
+    const int a = cursors::plotValueOfRelative(ch1 ? cursorState.ch1CursorA : cursorState.ch2CursorA, zero);
+    const int b = cursors::plotValueOfRelative(ch1 ? cursorState.ch1CursorB : cursorState.ch2CursorB, zero);
     const double x = plot->xAxis->coordToPixel(MarkerKey);
     placeLeftMiddle(hCursorMarkerA, QPointF(x, plot->yAxis->coordToPixel(a)));
     placeLeftMiddle(hCursorMarkerB, QPointF(x, plot->yAxis->coordToPixel(b)));
-    hCursorA = cursors::clampHCursor(a);
-    hCursorB = cursors::clampHCursor(b);
+    cursorState.hCursorA = cursors::clampHCursor(a);
+    cursorState.hCursorB = cursors::clampHCursor(b);
 }
 
 void QuorvelInterface::placeZeroMarkers()
 {
     QCustomPlot *plot = ui->plotterWidget;
-    placeLeftMiddle(ch1ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(ch1Zero)));
-    placeLeftMiddle(ch2ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(ch2Zero)));
+    placeLeftMiddle(ch1ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(cursorState.ch1Zero)));
+    placeLeftMiddle(ch2ZeroMarker, QPointF(ZeroMarkerPixelX, plot->yAxis->coordToPixel(cursorState.ch2Zero)));
 }
 
 void QuorvelInterface::showCursorItems()
@@ -243,7 +229,7 @@ void QuorvelInterface::updateCursorReadouts()
         const int line = source - trigger::FirstLogicSource;
         const double y =
             frame::logicValue(true, line, ui->chdPositionSlider->value(), ui->chdSizeSlider->value());
-        const double x = trigger::plotXOfPosition(triggerPosition, ui->horizontalScrollBar->value());
+        const double x = trigger::plotXOfPosition(triggerState.position, ui->horizontalScrollBar->value());
         moveTrigger(QPointF(plot->xAxis->coordToPixel(x), plot->yAxis->coordToPixel(y)));
     }
 
@@ -252,7 +238,7 @@ void QuorvelInterface::updateCursorReadouts()
     inverseDeltaTLabel->setVisible(vertical);
     if (vertical) {
         const cursors::TimeReadout t =
-            cursors::timeReadout(vCursorA, vCursorB, plotColumns,
+            cursors::timeReadout(cursorState.vCursorA, cursorState.vCursorB, plotColumns,
                                  scales::timeBaseText(timeBaseTexts, ui->samplingSlider->value()));
         deltaTLabel->setText(t.deltaTText);
         inverseDeltaTLabel->setText(t.inverseText);
@@ -263,7 +249,7 @@ void QuorvelInterface::updateCursorReadouts()
     if (!ui->radioButtonCursorNone->isChecked() && (ch1 || ch2)) {
         const int gain = (ch1 ? ui->ch1GainSlider : ui->ch2GainSlider)->value();
         const cursors::VoltReadout v = cursors::voltReadout(
-            ch1 ? ch1CursorA : ch2CursorA, ch1 ? ch1CursorB : ch2CursorB, scales::gainText(gainTexts, gain));
+            ch1 ? cursorState.ch1CursorA : cursorState.ch2CursorA, ch1 ? cursorState.ch1CursorB : cursorState.ch2CursorB, scales::gainText(gainTexts, gain));
         deltaVLabel->setText(v.deltaVText);
         vaLabel->setText(v.vaText);
         vbLabel->setText(v.vbText);
@@ -301,9 +287,7 @@ void QuorvelInterface::updateCursorReadouts()
             const double x = plot->xAxis->coordToPixel(MarkerKey);
             placeLeftMiddle(hCursorMarkerA, QPointF(x, plot->yAxis->coordToPixel(a)));
             placeLeftMiddle(hCursorMarkerB, QPointF(x, plot->yAxis->coordToPixel(b)));
-            const int zero = ch1 ? ch1Zero : ch2Zero;
-            (ch1 ? ch1CursorA : ch2CursorA) = a + cursors::ZeroLevelOffset - zero;
-            (ch1 ? ch1CursorB : ch2CursorB) = b + cursors::ZeroLevelOffset - zero;
+            cursorState.follow(ch1, a, b);
         }
     }
 

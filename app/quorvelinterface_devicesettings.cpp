@@ -5,6 +5,7 @@
 // sent only where the window had to show a different value than the
 // instrument holds, so reading the settings never changes the instrument.
 #include "app/quorvelinterface.h"
+#include "app/radiochoices.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -21,7 +22,6 @@ constexpr int SlowTimeBaseFrom = 11;
 constexpr int TriggerPosRefreshMs = 100;
 constexpr int MeterPage = 1;
 constexpr int SnifferPage = 3;
-constexpr int ZeroLevelOffset = 256;
 
 void setSlider(QAbstractSlider *slider, int value)
 {
@@ -80,14 +80,14 @@ void QuorvelInterface::readDeviceSettings()
     ui->timeLabel->setText(scales::timeLabel(timeBaseTexts, ui->samplingSlider->value()));
     slowTimeBase = ui->samplingSlider->value() >= SlowTimeBaseFrom;
 
-    ch1Zero = ui->ch1PositionSlider->value() + ZeroLevelOffset;
-    ch2Zero = ui->ch2PositionSlider->value() + ZeroLevelOffset;
+    cursorState.ch1Zero = frame::zeroLevel(ui->ch1PositionSlider->value());
+    cursorState.ch2Zero = frame::zeroLevel(ui->ch2PositionSlider->value());
     placeZeroMarkers();
-    triggerPosition = 256 - block.postTrigger();
-    triggerLevel = 2 * block[reg::TriggerLevel];
-    windowLevel1 = 2 * block[reg::WindowLevel1];
-    windowLevel2 = 2 * block[reg::WindowLevel2];
-    setTriggerIcon(triggerIconIndex);
+    triggerState.position = 256 - block.postTrigger();
+    triggerState.level = 2 * block[reg::TriggerLevel];
+    triggerState.windowLevel1 = 2 * block[reg::WindowLevel1];
+    triggerState.windowLevel2 = 2 * block[reg::WindowLevel2];
+    setTriggerIcon(triggerState.iconIndex);
 
     logToFile(dump.last());
 
@@ -143,25 +143,10 @@ void QuorvelInterface::decodeChannels(const reg::DeviceSettings &block)
 void QuorvelInterface::decodeTrigger(const reg::DeviceSettings &block)
 {
     const reg::TriggerSettings t = reg::decodeTrigger(block[reg::Trigger]);
-    switch (t.mode) {
-    case reg::Normal:
-        ui->radioButtonNormal->setChecked(true);
-        break;
-    case reg::Single:
-        ui->radioButtonSingle->setChecked(true);
-        break;
-    case reg::Auto:
-        ui->radioButtonAuto->setChecked(true);
-        break;
-    case reg::Free:
-        ui->radioButtonFree->setChecked(true);
-        break;
-    }
+    choices::check(*ui, choices::triggerModes, t.mode);
     ui->checkBoxCircular->setChecked(t.circular);
-    QRadioButton *types[] = {ui->radioButtonRising,   ui->radioButtonFalling,  ui->radioButtonDual,
-                             ui->radioButtonPositive, ui->radioButtonNegative, ui->radioButtonWindow};
-    types[t.type]->setChecked(true);
-    triggerIconIndex = t.type;
+    choices::check(*ui, choices::triggerTypes, t.type);
+    triggerState.iconIndex = t.type;
 }
 
 void QuorvelInterface::decodeCursors(const reg::DeviceSettings &block)
@@ -173,20 +158,12 @@ void QuorvelInterface::decodeCursors(const reg::DeviceSettings &block)
         ui->checkBoxCursorAuto->setChecked(true);
     if (c.track)
         ui->checkBoxCursorTrack->setChecked(true);
-    switch (c.horizontal) {
-    case reg::Ch1Cursors:
-        ui->radioButtonCursorCH1->setChecked(true);
-        break;
-    case reg::Ch2Cursors:
-        ui->radioButtonCursorCH2->setChecked(true);
-        break;
-    case reg::NoHorizontalCursors:
-        ui->radioButtonCursorNone->setChecked(true);
+    choices::check(*ui, choices::cursorChannels, c.horizontal);
+    if (c.horizontal == reg::NoHorizontalCursors) {
         for (QCPItemStraightLine *line : {hCursorLineA, hCursorLineB}) {
             line->point1->setCoords(0, 0);
             line->point2->setCoords(10, 0);
         }
-        break;
     }
     // Vertical is only ever switched on here; the items follow the boxes.
     if (c.vertical)
@@ -215,9 +192,7 @@ void QuorvelInterface::decodeDisplay(const reg::DeviceSettings &block)
 
     const quint8 mfft = block[reg::Spectrum];
     const reg::SpectrumSettings s = reg::decodeSpectrum(mfft);
-    QRadioButton *windows[] = {ui->radioButtonRect, ui->radioButtonHamming, ui->radioButtonHann,
-                               ui->radioButtonBlackman};
-    windows[s.window]->setChecked(true);
+    choices::check(*ui, choices::fftWindows, s.window);
     setFFTWindow(s.window);
     ui->checkBoxLogY->setChecked(s.logY);
     ui->checkBoxIQFFT->setChecked(s.iq);
@@ -254,21 +229,21 @@ void QuorvelInterface::decodeSniffer(const reg::DeviceSettings &block)
 
     const quint8 status = block[reg::MStatus];
     if (reg::snifferRunning(status)) {
-        ui->startSnifferButton->setText(tr("STOP"));
-        deviceMode = 1;
-        ui->pauseSnifferButton->setEnabled(true);
-        ui->pauseSnifferButton->setText(tr("Pause"));
+        snifferState = sniffer::RunState::Running;
+        showSnifferRunState();
+        deviceMode = frame::SnifferFrames;
         ui->mainTabWidget->setCurrentIndex(SnifferPage);
     } else {
-        ui->startSnifferButton->setText(tr("START"));
-        ui->pauseSnifferButton->setEnabled(false);
-        ui->pauseSnifferButton->setText(tr("Pause"));
+        snifferState = sniffer::RunState::Stopped;
+        showSnifferRunState();
         setSnifferControlsEnabled(true);
     }
-    if (reg::scopeFrameMode(status))
-        deviceMode = 0;
-    else
+    if (reg::scopeFrameMode(status)) {
+        deviceMode = frame::OscilloscopeFrames;
+    } else {
+        scopeRunning = true;
         ui->stopButton->setText(tr("STOP"));
+    }
     if (ui->mainTabWidget->currentIndex() == MeterPage)
         ui->mmTabWidget->setCurrentIndex(reg::meterPage(status));
     // The window now shows the run state the instrument holds.
@@ -292,7 +267,7 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
         quint16 index;
         int *member;
         QCPItemStraightLine *line;
-    } vertical[] = {{reg::VCursorA, &vCursorA, vCursorLineA}, {reg::VCursorB, &vCursorB, vCursorLineB}};
+    } vertical[] = {{reg::VCursorA, &cursorState.vCursorA, vCursorLineA}, {reg::VCursorB, &cursorState.vCursorB, vCursorLineB}};
     for (const auto &v : vertical) {
         if (!reg::cursorByteValid(block[v.index]))
             continue;
@@ -306,10 +281,10 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
         quint16 index;
         int *member;
         QCPItemStraightLine *line;
-    } horizontal[] = {{reg::Ch1HCursorA, &ch1CursorA, hCursorLineA},
-                      {reg::Ch1HCursorB, &ch1CursorB, hCursorLineB},
-                      {reg::Ch2HCursorA, &ch2CursorA, hCursorLineA},
-                      {reg::Ch2HCursorB, &ch2CursorB, hCursorLineB}};
+    } horizontal[] = {{reg::Ch1HCursorA, &cursorState.ch1CursorA, hCursorLineA},
+                      {reg::Ch1HCursorB, &cursorState.ch1CursorB, hCursorLineB},
+                      {reg::Ch2HCursorA, &cursorState.ch2CursorA, hCursorLineA},
+                      {reg::Ch2HCursorB, &cursorState.ch2CursorB, hCursorLineB}};
     for (const auto &h : horizontal) {
         if (!reg::cursorByteValid(block[h.index]))
             continue;
@@ -319,7 +294,7 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
     }
 
     ui->doubleSpinBoxTrigHold->setValue(block[reg::TriggerHold]);
-    triggerPosition = block.postTrigger();
+    triggerState.position = block.postTrigger();
 
     const int source = reg::decodeTriggerSource(block[reg::TriggerSource]);
     if (ui->comboBoxTrigSource->currentIndex() != source)
@@ -369,9 +344,7 @@ void QuorvelInterface::decodeGenerator(const reg::DeviceSettings &block)
         ui->doubleSpinBoxAmp->setValue(reg::amplitudeVolts(amplitude));
     }
 
-    QRadioButton *waves[] = {ui->radioButtonNoise,    ui->radioButtonSine, ui->radioButtonSquare,
-                             ui->radioButtonTriangle, ui->radioButtonExpo, ui->radioButtonCustom};
-    waves[reg::decodeWaveform(block[reg::Waveform])]->setChecked(true);
+    choices::check(*ui, choices::waveforms, generator::Waveform(reg::decodeWaveform(block[reg::Waveform])));
 
     const int duty = reg::decodeDutyCycle(block[reg::DutyCycle]);
     setSlider(ui->dutyCycleSlider, duty);
@@ -385,9 +358,7 @@ void QuorvelInterface::decodeGenerator(const reg::DeviceSettings &block)
     // does not send its own rounded frequency, so the desired frequency the
     // instrument holds stays as it is.
     const reg::FrequencyControls f = reg::frequencyControls(block.desiredFrequencyHz());
-    QRadioButton *ranges[] = {ui->radioButton10, ui->radioButton100, ui->radioButton1K, ui->radioButton10K,
-                              ui->radioButton100K};
-    ranges[f.range]->setChecked(true);
+    choices::check(*ui, choices::frequencyRanges, f.range);
     {
         const QSignalBlocker quiet(ui->frequencySlider);
         setSlider(ui->frequencySlider, f.slider);

@@ -4,8 +4,10 @@
 #include "ui_quorvelinterface.h"
 
 #include "display/scales.h"
+#include "files/fileaccess.h"
 #include "settings/registers.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -13,7 +15,10 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QSaveFile>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace {
 const char WaveFilter[] = "Ombrix files (*.omx)";
@@ -33,10 +38,16 @@ QString timeStamp()
 // Reads a whole file of at most maxBytes; an error text when it cannot.
 QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
 {
-    QFile file(path);
+    QFile file;
     const QString name = QFileInfo(path).fileName();
-    if (!file.open(QIODevice::ReadOnly))
+    switch (fileaccess::openForReading(file, path)) {
+    case fileaccess::OpenResult::Opened:
+        break;
+    case fileaccess::OpenResult::NotRegular:
+        return QuorvelInterface::tr("File %1 is not a regular file.").arg(name);
+    case fileaccess::OpenResult::Failed:
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
+    }
     switch (recording::readAtMost(file, maxBytes, text)) {
     case recording::ReadResult::Read:
         break;
@@ -46,6 +57,22 @@ QString readWhole(const QString &path, qint64 maxBytes, QByteArray &text)
         return QuorvelInterface::tr("File %1 could not be read.").arg(name);
     }
     return QString();
+}
+
+// Writes a whole file under a temporary name and gives it its name only when
+// every byte is on disk: a failed write leaves no file of that name.
+bool writeWhole(const QString &path, const QByteArray &text)
+{
+    QSaveFile file(path);
+    // Unbuffered, so a failed write is seen by the write itself: a buffered
+    // one that fails when flushed at commit is still given the name.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(text) != text.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 } // namespace
 
@@ -116,14 +143,8 @@ void QuorvelInterface::saveWavetoFile()
     const QString name = "waveFile" + timeStamp() + ".omx";
     if (!chooseDestinationFolder())
         return; // the buffer keeps the frame
-    QFile file(destinationFolder + QDir::separator() + name);
-    const QByteArray text = wavefile::waveText(waveBuffer());
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-    if (written) {
-        written = file.write(text) == text.size();
-        file.close();
-        written = written && file.error() == QFileDevice::NoError;
-    }
+    const bool written =
+        writeWhole(destinationFolder + QDir::separator() + name, wavefile::waveText(waveBuffer()));
     clearWaveBuffer();
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
@@ -228,7 +249,7 @@ void QuorvelInterface::on_playButton_clicked()
     savedTimeBase = ui->samplingSlider->value();
     recording::Recording loaded = recording::Recording::read(text);
     text.clear();
-    if (loaded.isEmpty()) {
+    if (loaded.isEmpty() || !loaded.holdsNumbers()) {
         ui->label_13->setText(tr("File %1 is not a recording.").arg(QFileInfo(path).fileName()));
         return;
     }
@@ -264,10 +285,19 @@ void QuorvelInterface::playbackStep(frame::Traces &values)
 void QuorvelInterface::replaceWithFileTraces(frame::Traces &values)
 {
     if (waveLoaded) {
-        values.ch1 = waveCh1;
-        values.ch2 = waveCh2;
+        // The values the plot's columns show, copied into the frame's own
+        // storage: a loaded record of millions of values costs a pass what a
+        // frame costs, and the buffer keeps the file's values for saving.
+        const int columns = values.keys.size();
+        auto shown = [columns](const QVector<double> &loaded, QVector<double> &out) {
+            const int n = std::min(columns, loaded.size());
+            out.resize(n);
+            std::copy(loaded.constBegin(), loaded.constBegin() + n, out.begin());
+        };
+        shown(waveCh1, values.ch1);
+        shown(waveCh2, values.ch2);
         for (int n = 0; n < logicLines; ++n)
-            values.logic[n] = waveLogic[n];
+            shown(waveLogic[n], values.logic[n]);
     }
     if (playing)
         playbackStep(values); // after the loaded wave: playback wins
@@ -277,10 +307,12 @@ void QuorvelInterface::feedFileOutputs(const frame::Traces &values, int frameCou
 {
     if (saveWaveRequested) {
         saveWaveRequested = false;
-        waveCh1 = values.ch1;
-        waveCh2 = values.ch2;
-        for (int n = 0; n < logicLines; ++n)
-            waveLogic[n] = values.logic[n];
+        if (!waveLoaded) { // a loaded wave is saved as it was read, not as far as drawn
+            waveCh1 = values.ch1;
+            waveCh2 = values.ch2;
+            for (int n = 0; n < logicLines; ++n)
+                waveLogic[n] = values.logic[n];
+        }
         saveWavetoFile();
     }
 
@@ -319,7 +351,10 @@ void QuorvelInterface::on_screenShotButton_clicked()
     const QString name = "sshot" + timeStamp() + ".png";
     if (!chooseDestinationFolder())
         return;
-    const bool written = image.save(destinationFolder + QDir::separator() + name);
+    QByteArray png;
+    QBuffer buffer(&png);
+    const bool written = buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+                         writeWhole(destinationFolder + QDir::separator() + name, png);
     ui->notifLabel->setText(written ? tr("File ") + name + tr(" created!")
                                     : tr("File %1 could not be written.").arg(name));
 }
@@ -366,18 +401,12 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
         dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch1GainSlider->value()));
     out.ch2VoltsPerDiv =
         dataexport::voltsPerDivision(scales::gainText(gainTexts, ui->ch2GainSlider->value()));
-    // 0 V of a channel lies at its position + 256 in plot units.
-    out.ch1Zero = ui->ch1PositionSlider->value() + 256;
-    out.ch2Zero = ui->ch2PositionSlider->value() + 256;
+    out.ch1Zero = frame::zeroLevel(ui->ch1PositionSlider->value());
+    out.ch2Zero = frame::zeroLevel(ui->ch2PositionSlider->value());
 
     const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
     auto write = [this](const QString &name, const QByteArray &text) {
-        QFile file(destinationFolder + QDir::separator() + name);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return false;
-        const bool written = file.write(text) == text.size();
-        file.close();
-        return written && file.error() == QFileDevice::NoError;
+        return writeWhole(destinationFolder + QDir::separator() + name, text);
     };
     const bool csvWritten = write(csvName, dataexport::csv(out));
     const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),

@@ -1,6 +1,7 @@
 // Waveform generator page: waveform, amplitude, duty cycle, offset, the
 // desired frequency with its actual-frequency read-out, sweep, custom wave.
 #include "app/quorvelinterface.h"
+#include "app/radiochoices.h"
 #include "ui_quorvelinterface.h"
 
 #include "device/commandset.h"
@@ -75,19 +76,12 @@ void QuorvelInterface::on_doubleSpinBoxOffset_valueChanged(double value)
 
 void QuorvelInterface::updateFrequency()
 {
-    generator::Range range = generator::Range100K;
-    if (ui->radioButton10->isChecked())
-        range = generator::Range10;
-    else if (ui->radioButton100->isChecked())
-        range = generator::Range100;
-    else if (ui->radioButton1K->isChecked())
-        range = generator::Range1K;
-    else if (ui->radioButton10K->isChecked())
-        range = generator::Range10K;
-    else if (!ui->radioButton100K->isChecked())
+    constexpr int NoRange = -1;
+    const int range = choices::checked(*ui, choices::frequencyRanges, generator::Range(NoRange));
+    if (range == NoRange)
         return; // no range chosen: nothing to show
     ui->doubleSpinBoxDesiredFreq->setValue(
-        double(generator::desiredFrequency(ui->frequencySlider->value(), range)));
+        double(generator::desiredFrequency(ui->frequencySlider->value(), generator::Range(range))));
 }
 
 void QuorvelInterface::on_frequencySlider_valueChanged(int)

@@ -2,6 +2,7 @@
 // counter. The instrument measures; the page sets its mode, polls the 4-byte
 // meter reply and formats it.
 #include "app/quorvelinterface.h"
+#include "app/radiochoices.h"
 #include "ui_quorvelinterface.h"
 
 #include "instruments/meter.h"
@@ -11,7 +12,7 @@ namespace {
 // Trigger source combo box / register 24 values of the counter source radios.
 constexpr quint8 sourceOfBit(int bit)
 {
-    return quint8(meter::FirstBitSource + bit);
+    return quint8(trigger::FirstLogicSource + bit);
 }
 } // namespace
 
@@ -42,16 +43,9 @@ void QuorvelInterface::sendMStatusControlsForMM()
 
 void QuorvelInterface::prepareMFFTControlsForMM()
 {
-    int window = 0;
-    if (ui->radioButtonHamming->isChecked())
-        window = 1;
-    else if (ui->radioButtonHann->isChecked())
-        window = 2;
-    else if (ui->radioButtonBlackman->isChecked())
-        window = 4;
-    const bool iq = ui->checkBoxIQFFT->isChecked();
-    ui->groupBoxPlot->setEnabled(!iq);
-    registers.write(reg::Spectrum, meter::spectrumOptionsForMeter(window, ui->checkBoxLogY->isChecked(), iq));
+    const reg::SpectrumSettings s = spectrumControls();
+    ui->groupBoxPlot->setEnabled(!s.iq);
+    registers.write(reg::Spectrum, reg::encodeMeterSpectrum(s));
 }
 
 void QuorvelInterface::clearMMLabels()
@@ -63,15 +57,13 @@ void QuorvelInterface::clearMMLabels()
 
 void QuorvelInterface::checkFCRadioButtons(int source)
 {
-    QRadioButton *const bits[] = {ui->fcR0, ui->fcR1, ui->fcR2, ui->fcR3,
-                                  ui->fcR4, ui->fcR5, ui->fcR6, ui->fcR7};
-    const int bit = meter::sourceBit(source);
-    (bit < 0 ? ui->fcR10 : bits[bit])->setChecked(true);
+    // A channel source, or any value that is no counter source, shows as EXT.
+    choices::check(*ui, choices::counterSources, meter::sourceBit(source) < 0 ? int(trigger::SourceExt) : source);
 }
 
 void QuorvelInterface::on_fcR10_clicked()
 {
-    registers.write(reg::TriggerSource, meter::ExtSource);
+    registers.write(reg::TriggerSource, trigger::SourceExt);
 }
 void QuorvelInterface::on_fcR7_clicked()
 {
@@ -109,13 +101,21 @@ void QuorvelInterface::on_fcR0_clicked()
 void QuorvelInterface::on_radioFreq_clicked()
 {
     sendMStatusControlsForMM();
-    meterTimer.start(meter::FrequencyIntervalMs);
+    startMeterPolling();
 }
 
 void QuorvelInterface::on_radioPulse_clicked()
 {
     sendMStatusControlsForMM();
-    meterTimer.start(meter::PulseIntervalMs);
+    startMeterPolling();
+}
+
+void QuorvelInterface::startMeterPolling()
+{
+    const int interval = meter::pollInterval(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked());
+    // The VDC page has no interval: its read-out follows the frames.
+    if (interval > 0)
+        meterTimer.start(interval);
 }
 
 void QuorvelInterface::on_mmTabWidget_currentChanged(int index)
@@ -126,22 +126,11 @@ void QuorvelInterface::on_mmTabWidget_currentChanged(int index)
     clearMMLabels();
     ui->radioFreq->setChecked(true);
     ui->radioPulse->setChecked(false);
-    switch (index) {
-    case meter::Counter:
+    if (index == meter::Counter)
         sendTSource(-1);
-        meterTimer.start(meter::FrequencyIntervalMs);
-        break;
-    case meter::Vdc:
-        // DC volts come from the frames, as fast as they arrive.
-        link.streamOn();
-        plotTimer.setInterval(0);
-        break;
-    case meter::Vpp:
-        meterTimer.start(meter::VppIntervalMs);
-        break;
-    default:
-        break;
-    }
+    else if (index == meter::Vdc)
+        link.streamOn(); // DC volts come from the frames, as they arrive
+    startMeterPolling();
 }
 
 void QuorvelInterface::enterMeterPage()
@@ -149,17 +138,9 @@ void QuorvelInterface::enterMeterPage()
     checkFCRadioButtons(ui->comboBoxTrigSource->currentIndex());
     prepareMFFTControlsForMM();
     sendMStatusControlsForMM();
-    switch (ui->mmTabWidget->currentIndex()) {
-    case meter::Counter:
+    if (ui->mmTabWidget->currentIndex() == meter::Counter)
         sendTSource(-1);
-        meterTimer.start(meter::FrequencyIntervalMs);
-        break;
-    case meter::Vpp:
-        meterTimer.start(meter::VppIntervalMs);
-        break;
-    default:
-        break;
-    }
+    startMeterPolling();
     clearMMLabels();
 }
 
@@ -168,7 +149,6 @@ void QuorvelInterface::leaveMeterPage()
     sendMFFTControls();
     meterTimer.stop();
     restoreUiSettings();
-    plotTimer.setInterval(plotInterval);
     link.streamOn();
 }
 

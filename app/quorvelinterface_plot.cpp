@@ -1,9 +1,11 @@
-// Frames to traces: the plot timer's polling slot, the scroll bar, capture,
-// and the spectrum window table.
+// Frames to traces: the frame pass (plotData), run by the plot timer and by
+// arriving frames, its replot pacing, the scroll bar, capture, and the
+// spectrum window table.
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
+#include "instruments/meter.h"
 #include "settings/registers.h"
 
 #include <algorithm>
@@ -91,75 +93,88 @@ void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *c
 
 void QuorvelInterface::plotData()
 {
-    PlotWidget *plot = ui->plotterWidget;
     // The Meter page shows a blank plot: blanked once on entering the page,
     // shown again on leaving it, so a tick with nothing new paints nothing.
     const bool meterShown = ui->mainTabWidget->currentIndex() == MeterPage;
-    plot->setBlanked(meterShown);
+    ui->plotterWidget->setBlanked(meterShown);
 
     if (!link.hasNewFrame() && !redrawRequested)
         return;
-    if (deviceMode != frame::OscilloscopeFrames) {
-        if (deviceMode == frame::SnifferFrames)
-            sniffProtocol();
+    if (deviceMode == frame::SnifferFrames) {
+        sniffProtocol();
         return;
     }
+    if (!takeFrame())
+        return;
 
-    bool newFrame = false;
+    PlotRequest request;
+    readControls(*ui, plotColumns, chdBitEnabled, request);
+    frame::buildTraces(frameBuffer, request.inputs, traces);
+    noteTraces(request.options.decay);
+    if (meterShown)
+        mm_request();
+    replaceWithFileTraces(traces);
+    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+    scheduleMeasurements();
+    drawTraces(request.options, computeSpectrum(request.options, request.fft));
+    if (!meterShown)
+        scheduleReplot();
+    redrawRequested = false;
+}
+
+bool QuorvelInterface::takeFrame()
+{
     const int length = link.takeLatestFrame(frameBuffer, int(sizeof frameBuffer));
-    if (length > 0) {
+    if (length > 0)
         frameLength = length;
-        newFrame = true;
-    }
     if (frameLength > frame::Size) {
+        // A sniffer capture still on its way: for the sniffer page, not drawn.
         link.keepFrameForNextPass();
-        return;
+        return false;
     }
     if (frameLength == 0) {
         // Nothing received yet: nothing to draw again.
         redrawRequested = false;
-        return;
+        return false;
     }
-
-    if (newFrame) {
+    if (length > 0) {
         ++processedFrameCount;
         frameTakenClock.start();
     }
-    ch1Min = ch1Max = ch2Min = ch2Max = 0;
-    for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
-        tracer->setVisible(false);
+    return true;
+}
 
-    PlotRequest request;
-    readControls(*ui, plotColumns, chdBitEnabled, request);
-    const drawing::Options &options = request.options;
-    frame::buildTraces(frameBuffer, request.inputs, traces);
+void QuorvelInterface::noteTraces(int decay)
+{
     ch1Min = traces.ch1Min;
     ch1Max = traces.ch1Max;
     ch2Min = traces.ch2Min;
     ch2Max = traces.ch2Max;
+    for (QCPItemTracer *tracer : {ch1TracerA, ch1TracerB, ch2TracerA, ch2TracerB})
+        tracer->setVisible(false);
     for (int n = 0; n < logicLines; ++n)
         bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
-    if (meterShown)
-        mm_request();
 
-    ch1History.update(traces.ch1, options.decay);
-    ch2History.update(traces.ch2, options.decay);
-
+    ch1History.update(traces.ch1, decay);
+    ch2History.update(traces.ch2, decay);
     if (captureRequested) {
         captureRequested = false;
         references.capture(traces);
     }
+}
 
-    replaceWithFileTraces(traces);
-    feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
-    scheduleMeasurements();
+const spectrum::Result *QuorvelInterface::computeSpectrum(const drawing::Options &options,
+                                                          const spectrum::Options &fft)
+{
+    if (!options.fftTrace || options.xyMode)
+        return nullptr;
+    spectrum::compute(frameBuffer, fftWindow, fft, spectrumResult);
+    return &spectrumResult;
+}
 
-    const spectrum::Result *spectrumPoints = nullptr;
-    if (options.fftTrace && !options.xyMode) {
-        spectrum::compute(frameBuffer, fftWindow, request.fft, spectrumResult);
-        spectrumPoints = &spectrumResult;
-    }
-
+void QuorvelInterface::drawTraces(const drawing::Options &options, const spectrum::Result *spectrumPoints)
+{
+    PlotWidget *plot = ui->plotterWidget;
     // The accumulation is one picture: it starts again when persistence ends,
     // and when the same samples would land elsewhere (another time base, XY).
     // Theme changes, resizes and axis moves clear it too.
@@ -171,11 +186,6 @@ void QuorvelInterface::plotData()
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
     updateCursorReadouts();
-
-    if (!meterShown)
-        scheduleReplot();
-
-    redrawRequested = false;
 }
 
 void QuorvelInterface::scheduleReplot()
@@ -202,7 +212,9 @@ void QuorvelInterface::replotNow()
 
 void QuorvelInterface::takeArrivedFrame()
 {
-    if (ui->mainTabWidget->currentIndex() == MeterPage)
+    // On the Meter page only the VDC read-out follows the frames; the other
+    // sub-pages keep the timers' pace.
+    if (ui->mainTabWidget->currentIndex() == MeterPage && ui->mmTabWidget->currentIndex() != meter::Vdc)
         return;
     if (frameTakenClock.isValid() && frameTakenClock.nsecsElapsed() < qint64(plotInterval) * 750000)
         return; // the plot timer takes it
@@ -212,7 +224,7 @@ void QuorvelInterface::takeArrivedFrame()
 void QuorvelInterface::deferredReplot()
 {
     // A frame that is already waiting is taken first: while the plot is being
-    // drawn the transport keeps only the latest frame, so a waiting one would
+    // drawn the link keeps only the latest frame, so a waiting one would
     // be overwritten by the next.
     if (link.hasNewFrame()) {
         plotData();

@@ -22,7 +22,6 @@ constexpr double StartHCursorA = 200, StartHCursorB = 100;
 constexpr double StartVCursorPixelA = 150, StartVCursorPixelB = 100, VCursorPixelY = 10;
 constexpr double MarkerKey = -3;
 constexpr double ZeroMarkerPixelX = 2;
-constexpr double ZeroLevelOffset = 256;
 constexpr double HiddenMarkerKey = 150, HiddenMarkerValue = 250;
 
 const char *const HCursorColor = "#1692e5";
@@ -228,7 +227,7 @@ void QuorvelInterface::setupCursors(QCustomPlot *plot)
     for (const auto &zero : zeros) {
         zero.marker->topLeft->setTypeX(QCPItemPosition::ptAbsolute);
         zero.marker->topLeft->setTypeY(QCPItemPosition::ptPlotCoords);
-        zero.marker->topLeft->setCoords(ZeroMarkerPixelX, zero.position + ZeroLevelOffset);
+        zero.marker->topLeft->setCoords(ZeroMarkerPixelX, frame::zeroLevel(zero.position));
         zero.marker->setClipToAxisRect(false);
     }
     // The zero lines show only while a zero level is being moved.

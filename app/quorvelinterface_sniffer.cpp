@@ -57,33 +57,32 @@ void QuorvelInterface::showSnifferTexts()
     }
 }
 
-void QuorvelInterface::enableSnifferControls(bool enable)
+void QuorvelInterface::showSnifferRunState()
 {
-    ui->comboBoxBaud->setEnabled(enable);
-    ui->comboBoxStopBits->setEnabled(enable);
-    ui->comboBoxParity->setEnabled(enable);
-    ui->comboBoxCPHA->setEnabled(enable);
-    ui->comboBoxCPOL->setEnabled(enable);
-    ui->modeGroupBox->setEnabled(enable);
+    const bool active = snifferState != sniffer::RunState::Stopped;
+    ui->startSnifferButton->setText(active ? tr("STOP") : tr("START"));
+    ui->pauseSnifferButton->setEnabled(active);
+    ui->pauseSnifferButton->setText(snifferState == sniffer::RunState::Paused ? tr("Resume") : tr("Pause"));
 }
 
 void QuorvelInterface::on_startSnifferButton_clicked()
 {
     sendMStatusControls();
-    deviceMode = ui->startSnifferButton->text() == tr("STOP") ? 1 : 0;
+    deviceMode = snifferState == sniffer::RunState::Stopped ? frame::OscilloscopeFrames : frame::SnifferFrames;
     // The last capture that came before the stop is shown, not held back.
-    if (deviceMode == 0 && snifferRedrawPending)
+    if (deviceMode == frame::OscilloscopeFrames && snifferRedrawPending)
         showSnifferTexts();
 }
 
 // Pause holds the instrument's capture; the views keep what they show.
 void QuorvelInterface::on_pauseSnifferButton_clicked()
 {
-    if (ui->pauseSnifferButton->text() == tr("Pause")) {
+    if (snifferState == sniffer::RunState::Running) {
         link.stopAcquisition();
-        ui->pauseSnifferButton->setText(tr("Resume"));
-    } else {
+        snifferState = sniffer::RunState::Paused;
+    } else if (snifferState == sniffer::RunState::Paused) {
         link.startAcquisition();
-        ui->pauseSnifferButton->setText(tr("Pause"));
+        snifferState = sniffer::RunState::Running;
     }
+    showSnifferRunState();
 }

@@ -33,7 +33,7 @@ int QuorvelInterface::triggerSourcePosition() const
 
 void QuorvelInterface::setTriggerIcon(int icon)
 {
-    triggerIconIndex = icon;
+    triggerState.iconIndex = icon;
     const int source = ui->comboBoxTrigSource->currentIndex();
     if (ui->radioButtonFree->isChecked()) {
         triggerMarker->setVisible(false);
@@ -69,7 +69,7 @@ void QuorvelInterface::setTriggerIcon(int icon)
 
 void QuorvelInterface::checkIfInvertIcon()
 {
-    setTriggerIcon(triggerIconIndex);
+    setTriggerIcon(triggerState.iconIndex);
 }
 
 void QuorvelInterface::moveTrigger(QPointF pixel)
@@ -101,20 +101,10 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
     // The levels keep what the instrument receives, and the markers are placed
     // from them: a dropped marker stands on the level and sample the
     // instrument triggers at, and reading the settings back leaves it there.
-    if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex())) {
-        if (which == 2) {
-            const int byte = trigger::triggerLevelRegister(triggerLevel);
-            registers.write(reg::TriggerLevel, quint8(byte));
-            triggerLevel = trigger::levelFromRegister(byte);
-        } else {
-            int &level = which == 0 ? windowLevel1 : windowLevel2;
-            const int byte = trigger::windowLevelRegister(level);
-            registers.write(which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(byte));
-            level = trigger::levelFromRegister(byte);
-        }
-    }
+    if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex()))
+        registers.write(triggerState.dropLevel(which));
     placeTriggerMarkers(pointer.y());
-    link.requestTriggerPosition(quint16(trigger::positionRequestValue(triggerPosition)), 0);
+    link.requestTriggerPosition(quint16(trigger::positionRequestValue(triggerState.position)), 0);
 }
 
 void QuorvelInterface::placeTriggerMarkers(double externalPixelY)
@@ -123,18 +113,18 @@ void QuorvelInterface::placeTriggerMarkers(double externalPixelY)
     const int source = ui->comboBoxTrigSource->currentIndex();
     const int position = triggerSourcePosition();
     const double x = plot->xAxis->coordToPixel(
-        trigger::plotXOfPosition(triggerPosition, ui->horizontalScrollBar->value()));
+        trigger::plotXOfPosition(triggerState.position, ui->horizontalScrollBar->value()));
     double y = externalPixelY;
     if (trigger::isLogicSource(source)) {
         y = plot->yAxis->coordToPixel(frame::logicValue(true, source - trigger::FirstLogicSource,
                                                         ui->chdPositionSlider->value(),
                                                         ui->chdSizeSlider->value()));
     } else if (trigger::isChannelSource(source)) {
-        y = plot->yAxis->coordToPixel(trigger::plotValueOfLevel(triggerLevel, position));
+        y = plot->yAxis->coordToPixel(trigger::plotValueOfLevel(triggerState.level, position));
     }
     moveTrigger(QPointF(x, y));
-    moveWinTrigger(x, plot->yAxis->coordToPixel(trigger::plotValueOfLevel(windowLevel1, position)),
-                   plot->yAxis->coordToPixel(trigger::plotValueOfLevel(windowLevel2, position)));
+    moveWinTrigger(x, plot->yAxis->coordToPixel(trigger::plotValueOfLevel(triggerState.windowLevel1, position)),
+                   plot->yAxis->coordToPixel(trigger::plotValueOfLevel(triggerState.windowLevel2, position)));
     redrawRequested = true;
 }
 

@@ -39,6 +39,8 @@ void InstrumentLink::release()
 {
     if (device.connected)
         device.dropLostLink();
+    else if (device.usbMode && device.initialized)
+        device.closeDevice(); // ends the libusb context a failed open left
     if (!device.usbMode)
         device.serialLink.clearPort();
     device.reset();

@@ -473,7 +473,10 @@ int LibUsbDevice::copyLatestFrame(unsigned char *dst, int capacity, qint64 *rece
 void LibUsbDevice::newDataAvailable(int n)
 {
     rxLength = n;
-    dataReady = true;
+    // As over USB: one signal while a frame waits, so the window takes serial
+    // frames as they arrive instead of polling for them.
+    if (!dataReady.exchange(true))
+        emit frameArrived();
 }
 
 // --------------------------------------------------------------- commands

@@ -55,7 +55,7 @@ int clampVCursor(int plotX, int plotColumns)
 
 int relativeValue(int plotValue, int zeroLevel)
 {
-    return std::clamp(plotValue - zeroLevel + ZeroLevelOffset, RelativeMin, RelativeMax);
+    return std::clamp(plotValue - zeroLevel + frame::ZeroLevelOffset, RelativeMin, RelativeMax);
 }
 
 int verticalCursorRegister(int vCursor, int plotColumns)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "display/traces.h"
+
 #include <QList>
 #include <QString>
 
@@ -29,9 +31,8 @@ constexpr double HitDistance = 8;
 
 // Plot value range of a dragged horizontal cursor.
 constexpr int HCursorMin = 8, HCursorMax = 504;
-// Relative cursor values: plot value - zero level + 256.
+// Relative cursor values: plot value - zero level + frame::ZeroLevelOffset.
 constexpr int RelativeMin = 0, RelativeMax = 511;
-constexpr int ZeroLevelOffset = 256;
 // The instrument has 128 cursor columns and 128 cursor rows.
 constexpr int InstrumentColumns = 128;
 constexpr int InstrumentRows = 128;
@@ -43,7 +44,7 @@ int relativeValue(int plotValue, int zeroLevel);
 // Plot value of a stored relative cursor value.
 inline int plotValueOfRelative(int relative, int zeroLevel)
 {
-    return zeroLevel + relative - ZeroLevelOffset;
+    return zeroLevel + relative - frame::ZeroLevelOffset;
 }
 
 // Instrument column 0..127 of a vertical cursor (registers 15, 16).

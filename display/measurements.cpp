@@ -91,7 +91,7 @@ double secondsPerValue(int samplingValue)
 Scale channelScale(int positionSlider, int gainIndex, int samplingValue)
 {
     Scale scale;
-    scale.zeroLevel = positionSlider + ZeroLevelOffset;
+    scale.zeroLevel = frame::zeroLevel(positionSlider);
     scale.voltsPerDiv = voltsPerDivision(gainIndex);
     scale.secondsPerValue = secondsPerValue(samplingValue);
     return scale;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traces.h"
+
 #include <QString>
 #include <QVector>
 
@@ -9,10 +11,9 @@
 namespace measure {
 
 // Plot scale: 512 value units over eight divisions, two units per sample
-// count, the channel's 0 V at its zero level (position slider + 256).
+// count, the channel's 0 V at its zero level (frame::zeroLevel).
 constexpr double PlotUnitsPerDivision = 64;
 constexpr double PlotUnitsPerCount = 2;
-constexpr double ZeroLevelOffset = 256;
 // Plot value minus zero level of the extreme samples 0 and 255: a trace
 // there is clipped by the input's range.
 constexpr double TopSampleValue = 254;
@@ -27,7 +28,7 @@ constexpr double HysteresisCounts = 3;
 // How one channel's plotted values map to volts and seconds.
 struct Scale
 {
-    double zeroLevel = ZeroLevelOffset; // plot value of 0 V
+    double zeroLevel = frame::ZeroLevelOffset; // plot value of 0 V
     double voltsPerDiv = 0;
     double secondsPerValue = 0; // time between two successive plotted values
 };

@@ -26,6 +26,13 @@ constexpr int FastestTimeBase = 0;
 // X of the bit labels, near the right edge of the plot.
 constexpr double BitLabelX = 246;
 
+// A channel's 0 V lies at plot value position + ZeroLevelOffset.
+constexpr int ZeroLevelOffset = 256;
+inline int zeroLevel(int position)
+{
+    return position + ZeroLevelOffset;
+}
+
 // position + 2 * (255 - sample): 0 is the top of the screen in sample terms.
 inline double channelValue(unsigned char sample, int position)
 {

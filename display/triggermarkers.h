@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/registers.h" // trigger::TriggerSource
+
 #include <QPointF>
 #include <QRect>
 
@@ -13,17 +15,6 @@
 // a level L sits on the trace at plot value position + 511 - L: between the
 // sample the register names and the one above it, where the trace crosses.
 namespace trigger {
-
-// Trigger source indices of comboBoxTrigSource.
-constexpr int SourceCh1 = 0, SourceCh2 = 1, FirstLogicSource = 2, LastLogicSource = 9, SourceExt = 10;
-inline bool isChannelSource(int source)
-{
-    return source == SourceCh1 || source == SourceCh2;
-}
-inline bool isLogicSource(int source)
-{
-    return source >= FirstLogicSource && source <= LastLogicSource;
-}
 
 // Icon indices, by trigger type.
 enum Icon { Rising = 0, Falling = 1, Dual = 2, Positive = 3, Negative = 4, Window1 = 5, Window2 = 6 };

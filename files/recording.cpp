@@ -1,5 +1,7 @@
 #include "files/recording.h"
 
+#include "files/fileaccess.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -21,14 +23,16 @@ void appendEntry(QByteArray &out, int timeBase, const wavefile::WaveView &frame)
     wavefile::appendFrameText(out, frame);
 }
 
-bool Writer::open(const QString &path)
+bool Writer::open(const QString &name)
 {
     finish();
-    file.setFileName(path);
+    path = name;
     entries = 0;
+    wholeBytes = 0;
     failed = false;
+    created = false;
     // Unbuffered: each entry is handed to the system by the write that makes it.
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered);
+    return fileaccess::openForWriting(file, path, true, &created) == fileaccess::OpenResult::Opened;
 }
 
 bool Writer::append(int timeBase, const wavefile::WaveView &frame)
@@ -38,9 +42,17 @@ bool Writer::append(int timeBase, const wavefile::WaveView &frame)
     entry.clear();
     appendEntry(entry, timeBase, frame);
     if (file.write(entry) != entry.size()) {
+        // A full disk takes part of the entry: cut it off, so the reader
+        // finds only whole entries; a file that got none goes.
         failed = true;
+        file.resize(wholeBytes);
+        if (entries == 0 && created) {
+            file.close();
+            QFile::remove(path);
+        }
         return false;
     }
+    wholeBytes += entry.size();
     ++entries;
     return true;
 }
@@ -73,8 +85,9 @@ bool isMarkerAt(const char *p, const char *end)
 // The time base of an entry by the integer rule of the wave text, reading
 // forward only and stopping at the first character that breaks the form, so
 // that a long malformed part costs no more than its readable start.
-int readTimeBase(const char *p, const char *end)
+int readTimeBase(const char *p, const char *end, bool *isNumber)
 {
+    *isNumber = false;
     while (p < end && isBlank(*p))
         ++p;
     bool negative = false;
@@ -95,7 +108,10 @@ int readTimeBase(const char *p, const char *end)
         return 0;
     if (negative)
         value = -value;
-    return value > 2147483647LL ? 0 : int(value);
+    if (value > 2147483647LL)
+        return 0;
+    *isNumber = true;
+    return int(value);
 }
 
 // First "<*>" at or after a position. Entries are read front to back and every
@@ -161,8 +177,11 @@ Recording Recording::read(const QByteArray &source)
                 lastRecordsAt = recordsAt;
                 lastHasRecord = hasPartAt(recordsAt, end);
             }
-            if (lastHasRecord)
-                recording.entries.push_back({qint32(recordsAt - begin), readTimeBase(part, partEnd)});
+            if (lastHasRecord) {
+                bool isNumber = false;
+                recording.entries.push_back({qint32(recordsAt - begin), readTimeBase(part, partEnd, &isNumber)});
+                recording.numbers = recording.numbers || isNumber;
+            }
         }
 
         const void *separator = memmem(at, size_t(end - at), FrameSeparator, FrameSeparatorLength);
@@ -171,19 +190,31 @@ Recording Recording::read(const QByteArray &source)
         at = static_cast<const char *>(separator) + FrameSeparatorLength;
     }
     recording.entries.shrink_to_fit();
+    // Without a time base that is a number, a number in a record. The search
+    // ends at the first: a recording's first entry holds one.
+    wavefile::Wave values;
+    for (int e = 0; e < recording.size() && !recording.numbers; ++e)
+        recording.numbers = recording.countNumbers(e, values) > 0;
     return recording;
 }
 
-void Recording::frame(int entry, wavefile::Wave &out) const
+qint64 Recording::countNumbers(int entry, wavefile::Wave &out) const
 {
     out.clear();
     const Entry &e = entries[size_t(entry)];
     if (e.records < 0)
-        return;
+        return 0;
+    qint64 numbers = 0;
     wavefile::PartReader parts(text.constData() + e.records, text.constData() + text.size());
     const char *partBegin = nullptr, *partEnd = nullptr;
     for (int r = 0; r < wavefile::RecordCount && parts.next(&partBegin, &partEnd); ++r)
-        wavefile::appendRecordValues(partBegin, partEnd, out.records[r]);
+        numbers += wavefile::appendRecordValues(partBegin, partEnd, out.records[r]);
+    return numbers;
+}
+
+void Recording::frame(int entry, wavefile::Wave &out) const
+{
+    countNumbers(entry, out);
 }
 
 wavefile::Wave Recording::frame(int entry) const

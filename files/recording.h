@@ -30,23 +30,29 @@ public:
     Writer &operator=(const Writer &) = delete;
     ~Writer() { finish(); }
 
-    // Creates (or truncates) the file. False when it cannot be opened.
+    // Creates (or truncates) the file. False when it cannot be opened or is
+    // not a regular file (a pipe or device is not waited on).
     bool open(const QString &path);
-    // Writes one entry. False when the file is not open or the write failed
-    // (the file then keeps the entries before this one).
+    // Writes one entry. False when the file is not open or the write failed:
+    // the file is then cut back to the entries before this one, so no part
+    // of an entry stays, and removed when it was made by open() and holds
+    // no entry.
     bool append(int timeBase, const wavefile::WaveView &frame);
     // Closes the file; true when everything was written.
     bool finish();
 
     bool isOpen() const { return file.isOpen(); }
-    QString fileName() const { return file.fileName(); }
+    QString fileName() const { return path; }
     QString errorString() const { return file.errorString(); }
     qint64 entriesWritten() const { return entries; }
 
 private:
     QFile file;
+    QString path;
     QByteArray entry; // reused, so an entry allocates nothing once warm
     qint64 entries = 0;
+    qint64 wholeBytes = 0; // bytes of the entries written whole
+    bool created = false;
     bool failed = false;
 };
 
@@ -74,10 +80,18 @@ public:
     void frame(int entry, wavefile::Wave &out) const;
     wavefile::Wave frame(int entry) const;
 
+    // Whether any entry's time base or record item is a number by the wave
+    // text rule. Markers, dashes or text alone make entries by the reading
+    // above, but no recording: nothing of them is to be played.
+    bool holdsNumbers() const { return numbers; }
+
     // Bytes held: the text and the index.
     qint64 memoryBytes() const;
 
 private:
+    // Decodes an entry into out; the count of items that were numbers.
+    qint64 countNumbers(int entry, wavefile::Wave &out) const;
+
     struct Entry
     {
         qint32 records; // offset of the part after the time base; -1: none
@@ -85,6 +99,7 @@ private:
     };
     QByteArray text;
     std::vector<Entry> entries;
+    bool numbers = false;
 };
 
 // Reads what the device holds, up to maxBytes. False when there is more (also

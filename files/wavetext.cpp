@@ -1,5 +1,6 @@
 #include "files/wavetext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -221,6 +222,11 @@ qint64 appendRecordValues(const char *begin, const char *end, QVector<double> &v
     const char *comma = static_cast<const char *>(std::memchr(begin, ',', size_t(end - begin)));
     if (!comma)
         return 0; // one item only: the label
+    // One item per comma from the label's on: sized once, written in place,
+    // so a record of millions of values costs no growth and no per-item checks.
+    const int base = values.size();
+    values.resize(base + int(std::count(comma, end, ',')));
+    double *out = values.data() + base;
     qint64 numbers = 0;
     const char *p = comma + 1;
     for (;;) {
@@ -235,13 +241,13 @@ qint64 appendRecordValues(const char *begin, const char *end, QVector<double> &v
         while (p < end && unsigned(*p - '0') < 10 && p - digits < 15)
             whole = whole * 10 + (*p++ - '0');
         if (p > digits && (p == end || *p == ',')) {
-            values.append(negative ? -double(whole) : double(whole));
+            *out++ = negative ? -double(whole) : double(whole);
             ++numbers;
         } else {
             const char *next = static_cast<const char *>(std::memchr(item, ',', size_t(end - item)));
             p = next ? next : end;
             bool ok = false;
-            values.append(parseNumber(item, p, &ok));
+            *out++ = parseNumber(item, p, &ok);
             numbers += ok;
         }
         if (p == end)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/registers.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -11,8 +13,13 @@ namespace generator {
 // Register 37 codes.
 enum Waveform : quint8 { Noise = 0, Sine = 1, Square = 2, Triangle = 3, Expo = 4, Custom = 5 };
 
-// Frequency range buttons, "10" to "100K".
-enum Range { Range10 = 0, Range100, Range1K, Range10K, Range100K };
+// Frequency range buttons, "10" to "100K": the register map's ranges.
+using Range = reg::FrequencyRange;
+using reg::Range10;
+using reg::Range100;
+using reg::Range1K;
+using reg::Range10K;
+using reg::Range100K;
 
 // Decimals the amplitude, duty and offset spin boxes show; a spin box keeps
 // only the value it can show before it reports it. (The slider to spin box

@@ -1,6 +1,7 @@
 #include "instruments/meter.h"
 
 #include "display/scales.h"
+#include "settings/registers.h"
 
 #include <cmath>
 
@@ -10,7 +11,6 @@ namespace {
 constexpr quint8 ModeVpp = 0x41, ModeVdc = 0x81, ModeFrequency = 0x01, ModePulse = 0xC1;
 constexpr int NegativeFromHigh = 100;
 constexpr double MillivoltsPerCount = 1.25;
-constexpr quint8 LogY = 8, IqFft = 16;
 } // namespace
 
 quint8 modeValue(int subPage, bool pulse)
@@ -97,14 +97,9 @@ QString clearedVoltsText()
 
 int sourceBit(int source)
 {
-    if (source >= FirstBitSource && source < ExtSource)
-        return source - FirstBitSource;
+    if (trigger::isLogicSource(source))
+        return source - trigger::FirstLogicSource;
     return -1;
-}
-
-quint8 spectrumOptionsForMeter(int windowCode, bool logY, bool iq)
-{
-    return quint8((windowCode & 7) + (logY ? LogY : 0) + (iq ? IqFft : 0));
 }
 
 } // namespace meter

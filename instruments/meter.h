@@ -48,16 +48,9 @@ QString counterText(qint32 count, bool pulse);
 QString clearedCounterText(bool pulse);
 QString clearedVoltsText();
 
-// Counter sources (register 24): 2 .. 9 logic bit 0 .. 7, 10 the EXT input.
-constexpr int ExtSource = 10;
-constexpr int FirstBitSource = 2;
-// Which source radio shows a register 24 value: the logic bit 0..7, or -1 for
+// Counter sources are register 24's trigger sources (trigger::TriggerSource):
+// the logic lines and EXT. Which source radio shows a register 24 value: the logic bit 0..7, or -1 for
 // EXT (also for the channel sources 0 and 1 and any other value).
 int sourceBit(int source);
-
-// Register 8 for meter use: the window code, 8 for log Y and 16 for IQ FFT,
-// without the scope's display bits, so the value stays below 32.
-// window: 0 rectangular, 1 Hamming, 2 Hann, 4 Blackman.
-quint8 spectrumOptionsForMeter(int windowCode, bool logY, bool iq);
 
 } // namespace meter

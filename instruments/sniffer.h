@@ -13,6 +13,8 @@
 namespace sniffer {
 
 enum Protocol { Spi = 0, I2c = 1, Uart = 2 };
+// The capture as the window last set it: stopped, running, or held by Pause.
+enum class RunState { Stopped, Running, Paused };
 
 constexpr int MinFrameLength = 1289;
 constexpr int ChannelCapacity = 640;

@@ -354,6 +354,11 @@ bool isMeterMode(quint8 spectrumRegister)
     return spectrumRegister < 32;
 }
 
+quint8 encodeMeterSpectrum(const SpectrumSettings &spectrum)
+{
+    return quint8(encodeSpectrum(spectrum) & (bit(5) - 1));
+}
+
 quint8 encodeSweep(const SweepSettings &s)
 {
     return quint8(put(s.accelDirection, 0) | put(s.accelerate, 1) | put(s.direction, 2) | put(s.pingPong, 3) |
@@ -428,7 +433,7 @@ quint8 encodeTriggerHold(double milliseconds)
 
 int decodeTriggerSource(quint8 v)
 {
-    return v > TriggerSourceMax ? TriggerSourceCh1 : int(v);
+    return v > trigger::SourceExt ? trigger::SourceCh1 : int(v);
 }
 
 double triggerTimeoutSeconds(quint8 v)

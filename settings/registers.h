@@ -16,6 +16,21 @@
 // Encoders of values that a control shows with a fractional step convert to
 // the nearest register step, so decode then encode gives back every byte the
 // control can show.
+namespace trigger {
+// Trigger sources: register 24's value and comboBoxTrigSource's index. The
+// frequency counter takes its source from the same register (a logic line or
+// EXT).
+enum TriggerSource { SourceCh1 = 0, SourceCh2 = 1, FirstLogicSource = 2, LastLogicSource = 9, SourceExt = 10 };
+constexpr bool isChannelSource(int source)
+{
+    return source == SourceCh1 || source == SourceCh2;
+}
+constexpr bool isLogicSource(int source)
+{
+    return source >= FirstLogicSource && source <= LastLogicSource;
+}
+} // namespace trigger
+
 namespace reg {
 
 constexpr int BlockSize = 44;
@@ -70,12 +85,6 @@ constexpr quint16 DesiredFrequency = 40; // 40 to 43, hundredths of a hertz, LSB
 constexpr int SamplingRateMax = 21;
 constexpr int GainMax = 6;
 constexpr int HPosMax = 127;
-constexpr int TriggerSourceMax = 10; // 0 CH1, 1 CH2, 2..9 logic bit 0..7, 10 EXT
-constexpr int TriggerSourceCh1 = 0;
-constexpr int TriggerSourceCh2 = 1;
-constexpr int TriggerSourceFirstLogic = 2;
-constexpr int TriggerSourceLastLogic = 9;
-constexpr int TriggerSourceExt = 10;
 constexpr int LogicLines = 8;
 constexpr int LogicPositionMax = 7;
 constexpr int SweepSpeedMin = 1;
@@ -210,6 +219,9 @@ quint8 encodeSpectrum(const SpectrumSettings &spectrum);
 SpectrumSettings decodeSpectrum(quint8 value);
 // Bits 5 to 7 clear: the instrument is in meter mode.
 bool isMeterMode(quint8 spectrumRegister);
+// Register 8 as the meter page writes it: the window, log Y and IQ bits of
+// encodeSpectrum() without the display bits 5 to 7, so it reads as meter mode.
+quint8 encodeMeterSpectrum(const SpectrumSettings &spectrum);
 
 // ---- GPIO9: sweep --------------------------------------------------------
 struct SweepSettings

@@ -6,6 +6,14 @@
 
 namespace reg {
 
+// One register write: what a marker drag or drop asks for.
+struct RegisterWrite
+{
+    quint16 index = 0;
+    quint8 value = 0;
+    bool operator==(const RegisterWrite &o) const { return index == o.index && value == o.value; }
+};
+
 // What the register writer sends to: the instrument link, or anything that
 // stands for the instrument.
 class InstrumentPort
@@ -35,6 +43,7 @@ public:
 
     // Register `index` takes `value`: sent now, or held back while a block is applied.
     void write(quint16 index, quint8 value);
+    void write(const RegisterWrite &w) { write(w.index, w.value); }
     // The generator's desired frequency, in hundredths of a hertz, with the
     // request's value and index that carry it.
     void requestFrequency(quint32 hundredths, quint16 value, quint16 index);

@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include <cctype>
+
 namespace themestore {
 
 const char *const Organisation = "Halvorine Ombrix";
@@ -34,13 +36,30 @@ QVector<Key> colourKeys()
     return keys;
 }
 
-QColor readColour(const QSettings &store, const QString &key)
+// The stored colour, or the entry's default when the text is missing or names
+// no colour: an invalid colour would paint black on the black plot.
+// Qt's parser takes some malformed "#..." texts as black; a hexadecimal
+// colour is taken only when every digit is one.
+bool isColourText(const QString &text)
 {
-    QColor color;
+    if (!text.startsWith(QLatin1Char('#')))
+        return QColor::isValidColor(text);
+    const int digits = text.size() - 1;
+    if (digits != 3 && digits != 6 && digits != 8 && digits != 9 && digits != 12)
+        return false;
+    for (int i = 1; i < text.size(); ++i)
+        if (text.at(i).unicode() > 127 || !std::isxdigit(text.at(i).unicode()))
+            return false;
+    return QColor::isValidColor(text);
+}
+
+QColor readColour(const QSettings &store, const QString &key, const QColor &fallback)
+{
     const QVariant value = store.value(key);
-    if (value.canConvert<QString>())
-        color.setNamedColor(value.toString()); // an unreadable text leaves it invalid
-    return color;
+    if (value.type() != QVariant::String && value.type() != QVariant::ByteArray)
+        return fallback;
+    const QString text = value.toString();
+    return isColourText(text) ? QColor(text) : fallback;
 }
 
 } // namespace
@@ -50,9 +69,11 @@ bool load(QSettings &store, CustomColors &colors)
     bool isInt = false;
     if (store.value(QLatin1String(MarkerKey)).toInt(&isInt) != MarkerValue || !isInt)
         return false;
+    const CustomColors defaults = CustomColors::defaults();
     for (const Key &k : colourKeys())
-        colors.setColor(k.name, readColour(store, k.key));
-    colors.background = QBrush(readColour(store, QStringLiteral("background")), Qt::SolidPattern);
+        colors.setColor(k.name, readColour(store, k.key, defaults.colorAt(k.name)));
+    colors.background = QBrush(readColour(store, QStringLiteral("background"), defaults.background.color()),
+                               Qt::SolidPattern);
     return true;
 }
 

@@ -16,8 +16,9 @@ extern const char *const MarkerKey;    // "isThemeSet"
 constexpr int MarkerValue = 509;       // a theme has been saved
 
 // True when the store holds a saved theme; its colours are then read into
-// colors (a missing or unreadable colour text gives an invalid colour, the
-// background a solid brush of its colour). False leaves colors as they are.
+// colors (a missing or unreadable colour text gives that entry's colour of
+// the default table, the background a solid brush of its colour). False
+// leaves colors as they are.
 bool load(QSettings &store, CustomColors &colors);
 
 // Writes the 26 colour names, then the marker.

@@ -55,6 +55,10 @@ private slots:
         QTest::newRow("negative width") << QVariant(QSize(-5, 480)) << false << false;
         QTest::newRow("negative height") << QVariant(QSize(640, -1)) << false << false;
         QTest::newRow("text") << QVariant("huge") << false << false;
+        QTest::newRow("largest side") << QVariant(QSize(8192, 8192)) << false << true;
+        QTest::newRow("beyond the largest side") << QVariant(QSize(8193, 600)) << false << false;
+        QTest::newRow("40000x30000") << QVariant(QSize(40000, 30000)) << false << false;
+        QTest::newRow("largest int") << QVariant(QSize(2147483647, 2147483647)) << false << false;
         QTest::newRow("absent") << QVariant() << false << false;
     }
     void sizeApplies()
@@ -70,6 +74,31 @@ private slots:
         }
         // Through the file, as the next start sees it.
         QCOMPARE(appsettings::sizeApplies(appsettings::read(*openStore())), applies);
+    }
+
+    void sizeFits_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<bool>("fits");
+        const QRect hd(0, 0, 1920, 1040);
+        QTest::newRow("within") << QSize(1000, 700) << hd << true;
+        QTest::newRow("the whole area") << QSize(1920, 1040) << hd << true;
+        QTest::newRow("one wider") << QSize(1921, 700) << hd << false;
+        QTest::newRow("one taller") << QSize(1000, 1041) << hd << false;
+        QTest::newRow("40000x30000") << QSize(40000, 30000) << hd << false;
+        QTest::newRow("offset area") << QSize(1280, 1000) << QRect(1920, 24, 1280, 1000) << true;
+        QTest::newRow("no screen, usual") << QSize(1000, 700) << QRect() << true;
+        QTest::newRow("no screen, huge") << QSize(40000, 30000) << QRect() << false;
+        QTest::newRow("huge screen, beyond the largest side")
+            << QSize(10000, 5000) << QRect(0, 0, 16000, 9000) << false;
+    }
+    void sizeFits()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QRect, available);
+        QFETCH(bool, fits);
+        QCOMPARE(appsettings::sizeFits(size, available), fits);
     }
 
     void unusableThemeIsDark_data()

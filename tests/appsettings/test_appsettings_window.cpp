@@ -21,7 +21,7 @@ QSettings *openStore()
 
 QPoint centredOnScreen(const QSize &size)
 {
-    return appsettings::centredTopLeft(QGuiApplication::primaryScreen()->geometry(), size);
+    return appsettings::centredTopLeft(QGuiApplication::primaryScreen()->availableGeometry(), size);
 }
 
 } // namespace
@@ -93,11 +93,15 @@ private slots:
     {
         QTest::addColumn<QSize>("stored");
         QTest::addColumn<QSize>("shown");
-        QTest::newRow("1000x700") << QSize(1000, 700) << QSize(1000, 700);
-        QTest::newRow("odd sides") << QSize(1001, 777) << QSize(1001, 777);
+        // Sizes within the offscreen platform's 800 x 600 screen.
+        QTest::newRow("780x560") << QSize(780, 560) << QSize();
+        QTest::newRow("odd sides") << QSize(701, 577) << QSize();
+        QTest::newRow("the whole screen") << QSize(800, 600) << QSize();
         // Below the window's minimum: as small as it goes, centred by that size.
         QTest::newRow("too small") << QSize(300, 200) << QSize();
     }
+    // The offscreen screen is lower than the window's minimum height: what
+    // is shown is the stored size grown to that minimum.
     void storedSizeIsAppliedCentred()
     {
         QFETCH(QSize, stored);
@@ -128,15 +132,46 @@ private slots:
         QCOMPARE(window->size(), QSize(850, 850));
     }
 
+    // A size stored on a larger screen, or one no screen has: the window
+    // starts at its default size kept within the screen, centred, and shows.
+    void sizeBeyondTheScreenStartsWithinIt_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::newRow("40000x30000") << QSize(40000, 30000);
+        QTest::newRow("largest int") << QSize(2147483647, 2147483647);
+        QTest::newRow("8000x8000") << QSize(8000, 8000);
+        QTest::newRow("one pixel wider") << QSize(801, 500);
+        QTest::newRow("taller than screen and minimum") << QSize(700, 700);
+    }
+    void sizeBeyondTheScreenStartsWithinIt()
+    {
+        QFETCH(QSize, stored);
+        std::unique_ptr<QSettings>(openStore())->setValue("size", stored);
+        startWindow();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QSize within = QSize(850, 850).boundedTo(screen.size()).expandedTo(window->minimumSizeHint());
+        QCOMPARE(window->size(), within);
+        QCOMPARE(window->pos(), centredOnScreen(within));
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->size(), within);
+        QVERIFY(window->width() <= appsettings::MaximumSide && window->height() <= appsettings::MaximumSide);
+    }
+
     void wasMaximizedStartsMaximisedAndIgnoresTheSize()
     {
         {
             std::unique_ptr<QSettings> store(openStore());
-            store->setValue("size", QSize(600, 450));
+            store->setValue("size", QSize(40000, 30000)); // a maximised size of a larger screen
             store->setValue("wasMaximized", true);
         }
         startWindow();
-        QCOMPARE(window->size(), QSize(850, 850));
+        // What it returns to when no longer maximised: the default within the screen.
+        const QSize within = QSize(850, 850)
+                                 .boundedTo(QGuiApplication::primaryScreen()->availableGeometry().size())
+                                 .expandedTo(window->minimumSizeHint());
+        QCOMPARE(window->size(), within);
+        QCOMPARE(window->pos(), centredOnScreen(within));
         // The entry point's choice between a maximised and a normal show.
         if (std::unique_ptr<QSettings>(openStore())->value("wasMaximized", false).toBool())
             window->showMaximized();
@@ -165,7 +200,8 @@ private slots:
         window->show();
         themeBox()->setCurrentIndex(1);
         emit themeBox()->activated(1);
-        window->resize(1100, 760);
+        window->resize(790, 560);
+        const QSize left = window->size(); // no lower than the layout's minimum
         quit();
         window.reset();
         QCOMPARE(storeContents().value("theme").toInt(), 1);
@@ -175,10 +211,10 @@ private slots:
         QCOMPARE(themeBox()->currentIndex(), 1);
         auto *plot = window->findChild<PlotWidget *>("plotterWidget");
         QCOMPARE(plot->graph(0)->pen().color(), QColor("#2a50fd")); // Light applied at start
-        QCOMPARE(window->size(), QSize(1100, 760));
-        QCOMPARE(window->pos(), centredOnScreen(QSize(1100, 760)));
+        QCOMPARE(window->size(), left);
+        QCOMPARE(window->pos(), centredOnScreen(left));
         window->show();
-        QCOMPARE(window->geometry().size(), QSize(1100, 760));
+        QCOMPARE(window->geometry().size(), left);
     }
 };
 

@@ -1,12 +1,17 @@
 // Wave text, frame text, wave loader, recording writer and reader, frame log.
 #include "quorveltest.h"
 
+#include "filesizelimit.h"
+#include "files/fileaccess.h"
 #include "files/framelog.h"
 #include "files/recording.h"
 #include "files/wavetext.h"
 #include "referencereader.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -515,14 +520,128 @@ private slots:
         recording::Writer writer;
         QVERIFY(!writer.open(dir.filePath("missing/record.omx")));
         QVERIFY(!writer.append(10, WaveView::of(sampleWave(4))));
-#ifdef Q_OS_LINUX
-        // A full device: the entry cannot be written.
-        if (QFile::exists("/dev/full")) {
-            QVERIFY(writer.open("/dev/full"));
-            QVERIFY(!writer.append(10, WaveView::of(sampleWave(4))));
-            QVERIFY(!writer.finish());
+        // A device is no recording: refused at open, nothing written to it.
+        if (QFile::exists("/dev/full"))
+            QVERIFY(!writer.open("/dev/full"));
+        QVERIFY(!writer.append(10, WaveView::of(sampleWave(4))));
+    }
+
+    // A disk that fills in the middle of an entry: the file is cut back to the
+    // entries before it, and reads back as exactly those.
+    void fullDiskKeepsOnlyWholeEntries_data()
+    {
+        QTest::addColumn<int>("wholeBefore"); // entries that fit before the limit
+        QTest::addColumn<int>("bytesOfNext"); // bytes of the next entry that still fit
+        QTest::newRow("in the first entry") << 0 << 300;
+        QTest::newRow("in the third entry") << 2 << 700;
+        QTest::newRow("at an entry's end") << 3 << 0;
+        QTest::newRow("one byte short of the fourth") << 3 << -1;
+    }
+    void fullDiskKeepsOnlyWholeEntries()
+    {
+        QFETCH(int, wholeBefore);
+        QFETCH(int, bytesOfNext);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("record.omx");
+        QVector<Wave> frames;
+        QByteArray whole, entry;
+        for (int i = 0; i < 6; ++i)
+            frames.append(sampleWave(128, i));
+        for (int i = 0; i < wholeBefore; ++i)
+            recording::appendEntry(whole, 10 + i, WaveView::of(frames[i]));
+        recording::appendEntry(entry, 10 + wholeBefore, WaveView::of(frames[wholeBefore]));
+        const int limit = whole.size() + (bytesOfNext < 0 ? entry.size() - 1 : bytesOfNext);
+
+        recording::Writer writer;
+        QVERIFY(writer.open(path));
+        {
+            quorveltest::FileSizeLimit full{rlim_t(limit)};
+            QVERIFY(full.isActive());
+            for (int i = 0; i < wholeBefore; ++i)
+                QVERIFY(writer.append(10 + i, WaveView::of(frames[i])));
+            QVERIFY(!writer.append(10 + wholeBefore, WaveView::of(frames[wholeBefore])));
+            QVERIFY(!writer.append(20, WaveView::of(frames[5]))); // stays stopped
         }
-#endif
+        QVERIFY(!writer.finish());
+        QCOMPARE(writer.entriesWritten(), qint64(wholeBefore));
+        if (wholeBefore == 0) {
+            // Nothing whole was written: the file it made is gone.
+            QVERIFY(!QFile::exists(path));
+            return;
+        }
+        QFile onDisk(path);
+        QVERIFY(onDisk.open(QIODevice::ReadOnly));
+        const QByteArray text = onDisk.readAll();
+        QCOMPARE(text.size(), whole.size());
+        QCOMPARE(text, whole);
+        const recording::Recording read = recording::Recording::read(text);
+        QCOMPARE(read.size(), wholeBefore);
+        for (int e = 0; e < read.size(); ++e) {
+            QCOMPARE(read.timeBase(e), 10 + e);
+            QCOMPARE(read.frame(e).records[1].size(), 129);
+        }
+    }
+
+    // Entries made of markers, dashes or text alone are no recording; one
+    // number anywhere, in a time base or a record, makes it one.
+    void recordingWithoutNumbersIsNone_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("numbers");
+        QTest::newRow("markers only") << QByteArray("<*><*><*>") << false;
+        QTest::newRow("markers and dashes")
+            << QByteArray("<*>\n<*>\n<*>----------<*>\n<*>----------") << false;
+        QTest::newRow("text with markers")
+            << QByteArray("shopping<*>\nlist,bread,milk<*>\neggs,,<*>----------x<*>y,z,") << false;
+        QTest::newRow("blank items") << QByteArray(" <*>\nCH1, , ,<*>\nCH2,,----------") << false;
+        QTest::newRow("a real entry") << recordingOf({10}, {sampleWave(3)}) << true;
+        QTest::newRow("time base only") << QByteArray("5<*>") << true;
+        QTest::newRow("one value late")
+            << QByteArray("x<*>\nCH1,a,----------y<*>\nCH1,b,<*>\nCH2,c,7,----------") << true;
+    }
+    void recordingWithoutNumbersIsNone()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, numbers);
+        const recording::Recording read = recording::Recording::read(text);
+        QVERIFY(!read.isEmpty()); // entries by the reading rule all the same
+        QCOMPARE(read.holdsNumbers(), numbers);
+    }
+
+    // Only regular files are opened: a named pipe with nobody at its other
+    // end is refused at once, for reading and for writing, and so is a device.
+    void onlyRegularFilesAreOpened()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe.omx");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QElapsedTimer clock;
+        clock.start();
+        QFile file;
+        QCOMPARE(fileaccess::openForReading(file, fifo), fileaccess::OpenResult::NotRegular);
+        QVERIFY(!file.isOpen());
+        QCOMPARE(fileaccess::openForWriting(file, fifo, true), fileaccess::OpenResult::NotRegular);
+        recording::Writer writer;
+        QVERIFY(!writer.open(fifo));
+        QVERIFY(clock.elapsed() < 5000); // a blocked open would hang here for good
+        QCOMPARE(fileaccess::openForReading(file, "/dev/null"), fileaccess::OpenResult::NotRegular);
+        QCOMPARE(fileaccess::openForReading(file, dir.filePath("absent.omx")),
+                 fileaccess::OpenResult::Failed);
+        QCOMPARE(fileaccess::openForReading(file, dir.path()), fileaccess::OpenResult::NotRegular);
+
+        // A regular file reads; writing truncates it, and says it was there.
+        const QString plain = dir.filePath("wave.omx");
+        bool created = false;
+        QCOMPARE(fileaccess::openForWriting(file, plain, false, &created), fileaccess::OpenResult::Opened);
+        QVERIFY(created);
+        QCOMPARE(file.write("0123456789"), qint64(10));
+        file.close();
+        QCOMPARE(fileaccess::openForWriting(file, plain, false, &created), fileaccess::OpenResult::Opened);
+        QVERIFY(!created);
+        QCOMPARE(file.write("ab"), qint64(2));
+        file.close();
+        QCOMPARE(fileaccess::openForReading(file, plain), fileaccess::OpenResult::Opened);
+        QCOMPARE(file.readAll(), QByteArray("ab"));
     }
 
     void filesAreReadUpToALimit_data()

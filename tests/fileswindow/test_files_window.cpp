@@ -1,5 +1,6 @@
 // Wave files, recording and playback, screenshots and the frame log, in the
 // window against the simulated instrument.
+#include "filesizelimit.h"
 #include "quorveltest.h"
 #include "windowfixture.h"
 
@@ -9,6 +10,7 @@
 #include "vcdreader.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <cstdio>
 #include <cstring>
 
@@ -276,6 +279,147 @@ private slots:
         }
         QVERIFY(f.closer.boxesSeen.isEmpty());
         QVERIFY(QDir::setCurrent(working));
+    }
+
+    // A full disk: every write says it failed and leaves no file, empty or
+    // cut, under the name it gives.
+    void failedWritesLeaveNoFile()
+    {
+        QVERIFY(f.startStreaming());
+        answer = folder->path();
+        button("screenShotButton")->click(); // the folder is chosen with a disk that takes it
+        QVERIFY(QFile::remove(folder->filePath(createdName(notifLabel()->text()))));
+        {
+            quorveltest::FileSizeLimit full(0);
+            QVERIFY(full.isActive());
+            notifLabel()->clear();
+            button("saveWave")->click();
+            QTRY_VERIFY2(notifLabel()->text().endsWith("could not be written."), qPrintable(notifLabel()->text()));
+            QVERIFY(notifLabel()->text().startsWith("File waveFile"));
+            notifLabel()->clear();
+            button("screenShotButton")->click();
+            QVERIFY(notifLabel()->text().startsWith("File sshot"));
+            QVERIFY(notifLabel()->text().endsWith("could not be written."));
+            notifLabel()->clear();
+            button("exportButton")->click();
+            QTRY_VERIFY(notifLabel()->text().endsWith("could not be written."));
+            QVERIFY(notifLabel()->text().startsWith("File export"));
+        }
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());
+    }
+
+    // A disk that fills while recording: the recording stops, says so, and
+    // the file holds only whole entries, which play.
+    void fullDiskDuringRecordingKeepsWholeEntries()
+    {
+        QVERIFY(f.startStreaming());
+        button("pushButton_4")->click();
+        QTRY_COMPARE(recordingsIn(QDir::currentPath()).size(), 1);
+        const QString name = recordingsIn(QDir::currentPath()).first();
+        QTRY_VERIFY(recording::Recording::read(readFile(name)).size() >= 2);
+        {
+            // Room for a part of the next entry only: frames are written on
+            // this thread, so the size read here is the size at the limit.
+            quorveltest::FileSizeLimit full{rlim_t(QFileInfo(name).size() + 600)};
+            QVERIFY(full.isActive());
+            QTRY_COMPARE(button("pushButton_4")->text(), QString("Record"));
+        }
+        QCOMPARE(recordLabel()->text(), "Recording stopped: file " + name + " could not be written.");
+        const QByteArray text = readFile(name);
+        QVERIFY(text.endsWith("----------"));
+        const recording::Recording rec = recording::Recording::read(text);
+        QVERIFY(rec.size() >= 2);
+        QCOMPARE(wholeEntries(rec), rec.size());
+        QVERIFY(f.closer.boxesSeen.isEmpty());
+    }
+
+    // A named pipe chosen as a wave file or a recording is refused at once;
+    // opening it would wait for a writer.
+    void pipeIsRefusedAtOnce()
+    {
+        QVERIFY(f.startStreaming());
+        const QString fifo = folder->filePath("pipe.omx");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        answer = fifo;
+        QElapsedTimer clock;
+        clock.start();
+        button("loadWave")->click();
+        QCOMPARE(notifLabel()->text(), QString("File pipe.omx is not a regular file."));
+        button("playButton")->click();
+        QCOMPARE(recordLabel()->text(), QString("File pipe.omx is not a regular file."));
+        QVERIFY(clock.elapsed() < 10000); // without the check the first click never returns
+        QVERIFY(f.waitForReplots(2)); // live frames go on
+        QVERIFY(!valuesOf(f.plot()->graph(0)).isEmpty());
+    }
+
+    // A text of markers and dashes, or words between markers, holds no number:
+    // it is no recording, nothing plays and nothing is written to the
+    // instrument.
+    void recordingWithoutNumbersIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("markers and dashes") << QByteArray("<*>\n<*>\n<*>----------<*>\n<*>----------");
+        QTest::newRow("words and markers")
+            << QByteArray("shopping<*>\nlist,bread,milk<*>\neggs,,<*>----------x<*>y,z,----------");
+    }
+    void recordingWithoutNumbersIsRefused()
+    {
+        QFETCH(QByteArray, text);
+        QVERIFY(f.startStreaming());
+        const QString path = folder->filePath("marks.omx");
+        QVERIFY(writeFile(path, text));
+        quorvelsim::clearCommandLog();
+        answer = path;
+        button("playButton")->click();
+        QCOMPARE(recordLabel()->text(), QString("File marks.omx is not a recording."));
+        QVERIFY(f.waitForFrames(5));
+        QVERIFY(f.waitForReplots(2));
+        QCOMPARE(recordLabel()->text(), QString("File marks.omx is not a recording."));
+        QCOMPARE(quorveltest::registerWrites().size(), 0);
+    }
+
+    // A loaded wave far longer than the plot's columns: the columns show its
+    // first values, a recording takes what is drawn, and Save wave writes
+    // every value the file held.
+    void longLoadedWaveIsDrawnAtTheColumns()
+    {
+        QVERIFY(f.startStreaming());
+        constexpr int Long = 1000000;
+        wavefile::Wave wave;
+        for (int i = 0; i < Long; ++i) {
+            wave.records[0].append(i % 500);
+            wave.records[2].append(i % 2 ? 300 : 290);
+        }
+        wave.records[1] = QVector<double>(100, 42); // shorter than the columns
+        const QString path = folder->filePath("long.omx");
+        QVERIFY(writeFile(path, wavefile::waveText(wavefile::WaveView::of(wave))));
+        answer = path;
+        button("loadWave")->click();
+        QVERIFY(f.waitForReplots(3));
+        const QVector<double> drawn = valuesOf(f.plot()->graph(0));
+        const int columns = drawn.size();
+        QVERIFY2(columns == 128 || columns == 256, qPrintable(QString::number(columns)));
+        QCOMPARE(drawn, wave.records[0].mid(0, columns));
+
+        QPushButton *record = button("pushButton_4");
+        record->click();
+        QTRY_COMPARE(recordingsIn(QDir::currentPath()).size(), 1);
+        const QString name = recordingsIn(QDir::currentPath()).first();
+        QTRY_VERIFY(recording::Recording::read(readFile(name)).size() >= 2);
+        record->click();
+        const recording::Recording rec = recording::Recording::read(readFile(name));
+        const wavefile::Wave entry = rec.frame(0);
+        QCOMPARE(entry.records[0].size(), columns + 1); // the trailing comma's 0
+        QCOMPARE(entry.records[1].size(), 102); // 100 values and the 0 read after each last comma
+        QCOMPARE(entry.records[2].size(), columns + 1);
+
+        answer = folder->path();
+        button("saveWave")->click();
+        QTRY_VERIFY(!createdName(notifLabel()->text()).isEmpty());
+        const wavefile::WaveLoad saved =
+            wavefile::loadWave(readFile(folder->filePath(createdName(notifLabel()->text()))));
+        QCOMPARE(saved.wave.records[0].size(), Long + 2); // the 0 after the last comma, twice
+        QCOMPARE(saved.wave.records[0].mid(0, Long), wave.records[0]);
     }
 
     void recordStopAndPlay()

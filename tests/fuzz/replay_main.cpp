@@ -1,6 +1,7 @@
 // Runs the stream fuzzer's entry point over crafted and seeded random inputs,
 // so that the ordinary test run covers it without a fuzzing engine.
 
+#include "corpus.h"
 #include "device/serialportconnection.h"
 
 #include <QByteArray>
@@ -37,9 +38,22 @@ void run(const QByteArray &input)
 
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
     std::mt19937 random(20261210);
+    // The seed corpus, whole and with bytes changed.
+    const QList<QByteArray> seeds = fuzzcorpus::read(argc > 1 ? argv[1] : QUORVEL_FUZZ_CORPUS);
+    if (seeds.isEmpty()) {
+        std::fprintf(stderr, "no seed corpus\n");
+        return 1;
+    }
+    int seeded = 0;
+    for (const QByteArray &seed : seeds) {
+        run(seed);
+        for (int i = 0; i < 200; ++i)
+            run(fuzzcorpus::flipped(random, seed));
+        seeded += 201;
+    }
     const QByteArray payload(SerialPortConnection::payloadSize, char(0x80));
     const QByteArray frame = marker(SerialPortConnection::frameStartMarker) + payload +
                              marker(SerialPortConnection::endMarker);
@@ -70,6 +84,7 @@ int main()
         run(input);
         ++inputs;
     }
-    std::printf("%d streams parsed within bounds\n", inputs);
+    std::printf("%d streams parsed within bounds, %d of them from %d seeds\n", inputs + seeded, seeded,
+                int(seeds.size()));
     return 0;
 }

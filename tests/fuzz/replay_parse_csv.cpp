@@ -1,6 +1,8 @@
 // Runs the custom wave parser's fuzz entry point over crafted and seeded
 // random texts, so the ordinary test run covers it without a fuzzing engine.
 
+#include "corpus.h"
+
 #include <QByteArray>
 
 #include <cstdint>
@@ -18,10 +20,21 @@ void run(const QByteArray &input)
 
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
     std::mt19937 random(20261210);
     int inputs = 0;
+    const QList<QByteArray> seeds = fuzzcorpus::read(argc > 1 ? argv[1] : QUORVEL_FUZZ_CORPUS);
+    if (seeds.isEmpty()) {
+        std::fprintf(stderr, "no seed corpus\n");
+        return 1;
+    }
+    for (const QByteArray &seed : seeds) {
+        run(seed);
+        for (int i = 0; i < 200; ++i)
+            run(fuzzcorpus::flipped(random, seed));
+        inputs += 201;
+    }
     const QByteArray crafted[] = {"",
                              ",,,,",
                              "\r\n\r\n",

@@ -1,6 +1,7 @@
 // Runs the sniffer renderer's fuzz entry point over crafted and seeded random
 // capture frames, so the ordinary test run covers it without a fuzzing engine.
 
+#include "corpus.h"
 #include "instruments/sniffer.h"
 
 #include <QByteArray>
@@ -30,11 +31,26 @@ QByteArray withCounts(QByteArray frame, int a, int b)
 
 } // namespace
 
-int main()
+int main(int argc, char *argv[])
 {
     std::mt19937 random(20261210);
     std::uniform_int_distribution<int> byte(0, 255);
     int inputs = 0;
+
+    // The seed corpus: options byte and a capture frame of the real size.
+    const QList<QByteArray> seeds = fuzzcorpus::read(argc > 1 ? argv[1] : QUORVEL_FUZZ_CORPUS);
+    if (seeds.isEmpty()) {
+        std::fprintf(stderr, "no seed corpus\n");
+        return 1;
+    }
+    for (const QByteArray &seed : seeds) {
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(seed.constData()), size_t(seed.size()));
+        for (int i = 0; i < 200; ++i) {
+            const QByteArray input = fuzzcorpus::flipped(random, seed);
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(input.constData()), size_t(input.size()));
+        }
+        inputs += 201;
+    }
 
     // Every option set against the counts at the edges of both capacities.
     const QByteArray zero(sniffer::MinFrameLength, '\0');

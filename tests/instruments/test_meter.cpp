@@ -2,6 +2,7 @@
 #include "quorveltest.h"
 
 #include "instruments/meter.h"
+#include "settings/registers.h"
 
 #include <climits>
 
@@ -128,15 +129,26 @@ private slots:
             QCOMPARE(sourceBit(source), -1);
     }
 
-    void spectrumOptionsStayBelow32()
+    void meterSpectrumStaysBelow32()
     {
-        QCOMPARE(int(spectrumOptionsForMeter(0, false, false)), 0);
-        QCOMPARE(int(spectrumOptionsForMeter(1, true, false)), 9);
-        QCOMPARE(int(spectrumOptionsForMeter(4, true, true)), 28);
-        for (int window : {0, 1, 2, 4})
-            for (bool logY : {false, true})
-                for (bool iq : {false, true})
-                    QVERIFY(spectrumOptionsForMeter(window, logY, iq) < 32);
+        auto options = [](reg::FftWindow window, bool logY, bool iq, bool xy, bool fft) {
+            reg::SpectrumSettings s;
+            s.window = window;
+            s.logY = logY;
+            s.iq = iq;
+            s.xy = xy;
+            s.fftTrace = fft;
+            return int(reg::encodeMeterSpectrum(s));
+        };
+        QCOMPARE(options(reg::Rectangular, false, false, false, false), 0);
+        QCOMPARE(options(reg::Hamming, true, false, false, true), 9);
+        QCOMPARE(options(reg::Blackman, true, true, true, true), 28);
+        for (reg::FftWindow window : {reg::Rectangular, reg::Hamming, reg::Hann, reg::Blackman})
+            for (bool flag : {false, true}) {
+                const int value = options(window, flag, !flag, flag, flag);
+                QVERIFY(value < 32);
+                QVERIFY(reg::isMeterMode(quint8(value)));
+            }
     }
 };
 

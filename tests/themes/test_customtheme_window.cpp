@@ -350,9 +350,12 @@ private slots:
         QCOMPARE(plot->yAxis->grid()->pen().style(), Qt::DotLine);
     }
 
-    void unreadableStoredColourIsAppliedAsInvalid()
+    void unreadableStoredColourIsTheDefault()
     {
-        storeTheme(CustomColors::defaults());
+        CustomColors stored = CustomColors::defaults();
+        stored.setColor("CH1", Qt::cyan);
+        stored.setColor("BACKGROUND", QColor(20, 20, 60));
+        storeTheme(stored);
         {
             QSettings store(themestore::Organisation, themestore::Application);
             store.setValue("ch1", "not a colour");
@@ -360,8 +363,11 @@ private slots:
         }
         QSettings("Halvorine Ombrix", "Settings").setValue("theme", 2);
         startWindow();
-        QVERIFY(!dialog->colorTable()->colorAt("CH1").isValid());
-        QVERIFY(!plot->graph(Ch1)->pen().color().isValid());
+        // The entries' Dark colours, not black: the swatch and the trace show.
+        QCOMPARE(dialog->colorTable()->colorAt("CH1"), QColor(75, 229, 28));
+        QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(75, 229, 28));
+        QCOMPARE(iconColour(dialogButton("ch1Button")), QColor(75, 229, 28));
+        QCOMPARE(backgroundOf(plot), QColor(Qt::black));
         QCOMPARE(plot->graph(Ch2)->pen().color(), QColor(Qt::red));
         QVERIFY(!plot->toPixmap(200, 200).isNull()); // still draws
         chooseTheme(2);

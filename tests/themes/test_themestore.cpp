@@ -192,23 +192,32 @@ private slots:
         QVERIFY(!colors.ch1.isValid());
     }
 
-    void unreadableColourTextsGiveInvalidColours()
+    void unreadableColourTextsGiveTheEntrysDefault()
     {
         std::unique_ptr<QSettings> store(openStore());
-        themestore::save(*store, CustomColors::defaults());
+        CustomColors saved = CustomColors::defaults();
+        // Stored colours other than the defaults, so a fallback is told apart.
+        saved.setColor("CH2", Qt::cyan);
+        saved.setColor("BIT 4", Qt::magenta);
+        saved.setColor("GRID", Qt::darkYellow);
+        saved.setColor("BACKGROUND", Qt::darkBlue);
+        saved.setColor("CH1 FFT", Qt::darkCyan);
+        themestore::save(*store, saved);
         store->setValue("ch2", "#12345z");
         store->setValue("bit4", "no colour at all");
         store->setValue("background", "");
         store->remove("grid");
+        store->setValue("ch1fft", QVariant::fromValue(QStringList{"#ff0000", "#00ff00"}));
         store->setValue("bitref3", "yellow"); // any name the colour parser knows
         store->sync();
 
         CustomColors colors;
         QVERIFY(themestore::load(*store, colors));
-        QVERIFY(!colors.ch2.isValid());
-        QVERIFY(!colors.bit[4].isValid());
-        QVERIFY(!colors.grid.isValid());
-        QVERIFY(!colors.background.color().isValid());
+        QCOMPARE(colors.ch2, QColor(Qt::red));
+        QCOMPARE(colors.bit[4], QColor(215, 44, 4));
+        QCOMPARE(colors.grid, QColor(140, 140, 140));
+        QCOMPARE(colors.ch1Fft, QColor(75, 229, 28));
+        QCOMPARE(colors.background.color(), QColor(Qt::black));
         QCOMPARE(colors.background.style(), Qt::SolidPattern);
         QCOMPARE(colors.bitRef[3], QColor(Qt::yellow));
         QCOMPARE(colors.ch1, QColor(75, 229, 28));

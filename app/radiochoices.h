@@ -1,0 +1,100 @@
+#pragma once
+// Radio button groups of the form and the values they stand for: one table
+// per group, read by the control handlers and set by the settings decode.
+
+#include "instruments/generator.h"
+#include "settings/registers.h"
+#include "ui_quorvelinterface.h"
+
+#include <QRadioButton>
+
+namespace choices {
+
+template <typename Value>
+struct RadioChoice
+{
+    QRadioButton *Ui::QuorvelInterface::*button;
+    Value value;
+};
+
+// The value of the checked button; `otherwise` when none is checked.
+template <typename Value, size_t N>
+Value checked(const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N], Value otherwise)
+{
+    for (const RadioChoice<Value> &c : table)
+        if ((ui.*c.button)->isChecked())
+            return c.value;
+    return otherwise;
+}
+
+// Checks the button of `value`; nothing when no button stands for it.
+template <typename Value, size_t N>
+void check(const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N], Value value)
+{
+    for (const RadioChoice<Value> &c : table)
+        if (c.value == value) {
+            (ui.*c.button)->setChecked(true);
+            return;
+        }
+}
+
+using Ui::QuorvelInterface;
+
+const RadioChoice<reg::TriggerMode> triggerModes[] = {
+    {&QuorvelInterface::radioButtonNormal, reg::Normal},
+    {&QuorvelInterface::radioButtonSingle, reg::Single},
+    {&QuorvelInterface::radioButtonAuto, reg::Auto},
+    {&QuorvelInterface::radioButtonFree, reg::Free},
+};
+
+const RadioChoice<reg::TriggerType> triggerTypes[] = {
+    {&QuorvelInterface::radioButtonRising, reg::Rising},
+    {&QuorvelInterface::radioButtonFalling, reg::Falling},
+    {&QuorvelInterface::radioButtonDual, reg::Dual},
+    {&QuorvelInterface::radioButtonPositive, reg::PositiveSlope},
+    {&QuorvelInterface::radioButtonNegative, reg::NegativeSlope},
+    {&QuorvelInterface::radioButtonWindow, reg::Window},
+};
+
+const RadioChoice<reg::FftWindow> fftWindows[] = {
+    {&QuorvelInterface::radioButtonRect, reg::Rectangular},
+    {&QuorvelInterface::radioButtonHamming, reg::Hamming},
+    {&QuorvelInterface::radioButtonHann, reg::Hann},
+    {&QuorvelInterface::radioButtonBlackman, reg::Blackman},
+};
+
+const RadioChoice<reg::HorizontalCursors> cursorChannels[] = {
+    {&QuorvelInterface::radioButtonCursorCH1, reg::Ch1Cursors},
+    {&QuorvelInterface::radioButtonCursorCH2, reg::Ch2Cursors},
+    {&QuorvelInterface::radioButtonCursorNone, reg::NoHorizontalCursors},
+};
+
+const RadioChoice<generator::Waveform> waveforms[] = {
+    {&QuorvelInterface::radioButtonNoise, generator::Noise},
+    {&QuorvelInterface::radioButtonSine, generator::Sine},
+    {&QuorvelInterface::radioButtonSquare, generator::Square},
+    {&QuorvelInterface::radioButtonTriangle, generator::Triangle},
+    {&QuorvelInterface::radioButtonExpo, generator::Expo},
+    {&QuorvelInterface::radioButtonCustom, generator::Custom},
+};
+
+const RadioChoice<generator::Range> frequencyRanges[] = {
+    {&QuorvelInterface::radioButton10, generator::Range10},
+    {&QuorvelInterface::radioButton100, generator::Range100},
+    {&QuorvelInterface::radioButton1K, generator::Range1K},
+    {&QuorvelInterface::radioButton10K, generator::Range10K},
+    {&QuorvelInterface::radioButton100K, generator::Range100K},
+};
+
+
+// The frequency counter's source buttons: logic lines 0 to 7 and EXT
+// (register 24's trigger sources).
+const RadioChoice<int> counterSources[] = {
+    {&QuorvelInterface::fcR0, trigger::FirstLogicSource + 0}, {&QuorvelInterface::fcR1, trigger::FirstLogicSource + 1},
+    {&QuorvelInterface::fcR2, trigger::FirstLogicSource + 2}, {&QuorvelInterface::fcR3, trigger::FirstLogicSource + 3},
+    {&QuorvelInterface::fcR4, trigger::FirstLogicSource + 4}, {&QuorvelInterface::fcR5, trigger::FirstLogicSource + 5},
+    {&QuorvelInterface::fcR6, trigger::FirstLogicSource + 6}, {&QuorvelInterface::fcR7, trigger::FirstLogicSource + 7},
+    {&QuorvelInterface::fcR10, trigger::SourceExt},
+};
+
+} // namespace choices

@@ -1,0 +1,22 @@
+# cmake -DPROGRAM=<executable> [-DRUN=ON] -P nogui.cmake
+# Fails when the program's dynamic libraries include QtGui or QtWidgets; with
+# RUN, also when the program itself does not end with 0.
+if(NOT PROGRAM)
+    message(FATAL_ERROR "PROGRAM not given")
+endif()
+execute_process(COMMAND ldd ${PROGRAM} OUTPUT_VARIABLE libs RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "ldd failed on ${PROGRAM}")
+endif()
+if(NOT libs MATCHES "libQt5Core")
+    message(FATAL_ERROR "ldd shows no QtCore for ${PROGRAM}; cannot judge:\n${libs}")
+endif()
+if(libs MATCHES "libQt5(Gui|Widgets)")
+    message(FATAL_ERROR "${PROGRAM} links a display library:\n${libs}")
+endif()
+if(RUN)
+    execute_process(COMMAND ${PROGRAM} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "${PROGRAM} ended with ${rc}")
+    endif()
+endif()
