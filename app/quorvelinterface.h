@@ -471,6 +471,8 @@ private:
     void updateFrequency();
     // Actual-frequency read-out and frequency request for a desired frequency.
     void sendDesiredFrequency(double hertz);
+    // The custom wave as last uploaded; a shorter text replaces only its start.
+    signed char customWave[InstrumentLink::waveLength] = {};
     // The custom wave text into the 256 wave bytes; the count parsed.
     int parseCSV(const QString &text, unsigned char *buffer);
 
@@ -540,6 +542,20 @@ private:
     void readAppSettings();
     // The custom theme dialog; it owns the Custom theme's colour table.
     CustomTheme customTheme{this};
+
+    // Automatic measurements (_measurements.cpp): the CH1 and CH2 pages' VDC,
+    // VPP and Freq boxes, and the Meter page's VDC read-out.
+    // Connects the refresh timer and shows "----" (from the constructor).
+    void setupMeasurements();
+    // plotData's step: the boxes show the latest frame, at most four times a second.
+    void scheduleMeasurements();
+    void refreshMeasurements();
+    // "----" in every box (no instrument).
+    void showNoMeasurements();
+    // The Meter page's VDC: the mean voltage of each channel's frame on screen.
+    void showMeterDcVolts();
+    QTimer measurementTimer;         // the deferred refresh of scheduleMeasurements()
+    QElapsedTimer measurementClock;  // since the last refresh
 
     // The plot alone (quorvelinterface_panel.cpp): the control panel hidden
     // and shown again by F11, Esc, the button under the plot and a

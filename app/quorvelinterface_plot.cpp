@@ -116,6 +116,7 @@ void QuorvelInterface::plotData()
     replaceWithFileTraces(traces);
     const bool exporting = exportRequested;
     feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+    scheduleMeasurements();
     drawTraces(request.options, computeSpectrum(request.options, request.fft));
     // The exported frame is drawn at once: a deferred replot could show a
     // later frame instead, and the exported one would never be on screen.
