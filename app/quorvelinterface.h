@@ -538,4 +538,9 @@ private:
     void readAppSettings();
     // The custom theme dialog; it owns the Custom theme's colour table.
     CustomTheme customTheme{this};
+
+    // Failed settings reads: the last read got no block (a lost link aside),
+    // so the controls do not show the instrument's settings; the info line
+    // says so.
+    bool settingsReadFailed = false;
 };
