@@ -469,6 +469,8 @@ private:
     void updateFrequency();
     // Actual-frequency read-out and frequency request for a desired frequency.
     void sendDesiredFrequency(double hertz);
+    // The custom wave as last uploaded; a shorter text replaces only its start.
+    signed char customWave[InstrumentLink::waveLength] = {};
     // The custom wave text into the 256 wave bytes; the count parsed.
     int parseCSV(const QString &text, unsigned char *buffer);
 

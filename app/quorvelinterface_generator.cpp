@@ -188,9 +188,9 @@ void QuorvelInterface::on_saveAWGButton_clicked()
 {
     if (!link.isConnected())
         return;
-    signed char wave[InstrumentLink::waveLength] = {};
-    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(wave));
-    link.uploadWave(wave);
+    // A text with fewer values than the wave has keeps the rest of the last upload.
+    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(customWave));
+    link.uploadWave(customWave);
     ui->radioButtonCustom->setChecked(true);
     selectWaveForm(generator::Custom);
 }
