@@ -92,6 +92,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     updateCh1Label();
     updateCh2Label();
+    setupMeasurements();
 
     ui->rescanButton->setEnabled(ui->radioButton->isChecked());
 

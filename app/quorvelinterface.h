@@ -545,4 +545,18 @@ private:
     // so the controls do not show the instrument's settings; the info line
     // says so.
     bool settingsReadFailed = false;
+
+    // Automatic measurements (_measurements.cpp): the CH1 and CH2 pages' VDC,
+    // VPP and Freq boxes, and the Meter page's VDC read-out.
+    // Connects the refresh timer and shows "----" (from the constructor).
+    void setupMeasurements();
+    // plotData's step: the boxes show the latest frame, at most four times a second.
+    void scheduleMeasurements();
+    void refreshMeasurements();
+    // "----" in every box (no instrument).
+    void showNoMeasurements();
+    // The Meter page's VDC: the mean voltage of each channel's frame on screen.
+    void showMeterDcVolts();
+    QTimer measurementTimer;         // the deferred refresh of scheduleMeasurements()
+    QElapsedTimer measurementClock;  // since the last refresh
 };

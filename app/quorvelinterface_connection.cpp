@@ -125,6 +125,7 @@ void QuorvelInterface::disconnectDevice(bool mode)
     ui->radioButton_2->setEnabled(true);
     ui->rescanButton->setEnabled(ui->radioButton->isChecked());
     ui->currentFirwareVersion->clear();
+    showNoMeasurements();
 }
 
 void QuorvelInterface::handleLinkLost()

@@ -20,9 +20,8 @@ void QuorvelInterface::mm_request()
 {
     const int page = ui->mmTabWidget->currentIndex();
     if (page == meter::Vdc) {
-        // From the latest frame's extremes; nothing is asked of the instrument.
-        ui->vdcChannel1->setText(meter::frameVoltsText(ch1Max, ch1Min));
-        ui->vdcChannel2->setText(meter::frameVoltsText(ch2Max, ch2Min));
+        // From the latest frame; nothing is asked of the instrument.
+        showMeterDcVolts();
         return;
     }
     unsigned char reply[meter::ReplyLength] = {};

@@ -115,6 +115,7 @@ void QuorvelInterface::plotData()
         mm_request();
     replaceWithFileTraces(traces);
     feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
+    scheduleMeasurements();
     drawTraces(request.options, computeSpectrum(request.options, request.fft));
     if (!meterShown)
         scheduleReplot();

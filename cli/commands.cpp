@@ -37,9 +37,9 @@ bool stderrIsTerminal()
     return isatty(STDERR_FILENO) == 1;
 }
 
-// How often the loops look for a frame, a stop request and a lost link. USB
-// frames also wake the loop at once (frameArrived).
-constexpr int PollMs = 2;
+// Frames wake the loop as they arrive (frameArrived, over either wire); the
+// timer looks for a stop request, the end of the time and a lost link.
+constexpr int PollMs = 20;
 constexpr int ProgressMs = 200;
 
 // The link, its register writer and the block read on connecting.

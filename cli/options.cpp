@@ -182,7 +182,7 @@ bool parseMeter(QCommandLineParser &p, Parsed &r)
         if (m.kind != MeterKind::Frequency && m.kind != MeterKind::Pulses)
             return fail(r, QStringLiteral("--source: only for freq and pulses"));
         const int s = triggerSource(p.value("source"));
-        if (s < meter::FirstBitSource)
+        if (s < ::trigger::FirstLogicSource)
             return fail(r, QStringLiteral("--source: '%1' is no counter source; accepted: bit0 ... bit7 ext")
                                .arg(p.value("source")));
         m.source = s;
@@ -402,15 +402,15 @@ int triggerSource(const QString &text)
 {
     const QString t = text.trimmed().toLower();
     if (t == QLatin1String("ch1"))
-        return reg::TriggerSourceCh1;
+        return ::trigger::SourceCh1;
     if (t == QLatin1String("ch2"))
-        return reg::TriggerSourceCh2;
+        return ::trigger::SourceCh2;
     if (t == QLatin1String("ext"))
-        return reg::TriggerSourceExt;
+        return ::trigger::SourceExt;
     static const QRegularExpression bit(QStringLiteral("^bit([0-7])$"));
     const QRegularExpressionMatch m = bit.match(t);
     if (m.hasMatch())
-        return reg::TriggerSourceFirstLogic + m.captured(1).toInt();
+        return ::trigger::FirstLogicSource + m.captured(1).toInt();
     return -1;
 }
 
@@ -519,16 +519,16 @@ bool planCapture(const reg::DeviceSettings &block, const CaptureOptions &o, bool
     if (o.triggerSource >= 0) {
         plan(p.writes, b, reg::TriggerSource, quint8(o.triggerSource));
         // Slope and window triggers need an analog source; the window falls back to a rising edge.
-        if (o.triggerSource > reg::TriggerSourceCh2 && reg::typeNeedsAnalogSource(trigger.type))
+        if (!::trigger::isChannelSource(o.triggerSource) && reg::typeNeedsAnalogSource(trigger.type))
             trigger.type = reg::Rising;
     }
     const int source = reg::decodeTriggerSource(b[reg::TriggerSource]);
     if (o.triggerLevelSet) {
-        if (source != reg::TriggerSourceCh1 && source != reg::TriggerSourceCh2) {
+        if (!::trigger::isChannelSource(source)) {
             *error = QStringLiteral("--trigger-level: the trigger source is no channel; it needs ch1 or ch2");
             return false;
         }
-        const int gain = b[source == reg::TriggerSourceCh1 ? reg::Gain1 : reg::Gain2];
+        const int gain = b[source == ::trigger::SourceCh1 ? reg::Gain1 : reg::Gain2];
         const QString gainText = scales::gainText(scales::gainTexts(), gain);
         const double perDiv = dataexport::voltsPerDivision(gainText);
         if (!(perDiv > 0)) {
@@ -580,8 +580,7 @@ QVector<Write> meterWrites(const reg::DeviceSettings &block, const MeterOptions 
     reg::DeviceSettings b = block;
     QVector<Write> writes;
     const reg::SpectrumSettings s = reg::decodeSpectrum(b[reg::Spectrum]);
-    const int windowCode = s.window == reg::Blackman ? 4 : int(s.window);
-    plan(writes, b, reg::Spectrum, meter::spectrumOptionsForMeter(windowCode, s.logY, s.iq));
+    plan(writes, b, reg::Spectrum, reg::encodeMeterSpectrum(s));
     int page = meter::Counter;
     if (o.kind == MeterKind::Vpp)
         page = meter::Vpp;

@@ -3,13 +3,14 @@
 #include "display/scales.h"
 #include "settings/registers.h"
 
+#include <cmath>
+
 namespace meter {
 
 namespace {
 constexpr quint8 ModeVpp = 0x41, ModeVdc = 0x81, ModeFrequency = 0x01, ModePulse = 0xC1;
 constexpr int NegativeFromHigh = 100;
 constexpr double MillivoltsPerCount = 1.25;
-constexpr double PlotUnitsPerVolt = 100.0;
 } // namespace
 
 quint8 modeValue(int subPage, bool pulse)
@@ -52,11 +53,12 @@ QString voltsText(const Volts &reading)
     return sign + scales::get4Digits(reading.volts) + QLatin1Char('V');
 }
 
-QString frameVoltsText(double maximum, double minimum)
+QString dcVoltsText(double volts)
 {
-    const double value = (maximum - minimum) / PlotUnitsPerVolt;
-    const QString sign = value < 0 ? QString() : QStringLiteral(" ");
-    return sign + scales::get4Digits(value) + QLatin1Char('V');
+    Volts reading;
+    reading.volts = std::fabs(volts);
+    reading.negative = volts < 0 && scales::get4Digits(reading.volts).toDouble() > 0;
+    return voltsText(reading);
 }
 
 QString counterText(const unsigned char reply[ReplyLength], bool pulse)

@@ -36,8 +36,9 @@ Volts decodeVolts(quint8 lo, quint8 hi);
 // "  12.50V", "- 0.320V": sign, four digits, unit.
 QString voltsText(const Volts &reading);
 
-// The VDC read-out from a frame's extremes in plot units.
-QString frameVoltsText(double maximum, double minimum);
+// The VDC read-out of a mean voltage, in the form of voltsText; a reading
+// that shows as zero carries no minus sign.
+QString dcVoltsText(double volts);
 
 // The counter read-out for a reply's signed 32-bit count: thousands with three
 // decimals, five integer digits at least, unit "kHz" or "k" for pulses.

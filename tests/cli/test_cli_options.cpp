@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(c.timeBase, 6);
         QCOMPARE(c.ch1Gain, 6);
         QCOMPARE(c.ch2Gain, 2);
-        QCOMPARE(c.triggerSource, reg::TriggerSourceFirstLogic + 3);
+        QCOMPARE(c.triggerSource, ::trigger::FirstLogicSource + 3);
         QVERIFY(c.triggerLevelSet);
         QCOMPARE(c.triggerLevel, -0.2);
         QCOMPARE(c.triggerMode, int(reg::Single));
@@ -164,7 +164,7 @@ private slots:
         CaptureOptions o;
         o.timeBase = 12;
         o.ch2Gain = 5;
-        o.triggerSource = reg::TriggerSourceCh2;
+        o.triggerSource = ::trigger::SourceCh2;
         o.triggerLevelSet = true;
         o.triggerLevel = 0.16; // one division at 0.16V/div: 32 samples above 0 V
         o.triggerMode = reg::Normal;
@@ -229,7 +229,7 @@ private slots:
         const reg::DeviceSettings block = factoryLikeBlock();
         MeterOptions o;
         o.kind = MeterKind::Pulses;
-        o.source = reg::TriggerSourceExt;
+        o.source = ::trigger::SourceExt;
         QVector<Write> restore;
         const QVector<Write> writes = meterWrites(block, o, &restore);
         const QVector<Write> expected = {{reg::Spectrum, 0}, {reg::TriggerSource, 10}, {reg::MStatus, 0xC1}};

@@ -79,22 +79,24 @@ private slots:
         QCOMPARE(clearedVoltsText(), QStringLiteral("  0.000V"));
     }
 
-    void frameVolts_data()
+    void dcVolts_data()
     {
-        QTest::addColumn<double>("maximum");
-        QTest::addColumn<double>("minimum");
+        QTest::addColumn<double>("volts");
         QTest::addColumn<QString>("text");
-        QTest::newRow("200 to 330") << 330.0 << 200.0 << "  1.300V";
-        QTest::newRow("flat") << 256.0 << 256.0 << "  0.000V";
-        QTest::newRow("full screen") << 510.0 << 0.0 << "  5.100V";
-        QTest::newRow("above 10 V") << 1200.0 << 0.0 << "  12.00V";
+        QTest::newRow("1.3 V") << 1.3 << "  1.300V";
+        QTest::newRow("zero") << 0.0 << "  0.000V";
+        QTest::newRow("negative") << -0.32 << "- 0.320V";
+        QTest::newRow("above 10 V") << 12.0 << "  12.00V";
+        QTest::newRow("below -10 V") << -12.5 << "- 12.50V";
+        // Shows as zero: no sign in front of it.
+        QTest::newRow("tiny negative") << -0.0004 << "  0.000V";
+        QTest::newRow("rounds to one count") << -0.0006 << "- 0.001V";
     }
-    void frameVolts()
+    void dcVolts()
     {
-        QFETCH(double, maximum);
-        QFETCH(double, minimum);
+        QFETCH(double, volts);
         QFETCH(QString, text);
-        QCOMPARE(frameVoltsText(maximum, minimum), text);
+        QCOMPARE(dcVoltsText(volts), text);
     }
 
     void modesAndIntervals_data()

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace instrumentwindow;
 
@@ -135,18 +136,24 @@ private slots:
         QVERIFY2(spacing > 150 && spacing < 400, qPrintable(QString::number(spacing)));
     }
 
-    // VDC: no requests; the read-out comes from each frame's extremes.
+    // VDC: no requests; the read-out is the mean voltage of each frame on
+    // screen (eight whole periods of the 1 kHz square at 1 ms/div).
     void vdcComesFromTheFrames()
     {
         meterTabs()->setCurrentIndex(1);
         sim::setFrameRate(50);
+        // Offset register -32: 0.500 V. The square is +1.5 V and -0.5 V, 75
+        // and -25 counts of 20 mV, half the time each.
+        sim::pokeRegister(39, quint8(-32));
         mainTabs()->setCurrentIndex(1);
         const int requests = sim::commandsWithLetter('m').size();
-        // 1 V square at 0.64 V/div: 100 sample counts, 200 plot units.
-        QTRY_COMPARE(text("vdcChannel1"), QStringLiteral("  2.000V"));
-        QTRY_VERIFY(text("vdcChannel2") != QStringLiteral("  0.000V"));
-        const double ch2 = text("vdcChannel2").chopped(1).toDouble();
-        QVERIFY2(ch2 > 1.8 && ch2 <= 2.0, qPrintable(text("vdcChannel2")));
+        QTRY_COMPARE(text("vdcChannel1"), QStringLiteral("  0.500V"));
+        // A negative mean keeps its sign.
+        sim::pokeRegister(39, 32);
+        QTRY_COMPARE(text("vdcChannel1"), QStringLiteral("- 0.500V"));
+        // CH2, the triangle centred on 0 V: its mean within one count.
+        const QString ch2 = text("vdcChannel2");
+        QVERIFY2(std::fabs(QString(ch2).remove(' ').chopped(1).toDouble()) <= 0.02, qPrintable(ch2));
         QCOMPARE(sim::commandsWithLetter('m').size(), requests);
     }
 

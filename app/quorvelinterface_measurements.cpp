@@ -1,0 +1,104 @@
+// Automatic measurements: the CH1 and CH2 pages' VDC, VPP and Freq boxes
+// measure each trace as drawn; the Meter page's VDC read-out is the mean
+// voltage of the frame on screen.
+#include "app/quorvelinterface.h"
+#include "ui_quorvelinterface.h"
+
+#include "display/measurements.h"
+#include "instruments/meter.h"
+
+namespace {
+// At most four refreshes a second: readable, and the boxes are not repainted
+// per frame.
+constexpr int RefreshPeriodMs = 250;
+
+struct Boxes
+{
+    QLineEdit *vdc, *vpp, *frequency;
+};
+
+// Only changed texts are set: an unchanged box is not repainted.
+void showTexts(const Boxes &boxes, const measure::Texts &texts)
+{
+    const struct
+    {
+        QLineEdit *box;
+        const QString &text;
+    } rows[] = {{boxes.vdc, texts.vdc}, {boxes.vpp, texts.vpp}, {boxes.frequency, texts.frequency}};
+    for (const auto &row : rows) {
+        if (row.box->text() != row.text)
+            row.box->setText(row.text);
+        if (row.box->toolTip() != texts.toolTip)
+            row.box->setToolTip(texts.toolTip);
+    }
+}
+} // namespace
+
+void QuorvelInterface::setupMeasurements()
+{
+    measurementTimer.setSingleShot(true);
+    connect(&measurementTimer, &QTimer::timeout, this, &QuorvelInterface::refreshMeasurements);
+    showNoMeasurements();
+}
+
+void QuorvelInterface::scheduleMeasurements()
+{
+    if (measurementTimer.isActive())
+        return; // the pending refresh takes the latest frame
+    const qint64 waitMs = measurementClock.isValid() ? RefreshPeriodMs - measurementClock.elapsed() : 0;
+    if (waitMs <= 0)
+        refreshMeasurements();
+    else
+        measurementTimer.start(int(waitMs));
+}
+
+void QuorvelInterface::refreshMeasurements()
+{
+    measurementClock.start();
+    if (!link.isConnected()) {
+        showNoMeasurements();
+        return;
+    }
+    const bool xy = ui->xyMode->isChecked();
+    const int sampling = ui->samplingSlider->value();
+    const struct
+    {
+        int channel;
+        bool traceOn;
+        const QVector<double> &values;
+        int position, gain;
+        Boxes boxes;
+    } channels[] = {
+        {1, ui->checkBoxCH1Trace->isChecked(), traces.ch1, ui->ch1PositionSlider->value(),
+         ui->ch1GainSlider->value(), {ui->vdcTextBox, ui->vppTextBox, ui->freqTextBox}},
+        {2, ui->checkBoxCH2Trace->isChecked(), traces.ch2, ui->ch2PositionSlider->value(),
+         ui->ch2GainSlider->value(), {ui->vdcTextBox_2, ui->vppTextBox_2, ui->freqTextBox_2}},
+    };
+    for (const auto &c : channels) {
+        if (!measure::channelShown(c.channel, c.traceOn, xy, sampling)) {
+            showTexts(c.boxes, measure::noValueTexts());
+            continue;
+        }
+        const measure::Scale scale = measure::channelScale(c.position, c.gain, sampling);
+        showTexts(c.boxes, measure::texts(measure::trace(c.values, scale)));
+    }
+}
+
+void QuorvelInterface::showNoMeasurements()
+{
+    measurementTimer.stop();
+    const measure::Texts none = measure::noValueTexts();
+    showTexts({ui->vdcTextBox, ui->vppTextBox, ui->freqTextBox}, none);
+    showTexts({ui->vdcTextBox_2, ui->vppTextBox_2, ui->freqTextBox_2}, none);
+}
+
+void QuorvelInterface::showMeterDcVolts()
+{
+    const int sampling = ui->samplingSlider->value();
+    const measure::Scale ch1 =
+        measure::channelScale(ui->ch1PositionSlider->value(), ui->ch1GainSlider->value(), sampling);
+    const measure::Scale ch2 =
+        measure::channelScale(ui->ch2PositionSlider->value(), ui->ch2GainSlider->value(), sampling);
+    ui->vdcChannel1->setText(meter::dcVoltsText(measure::trace(traces.ch1, ch1).vdc));
+    ui->vdcChannel2->setText(meter::dcVoltsText(measure::trace(traces.ch2, ch2).vdc));
+}
