@@ -543,6 +543,11 @@ private:
     // The custom theme dialog; it owns the Custom theme's colour table.
     CustomTheme customTheme{this};
 
+    // Failed settings reads: the last read got no block (a lost link aside),
+    // so the controls do not show the instrument's settings; the info line
+    // says so.
+    bool settingsReadFailed = false;
+
     // Automatic measurements (_measurements.cpp): the CH1 and CH2 pages' VDC,
     // VPP and Freq boxes, and the Meter page's VDC read-out.
     // Connects the refresh timer and shows "----" (from the constructor).

@@ -96,7 +96,10 @@ void QuorvelInterface::on_connectButton_clicked()
     ui->radioButton_2->setEnabled(false);
     ui->rescanButton->setEnabled(false);
     ui->connectIcon->setPixmap(QPixmap(ledOn));
-    setInfoText(versionRead ? QString() : tr(connection::FirmwareUnreadable), false);
+    if (settingsReadFailed)
+        setInfoText(tr(connection::SettingsUnreadable), false);
+    else
+        setInfoText(versionRead ? QString() : tr(connection::FirmwareUnreadable), false);
 }
 
 void QuorvelInterface::setInfoText(QString text, bool mode)
@@ -130,10 +133,11 @@ void QuorvelInterface::handleLinkLost()
     // A report from an earlier connection, or one already handled.
     if (!link.isConnected() || !link.isLinkLost())
         return;
-    const char *reason = connection::PortUnreachable;
-    if (link.isUsb())
-        reason = link.linkLoss() == InstrumentLink::LinkLoss::NotResponding ? connection::DeviceNotResponding
-                                                                           : connection::DeviceDisconnected;
+    // A serial port that went away is unreachable; an instrument that no
+    // longer answers is not responding on either wire.
+    const char *reason = link.isUsb() ? connection::DeviceDisconnected : connection::PortUnreachable;
+    if (link.linkLoss() == InstrumentLink::LinkLoss::NotResponding)
+        reason = connection::DeviceNotResponding;
     disconnectDevice(false);
     setInfoText(tr(reason), false);
 }

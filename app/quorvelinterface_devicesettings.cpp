@@ -6,6 +6,7 @@
 // instrument holds, so reading the settings never changes the instrument.
 #include "app/quorvelinterface.h"
 #include "app/radiochoices.h"
+#include "device/connectionrules.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -50,8 +51,16 @@ void QuorvelInterface::readDeviceSettings()
     if (registers.isApplying())
         return;
     reg::DeviceSettings block;
-    if (!link.readSettings(block))
+    if (!link.readSettings(block)) {
+        // A lost link is shown by its own handler.
+        settingsReadFailed = link.isConnected() && !link.isLinkLost();
+        if (settingsReadFailed)
+            setInfoText(tr(connection::SettingsUnreadable), false);
         return;
+    }
+    if (settingsReadFailed && ui->infoLabel->text() == tr(connection::SettingsUnreadable))
+        setInfoText(QString(), false);
+    settingsReadFailed = false;
     registers.beginApplying(block);
 
     const QStringList dump = reg::dumpLines(block);

@@ -24,4 +24,17 @@ bool firmwareOlderThan(const QString &current, const QString &latest)
     return latest.toDouble() > current.toDouble();
 }
 
+bool isVersionReply(const char *bytes, int length)
+{
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    if (!bytes || length < 3 || !isDigit(bytes[0]) || bytes[1] != '.' || !isDigit(bytes[2]))
+        return false;
+    int at = 3;
+    while (at < length && isDigit(bytes[at]))
+        ++at;
+    while (at < length && (bytes[at] == ' ' || bytes[at] == '\0'))
+        ++at;
+    return at == length;
+}
+
 } // namespace connection

@@ -13,6 +13,7 @@ constexpr const char *CannotOpenDevice = "Cannot open device";
 constexpr const char *DeviceDisconnected = "Device disconnected";
 constexpr const char *DeviceNotResponding = "Device not responding";
 constexpr const char *FirmwareUnreadable = "Could not read the firmware version";
+constexpr const char *SettingsUnreadable = "Could not read the instrument's settings";
 constexpr const char *NoData = "No data from the instrument";
 
 // Serial ports offered to the user: Bluetooth serial ports, named
@@ -28,5 +29,11 @@ QString portNameOfEntry(const QString &entry);
 // compared as numbers (2.4 is newer than 2.37); a text that is no number
 // counts as 0.
 bool firmwareOlderThan(const QString &current, const QString &latest);
+
+// A firmware version reply as the instrument sends it: a digit, a dot and at
+// least one digit, padded to its length with blanks (or zero bytes): "2.37",
+// "2.4 ". Any other bytes are no version (a reply cut or shifted on the line,
+// or stray bytes), and are not shown as one.
+bool isVersionReply(const char *bytes, int length);
 
 } // namespace connection

@@ -48,8 +48,8 @@ public:
     bool isUsb() const { return wire() == Wire::Usb; }
 
     // ---- link loss
-    // The link broke while connected (unplugged, control requests timing out,
-    // a serial exchange that ran out of time). Once lost, commands are dropped
+    // The link broke while connected (unplugged, or two requests in a row
+    // without a reply within their bound of 1 s, on either wire). Once lost, commands are dropped
     // without waiting on the instrument; release() then frees the link.
     bool isLinkLost() const;
     LinkLoss linkLoss() const;
@@ -58,14 +58,17 @@ public:
     quint64 droppedFrames() const;
 
     // ---- reads
-    // The firmware version; empty when it could not be read, "-1" when a
-    // serial link ran out of time (the link is then lost).
+    // The firmware version; empty when it could not be read (over the serial
+    // link also when the reply is no digit, dot and digits), "-1" when the
+    // serial link was given up while asking (the link is then lost).
     QString firmwareVersion();
     // The instrument's 44-byte settings block; false on a failed or short
-    // reply (the block is then left as it was).
+    // reply, or over the serial link one that fails the block's sanity check
+    // (reg::isPlausibleBlock); the block is then left as it was.
     bool readSettings(reg::DeviceSettings &block);
     // One meter reply into dst (meterReplyLength bytes); its length, or
-    // negative when it failed.
+    // negative when it failed (over the serial link also when stray bytes
+    // came with it).
     int requestMeter(unsigned char *dst);
     // Asks the instrument for the trigger position, given as the request's
     // value and index.

@@ -2,6 +2,7 @@
 
 #include "device/commandset.h"
 #include "device/connectionrules.h"
+#include "settings/registers.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -32,6 +33,14 @@ constexpr int maxConsecutiveErrors = 100;
 constexpr int maxConsecutiveTimeouts = 2;
 
 const char *const notConnected = "Device not connected";
+
+// A serial settings reply has the form of a settings block.
+bool isSettingsReply(const char *bytes, int length)
+{
+    return length == LibUsbDevice::settingsBlockLength &&
+           reg::isPlausibleBlock(
+               reg::DeviceSettings::fromBytes(reinterpret_cast<const unsigned char *>(bytes), length));
+}
 } // namespace
 
 LibUsbDevice::LibUsbDevice(QObject *parent) : QObject(parent)
@@ -121,6 +130,25 @@ bool LibUsbDevice::acceptControlRead(qint64 n)
     if (n <= inBufferSize - 1)
         inBuffer[n] = 0;
     return true;
+}
+
+// A serial request without a reply in its bound counts as a USB control
+// request timing out: two in a row end the link, each having held the GUI
+// thread for at most the bound. Bytes that came but held no reply are an
+// answer, if a garbled one.
+void LibUsbDevice::noteSerialReply(qint64 n)
+{
+    if (!connected)
+        return;
+    if (n >= 0 || !serialLink.timedOut()) {
+        consecutiveTimeouts = 0;
+        return;
+    }
+    if (++consecutiveTimeouts < maxConsecutiveTimeouts)
+        return;
+    qCDebug(lcUsb) << consecutiveTimeouts << "serial requests without a reply in a row";
+    emit serialLink.connectionStatus(tr(connection::PortUnreachable));
+    markLinkLost(LinkLoss::NotResponding);
 }
 
 void LibUsbDevice::noteControlResult(int result)
@@ -511,22 +539,18 @@ bool LibUsbDevice::controlReadTransfer(uint8_t request, uint16_t value, uint16_t
     const char form[5] = {char(request), char(index & 0xFF), char(index >> 8), char(value & 0xFF),
                           char(value >> 8)};
     if (request == command::ReadSettings) {
-        // Stream bytes sent before the stop took effect are no reply.
+        // Stream bytes sent before the stop took effect are no reply; a
+        // block that fails its sanity check is none either.
         serialLink.flushOutput();
-        serialLink.drainInput();
-    }
-    serialLink.writeByteArray(QByteArray(form, sizeof form));
-    if (request == command::ReadSettings) {
-        const qint64 n = serialLink.readReply(reinterpret_cast<char *>(inBuffer), settingsBlockLength);
-        if (n < 0) {
-            errorText = QStringLiteral("Read Error!");
-            qCDebug(lcUsb) << "read error: " << -1;
-            markLinkLost(LinkLoss::NotResponding);
-            return false;
-        }
+        const qint64 n = serialLink.exchange(QByteArray(form, sizeof form), reinterpret_cast<char *>(inBuffer),
+                                             settingsBlockLength, &isSettingsReply);
+        noteSerialReply(n);
+        if (isLinkLost())
+            return acceptControlRead(-1);
         turnOnAutoMode();
         return acceptControlRead(n);
     }
+    serialLink.writeByteArray(QByteArray(form, sizeof form));
     if (needsStreamOff)
         turnOnAutoMode();
     return true;
@@ -575,15 +599,13 @@ QString LibUsbDevice::requestFirmwareVersion()
         if (wasStreaming)
             turnOffAutoMode();
         // Bytes already on their way (a stream from before, line noise) are
-        // no reply.
+        // no reply, and four bytes that are no version are none either.
         serialLink.flushOutput();
-        serialLink.drainInput();
-        serialLink.write(QString(QChar(command::FirmwareVersion)));
-        n = serialLink.readReply(reinterpret_cast<char *>(reply), versionLength);
-        if (n < 0) {
-            markLinkLost(LinkLoss::NotResponding);
+        n = serialLink.exchange(QByteArray(1, char(command::FirmwareVersion)), reinterpret_cast<char *>(reply),
+                                versionLength, &connection::isVersionReply);
+        noteSerialReply(n);
+        if (isLinkLost())
             return QStringLiteral("-1");
-        }
         if (wasStreaming)
             turnOnAutoMode();
     }
@@ -610,12 +632,12 @@ int LibUsbDevice::requestMM(unsigned char *dst)
     }
     turnOffAutoMode();
     serialLink.flushOutput();
-    // Stream bytes sent before the stop took effect are no reply.
-    serialLink.drainInput();
-    serialLink.write(QString(QChar(command::Meter)));
-    const qint64 n = serialLink.readReply(reinterpret_cast<char *>(dst), meterReplyLength);
-    if (n < 0)
-        markLinkLost(LinkLoss::NotResponding);
+    // Stream bytes sent before the stop took effect are no reply. Any four
+    // bytes may be a reading, so a reply with stray bytes around it cannot
+    // be told apart and is dropped (see SerialPortConnection::readReply).
+    const qint64 n = serialLink.exchange(QByteArray(1, char(command::Meter)), reinterpret_cast<char *>(dst),
+                                         meterReplyLength);
+    noteSerialReply(n);
     return int(n);
 }
 

@@ -78,12 +78,12 @@ public:
     enum class LinkLoss {
         None,
         Gone,          // unplugged, the port vanished, or frames stopped for good
-        NotResponding, // control requests time out, or a serial exchange ran out of time
+        NotResponding, // control requests or serial requests time out (two in a row)
     };
 
     // The link broke while connected (instrument unplugged, a failed
-    // resubmission, control requests timing out, or a serial exchange that
-    // ran out of time). Cleared by reset(). Once lost, commands are dropped
+    // resubmission, control requests or serial requests timing out). Cleared
+    // by reset(). Once lost, commands are dropped
     // without waiting on the instrument.
     bool isLinkLost() const { return linkLoss() != LinkLoss::None; }
     LinkLoss linkLoss() const { return LinkLoss(lossReason.load(std::memory_order_acquire)); }
@@ -161,6 +161,7 @@ private:
     void markLinkLost(LinkLoss reason = LinkLoss::Gone);
     void reportLinkLost();
     void noteControlResult(int result);
+    void noteSerialReply(qint64 n);
     bool acceptControlRead(qint64 n);
     qint64 lastReadLength = -1; // bytes of the last control read's reply
     void resetFrameSlots();

@@ -19,8 +19,6 @@ namespace {
 // Frame-mode bytes held between parser calls at most: a few frames, so a
 // flood of bytes costs bounded memory and time per poll.
 constexpr int maxPending = 4 * SerialPortConnection::wireFrameSize;
-// A reply is complete once the line has been quiet this long.
-constexpr int replyQuietMs = 20;
 } // namespace
 
 SerialPortConnection::SerialPortConnection(QObject *parent) : QObject(parent)
@@ -145,13 +143,14 @@ void SerialPortConnection::dropPendingInput()
     port->readAll();
 }
 
-void SerialPortConnection::drainInput(int quietMs)
+void SerialPortConnection::drainInput(int quietMs, int boundMs)
 {
     QElapsedTimer clock;
     clock.start();
     while (isOpen()) {
         dropPendingInput();
-        if (clock.elapsed() >= singleWaitMs || !port->waitForReadyRead(quietMs))
+        const qint64 left = boundMs - clock.elapsed();
+        if (left <= 0 || !port->waitForReadyRead(int(qMin<qint64>(quietMs, left))))
             break;
     }
     dropPendingInput();
@@ -164,24 +163,69 @@ qint64 SerialPortConnection::readInto(char *dst, qint64 size)
     return port->read(dst, size);
 }
 
-qint64 SerialPortConnection::readReply(char *dst, int length)
+qint64 SerialPortConnection::readReply(char *dst, int length, ReplyCheck check)
 {
-    if (!waitForBytes(length))
-        return -1;
-    // Bytes ahead of the reply (line noise, stream bytes still on their way)
-    // make it longer than asked: let the line go quiet, then keep its end.
+    return takeReply(dst, length, check, replyTimeout);
+}
+
+qint64 SerialPortConnection::exchange(const QByteArray &request, char *dst, int length, ReplyCheck check)
+{
     QElapsedTimer clock;
     clock.start();
-    while (isOpen() && clock.elapsed() < singleWaitMs && port->waitForReadyRead(replyQuietMs)) {
+    drainInput(replyQuietMs, replyTimeout / 2);
+    writeByteArray(request);
+    return takeReply(dst, length, check, replyTimeout - clock.elapsed());
+}
+
+qint64 SerialPortConnection::takeReply(char *dst, int length, ReplyCheck check, qint64 boundMs)
+{
+    lastWaitTimedOut = false;
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray got;
+    bool quiet = false;
+    while (isOpen()) {
+        got.append(port->readAll());
+        if (got.size() > readBufferLimit)
+            got.remove(0, int(got.size() - readBufferLimit));
+        const qint64 left = boundMs - clock.elapsed();
+        if (left <= 0)
+            break;
+        const bool enough = got.size() >= length;
+        if (port->waitForReadyRead(int(qMin<qint64>(enough ? replyQuietMs : singleWaitMs, left))))
+            continue;
+        if (port->error() != QSerialPort::TimeoutError && port->error() != QSerialPort::NoError)
+            break; // the port itself failed: no point in waiting on
+        if (enough) {
+            quiet = true;
+            break;
+        }
     }
-    if (!isOpen())
+    if (!quiet) {
+        lastWaitTimedOut = true;
+        qCDebug(lcSerial) << "no reply of" << length << "bytes after" << clock.elapsed() << "ms;" << got.size()
+                          << "bytes came";
         return -1;
-    const QByteArray all = port->readAll();
-    if (all.size() < length)
+    }
+    int at = -1;
+    if (check) {
+        int found = 0;
+        for (int i = 0; i + length <= got.size(); ++i) {
+            if (check(got.constData() + i, length) && found++ == 0)
+                at = i;
+        }
+        if (found != 1)
+            at = -1;
+    } else if (got.size() == length) {
+        at = 0;
+    }
+    if (at < 0) {
+        qCDebug(lcSerial) << "no reply of" << length << "bytes told apart among" << got.size();
         return -1;
-    if (all.size() > length)
-        qCDebug(lcSerial) << all.size() - length << "bytes ahead of a reply dropped";
-    std::memcpy(dst, all.constData() + all.size() - length, size_t(length));
+    }
+    if (got.size() > length)
+        qCDebug(lcSerial) << got.size() - length << "stray bytes around a reply dropped";
+    std::memcpy(dst, got.constData() + at, size_t(length));
     return length;
 }
 

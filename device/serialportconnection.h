@@ -31,10 +31,13 @@ public:
     static constexpr int markerSize = 3;
     static constexpr int lastFrameModeSampling = 10;
     static constexpr int pollIntervalMs = 10;
-    // Serial waits: each wait for more bytes, and by default the whole
-    // exchange (see replyTimeoutMs()).
+    // Serial waits: each wait for more bytes, and by default one whole
+    // request and its reply (see replyTimeoutMs()), the bound of a USB
+    // control request.
     static constexpr int singleWaitMs = 1000;
-    static constexpr int defaultReplyTimeoutMs = 10000;
+    static constexpr int defaultReplyTimeoutMs = 1000;
+    // A reply is complete once the line has been quiet this long.
+    static constexpr int replyQuietMs = 20;
     // A marker, the payload, and the end marker.
     static constexpr int wireFrameSize = markerSize + payloadSize + markerSize;
     // Bytes held in the port's own buffer at most, so a streaming instrument
@@ -76,7 +79,7 @@ public:
     int parserState() const { return frameState; }
     void setParserState(int state) { frameState = state; }
     // Overall bound of one exchange with the instrument (waitForBytes,
-    // waitForWritten, replies).
+    // waitForWritten, a request and its reply).
     int replyTimeoutMs() const { return replyTimeout; }
     void setReplyTimeoutMs(int ms) { replyTimeout = ms; }
     // A frame-mode stream that delivers no complete frame for this long is
@@ -98,19 +101,35 @@ public:
     bool waitForWritten();
     // Reads up to `size` bytes into dst; returns the count, or -1 on failure.
     qint64 readInto(char *dst, qint64 size);
-    // The reply to a command just sent: waits like waitForBytes() for
-    // `length` bytes, then until the line is quiet, and keeps the last
-    // `length` bytes, so bytes that came ahead of the reply are not taken for
-    // it. Returns the count read into dst (`length`), or -1 when it ran out of
-    // time (connectionStatus emitted).
-    qint64 readReply(char *dst, int length);
+    // Tells whether `length` bytes have the form of a reply (a version, a
+    // settings block).
+    using ReplyCheck = bool (*)(const char *bytes, int length);
+    // The reply to a command just sent, within replyTimeoutMs(): takes every
+    // byte until the line has been quiet replyQuietMs after at least `length`
+    // came, so nothing of this exchange is left for the next one. The reply
+    // among them is
+    //  - with `check`: the one run of `length` bytes that passes it, wherever
+    //    stray bytes before or after put it; none or more than one is no reply;
+    //  - without (a meter reply, any bytes): all of them, when exactly
+    //    `length` came; around more, stray bytes cannot be told from the
+    //    reply, and that is no reply either.
+    // Returns `length` with the reply in dst, or -1: timedOut() when no quiet
+    // line with enough bytes came in time (the port failed, or the instrument
+    // was silent or never stopped sending), else the bytes held no reply.
+    // Emits no status: the link decides what a failed reply means.
+    qint64 readReply(char *dst, int length, ReplyCheck check = nullptr);
+    // One request and its reply, within replyTimeoutMs() in all: drops what
+    // the line still carries (until it has been quiet, for at most half the
+    // bound), writes `request`, and reads the reply as readReply() does in the
+    // time left.
+    qint64 exchange(const QByteArray &request, char *dst, int length, ReplyCheck check = nullptr);
     // Restarts the frame parser: hunting for a frame start, nothing kept.
     void restartParser();
     void dropPendingInput();
-    // Drops input until the line has been quiet for quietMs (at most
-    // singleWaitMs in all), so that stream bytes still on their way after a
-    // stop are not taken for the reply to the next command.
-    void drainInput(int quietMs = 20);
+    // Drops input until the line has been quiet for quietMs (at most boundMs
+    // in all), so that stream bytes still on their way after a stop are not
+    // taken for the reply to the next command.
+    void drainInput(int quietMs = replyQuietMs, int boundMs = singleWaitMs);
     void flushOutput();
     // One parser step over the bytes `in` holds: what the poll timer runs on
     // the port, and what the tests and the stream fuzzer run on a buffer.
@@ -140,6 +159,7 @@ public slots:
 
 private:
     void onPortError(QSerialPort::SerialPortError error);
+    qint64 takeReply(char *dst, int length, ReplyCheck check, qint64 boundMs);
     void watchForStall();
     void frameArrived();
     void dropFailedPort();

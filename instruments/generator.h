@@ -26,7 +26,7 @@ using reg::Range100K;
 // and spin box to register conversions are the register map's.)
 constexpr int SpinBoxDecimals = 3;
 constexpr double MinDesiredHz = 1.0;
-constexpr double MaxDesiredHz = 200000.0;
+constexpr double MaxDesiredHz = reg::DesiredFrequencyRequestMax;
 
 // x rounded to `decimals` decimals, as a spin box stores it.
 double roundToDecimals(double x, int decimals);

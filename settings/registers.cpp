@@ -128,6 +128,38 @@ QString dumpClosingLine()
     return QString(42, QLatin1Char('-'));
 }
 
+int implausibleRegister(const DeviceSettings &block)
+{
+    // Upper bounds of the registers whose range is fixed; bytes the decoders
+    // merely tolerate (cursors with bit 7, a duty of 0) are no reason to
+    // refuse a block.
+    struct Bound
+    {
+        quint16 index;
+        int max;
+    };
+    static constexpr Bound bounds[] = {
+        {SamplingRate, SamplingRateMax},
+        {Gain1, GainMax},
+        {Gain2, GainMax},
+        {HPos, HPosMax},
+        {TriggerSource, trigger::SourceExt},
+        {LogicPosition, 8 * LogicPositionMax + 7},
+        {DecodeProtocol, ProtocolCount - 1},
+        {SweepSpeed, SweepSpeedMax},
+        {Waveform, WaveformCustom},
+    };
+    for (const Bound &b : bounds)
+        if (block[b.index] > b.max)
+            return b.index;
+    // The amplitude runs from 0 down to -128: 0 or a byte with bit 7 set.
+    if (block[Amplitude] != 0 && block[Amplitude] < 0x80)
+        return Amplitude;
+    if (block.desiredFrequency() > quint32(DesiredFrequencyRequestMax * 100))
+        return DesiredFrequency;
+    return -1;
+}
+
 QStringList dumpLines(const DeviceSettings &block)
 {
     QStringList lines;

@@ -122,6 +122,19 @@ struct DeviceSettings
     bool operator!=(const DeviceSettings &other) const { return bytes != other.bytes; }
 };
 
+// Sanity check of a block as read from the instrument: every register with a
+// fixed range holds a value the window can write and the instrument keeps
+// (time base, gains, horizontal position, trigger source, logic position,
+// protocol, sweep speed, amplitude, waveform, desired frequency). Returns
+// the first register out of its range (40 for the desired frequency), or -1
+// for a plausible block. A block out of range is no settings block (a reply
+// cut or shifted on the line) and is not decoded.
+int implausibleRegister(const DeviceSettings &block);
+inline bool isPlausibleBlock(const DeviceSettings &block)
+{
+    return implausibleRegister(block) < 0;
+}
+
 // The readable dump of a block: "Device Settings: ", one line per register
 // (label and number; 22/23 and 40 to 43 as one line each) and the closing
 // line of 42 hyphens.
@@ -330,6 +343,9 @@ quint8 encodeOffset(double volts); // nearest step, -128..127
 quint32 encodeDesiredFrequency(double hertz);
 constexpr double DesiredFrequencyMin = 1.0;
 constexpr double DesiredFrequencyMax = 100000.0;
+// The highest desired frequency the generator asks for (above the ranges'
+// 100 kHz); a block holding more is no settings block.
+constexpr double DesiredFrequencyRequestMax = 200000.0;
 
 // Frequency range buttons "10" .. "100K" and the frequencySlider position
 // that show a desired frequency (clamped to 1 .. 100000 Hz first).

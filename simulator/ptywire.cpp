@@ -181,9 +181,12 @@ void PtyWire::handleCommand(const SerialCommandParser::Parsed &c)
     default: {
         const QByteArray reply = sim().model.command(c.letter, c.value, c.index);
         if (!silent && !reply.isEmpty()) {
+            QByteArray bytes = c.letter == 'u' ? reply.left(SettingsSize) : reply;
             if (sim().fault(Fault::SerialJunkBeforeReply))
-                queue(QByteArray(1, char(0xA5)), false);
-            queue(c.letter == 'u' ? reply.left(SettingsSize) : reply, false);
+                bytes.prepend(char(0xA5));
+            if (sim().fault(Fault::SerialJunkAfterReply))
+                bytes.append(char(0xEE));
+            queue(bytes, false);
         }
         break;
     }

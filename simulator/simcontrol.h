@@ -19,6 +19,8 @@
 //    in `data`.
 //  * Serial replies: 'a' and 'm' answer 4 bytes, 'u' (5-byte form) answers the
 //    44-byte settings block. Letters the instrument does not know are ignored.
+//    Fault::SerialJunkBeforeReply sends 0xA5 just ahead of a reply,
+//    Fault::SerialJunkAfterReply 0xEE right after it, in the same write.
 //  * While the sniffer runs the serial link carries no frames (a capture
 //    frame does not fit its 768-byte payload); USB carries 1289-byte capture
 //    frames instead of 770-byte oscilloscope frames.
@@ -84,6 +86,7 @@ enum class Fault : unsigned {
     SerialSilent = 1u << 5,   // the serial wire reads commands but sends nothing
     SerialGarbage = 1u << 6,  // the serial wire sends garbage bytes between frames
     SerialJunkBeforeReply = 1u << 7, // the serial wire sends one junk byte ahead of each reply
+    SerialJunkAfterReply = 1u << 8,  // the serial wire sends one junk byte (0xEE) after each reply
 };
 
 // Back to the state of a new process: factory settings (also in the stored

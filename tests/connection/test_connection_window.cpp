@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <fcntl.h>
@@ -407,14 +408,17 @@ private slots:
         checkNotConnectedState(true);
     }
 
-    // The link's bound is short here; the link test waits out the default.
+    // The version request and the settings read go unanswered, 1 s each:
+    // the connect ends there.
     void serialSilentPortGivesUp()
     {
         const QString path = sim::startPtyWire();
         openWindowWithoutInstrument();
-        serialLink()->setReplyTimeoutMs(300);
         sim::setFault(sim::Fault::SerialSilent);
-        connectSerial(path); // blocks for the bound
+        QElapsedTimer clock;
+        clock.start();
+        connectSerial(path); // blocks for two request bounds
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(info(), QString("Port is busy or unreachable."));
         checkNotConnectedState(true);
         // The window works on: a later connect succeeds.
@@ -424,17 +428,22 @@ private slots:
     }
 
     // Bytes that are no reply do not spoil the connect: a junk byte ahead of
-    // each reply, or an instrument still streaming from an earlier session.
+    // or after each reply, or an instrument still streaming from an earlier
+    // session. The version and the settings shown are the instrument's.
     void serialConnectAfterStrayBytes_data()
     {
         QTest::addColumn<bool>("junkBeforeReply");
+        QTest::addColumn<bool>("junkAfterReply");
         QTest::addColumn<bool>("streaming");
-        QTest::newRow("junk byte before the version reply") << true << false;
-        QTest::newRow("instrument streaming at connect") << false << true;
+        QTest::newRow("junk byte before each reply") << true << false << false;
+        QTest::newRow("junk byte after each reply") << false << true << false;
+        QTest::newRow("junk bytes before and after each reply") << true << true << false;
+        QTest::newRow("instrument streaming at connect") << false << false << true;
     }
     void serialConnectAfterStrayBytes()
     {
         QFETCH(bool, junkBeforeReply);
+        QFETCH(bool, junkAfterReply);
         QFETCH(bool, streaming);
         const QString path = sim::startPtyWire();
         openWindowWithoutInstrument();
@@ -447,12 +456,72 @@ private slots:
             QVERIFY(sim::waitForCommand('q'));
         }
         sim::setFault(sim::Fault::SerialJunkBeforeReply, junkBeforeReply);
+        sim::setFault(sim::Fault::SerialJunkAfterReply, junkAfterReply);
         connectSerial(path);
         QCOMPARE(window->windowTitle(), titleSerial);
         QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString("2.37"));
         QCOMPARE(info(), QString());
         QVERIFY(boxesSeen.isEmpty());
+        // The factory settings: 1 ms/div, CH2 at position 0, gains 3.
+        QCOMPARE(child<QSlider>("samplingSlider")->value(), 7);
+        QCOMPARE(child<QSlider>("ch2PositionSlider")->value(), 0);
+        QCOMPARE(child<QSlider>("ch1GainSlider")->value(), 3);
+        QCOMPARE(child<QSlider>("ch2GainSlider")->value(), 3);
         QTRY_VERIFY(framesDrawn() > 2);
+    }
+
+    // A settings reply that fails its sanity check is a failed read: the
+    // window says so, decodes none of it, and stays connected.
+    void serialSettingsOfTheWrongForm()
+    {
+        const QString path = sim::startPtyWire();
+        openWindowWithoutInstrument();
+        QSlider *gain = child<QSlider>("ch2GainSlider");
+        const int gainBefore = gain->value();
+        sim::pokeRegister(13, quint8(gainBefore == 5 ? 4 : 5)); // a plausible CH2 gain
+        sim::pokeRegister(0, 22);                               // no time base
+        connectSerial(path);
+        QCOMPARE(window->windowTitle(), titleSerial);
+        QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString("2.37"));
+        QCOMPARE(info(), QString("Could not read the instrument's settings"));
+        QCOMPARE(gain->value(), gainBefore);
+        QVERIFY(windowEnabled());
+    }
+
+    // A silent instrument on the Meter page: each meter request waits at
+    // most its 1 s bound, and the second unanswered one in a row ends the
+    // link as not responding. A GUI-thread timer measures how long the
+    // window was held at a time.
+    void serialSilentInstrumentOnMeterPage()
+    {
+        const QString path = sim::startPtyWire();
+        openWindowWithoutInstrument();
+        connectSerial(path);
+        QCOMPARE(window->windowTitle(), titleSerial);
+        child<QTabWidget>("mmTabWidget")->setCurrentIndex(0); // VPP: polled every 200 ms
+        child<QTabWidget>("mainTabWidget")->setCurrentIndex(1);
+        const int answered = sim::commandsWithLetter('m').size();
+        QTRY_VERIFY(sim::commandsWithLetter('m').size() >= answered + 3);
+        QCOMPARE(info(), QString());
+
+        QElapsedTimer clock, sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longestGap = qMax(longestGap, sinceTick.restart());
+        });
+        sim::setFault(sim::Fault::SerialSilent);
+        clock.start();
+        sinceTick.start();
+        ticker.start(10);
+        QTRY_COMPARE_WITH_TIMEOUT(info(), QString("Device not responding"), 15000);
+        const qint64 ended = clock.elapsed();
+        ticker.stop();
+        longestGap = qMax(longestGap, sinceTick.elapsed());
+        qInfo("link ended after %lld ms; the window was held %lld ms at most", ended, longestGap);
+        QVERIFY2(longestGap <= 2000, qPrintable(QString::number(longestGap)));
+        QVERIFY2(ended < 3500, qPrintable(QString::number(ended)));
+        checkNotConnectedState(true);
     }
 
     // A stream that stops in mid-flow says so after 3 s of no complete

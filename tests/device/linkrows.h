@@ -20,12 +20,15 @@ inline void openFailures()
 }
 
 // Firmware versions as the instrument holds them and as the link returns
-// them: columns "firmware", "expected".
+// them: columns "firmware", "expected". USB returns the four bytes whatever
+// they say; over the serial link bytes that are no version cannot be told
+// from bytes shifted on the line, and are no reply (empty).
 inline void firmwareVersions(const char *wire)
 {
+    const bool serial = QByteArray(wire) == "serial";
     QTest::addRow("%s: default", wire) << QByteArray("2.37") << QString("2.37");
     QTest::addRow("%s: short, padded", wire) << QByteArray("2.4") << QString("2.4 ");
-    QTest::addRow("%s: no number", wire) << QByteArray("beta") << QString("beta");
+    QTest::addRow("%s: no number", wire) << QByteArray("beta") << (serial ? QString() : QString("beta"));
 }
 
 } // namespace connectionrows

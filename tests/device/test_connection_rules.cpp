@@ -90,6 +90,32 @@ private slots:
         QFETCH(bool, older);
         QCOMPARE(connection::firmwareOlderThan(current, latest), older);
     }
+
+    // What a serial version reply must look like to be shown as one.
+    void versionReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("version");
+        QTest::newRow("2.37") << QByteArray("2.37") << true;
+        QTest::newRow("padded with a blank") << QByteArray("2.4 ") << true;
+        QTest::newRow("padded with a zero byte") << QByteArray("2.4\0", 4) << true;
+        QTest::newRow("one digit after the dot, short") << QByteArray("3.1") << true;
+        QTest::newRow("shifted by a junk byte after") << QByteArray(".37\xEE") << false;
+        QTest::newRow("shifted by a junk byte before") << QByteArray("\xA5" "2.3") << false;
+        QTest::newRow("no digit after the dot") << QByteArray("2.  ") << false;
+        QTest::newRow("blank before a digit") << QByteArray("2. 3") << false;
+        QTest::newRow("digit after padding") << QByteArray("2.3 7") << false;
+        QTest::newRow("no dot") << QByteArray("2037") << false;
+        QTest::newRow("letters") << QByteArray("beta") << false;
+        QTest::newRow("too short") << QByteArray("2.") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+    void versionReplies()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, version);
+        QCOMPARE(connection::isVersionReply(reply.constData(), reply.size()), version);
+    }
 };
 
 QUORVEL_CORE_TEST_MAIN(TestConnectionRules)

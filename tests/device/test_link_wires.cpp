@@ -51,8 +51,9 @@ private slots:
         sim::stopPtyWire();
     }
 
-    // The version is the instrument's four bytes as characters, whatever
-    // they say, and asking for it sends nothing else.
+    // The version is the instrument's four bytes as characters (over the
+    // serial link only when they read as a version), and asking for it sends
+    // nothing else.
     void firmwareVersion_data()
     {
         QTest::addColumn<QByteArray>("firmware");

@@ -4,6 +4,7 @@
 // side (open, close, the poll's gating, bounded waits, replies) runs over a
 // real pseudo-terminal.
 
+#include "device/connectionrules.h"
 #include "device/serialportconnection.h"
 #include "quorveltest.h"
 
@@ -651,12 +652,12 @@ private slots:
         QVERIFY(!link->bytesAvailable());
     }
 
-    // A wait for a reply that never comes ends with the status text after
-    // the link's bound (short here; the default bound is waited out in full
-    // by the link test).
+    // A wait for bytes that never come ends with the status text after the
+    // link's bound (short here); a reply that never comes ends the same way
+    // but without a word, since the link decides what it means.
     void silentPortWaitEndsWithStatus()
     {
-        QCOMPARE(link->replyTimeoutMs(), 10000);
+        QCOMPARE(link->replyTimeoutMs(), 1000);
         link->setReplyTimeoutMs(200);
         QSignalSpy status(link, &SerialPortConnection::connectionStatus);
         QElapsedTimer clock;
@@ -667,8 +668,11 @@ private slots:
         QCOMPARE(status.count(), 1);
         QCOMPARE(status.at(0).at(0).toString(), QString("Port is busy or unreachable."));
         char reply[4];
+        clock.restart();
         QCOMPARE(link->readReply(reply, 4), qint64(-1));
-        QCOMPARE(status.count(), 2);
+        QVERIFY(clock.elapsed() >= 200);
+        QVERIFY(link->timedOut());
+        QCOMPARE(status.count(), 1);
     }
 
     // An exact wait does not accept more bytes than asked for.
@@ -683,22 +687,50 @@ private slots:
         QCOMPARE(status.count(), 1);
     }
 
-    // A reply is the last bytes before the line goes quiet: whatever came
-    // ahead of it is dropped, and nothing is left for the next exchange.
-    void replyKeepsItsLastBytes_data()
+    // Which bytes on the line are the reply. With a form to check (here the
+    // version's) it is the one run that has the form, wherever stray bytes
+    // put it; without one (a meter reading) only a line that carried exactly
+    // the reply's bytes. Either way the line is left empty for the next
+    // exchange, and a reply that cannot be told apart is no reply.
+    void replyAmongStrayBytes_data()
     {
-        QTest::addColumn<QByteArray>("ahead");
-        QTest::newRow("nothing") << QByteArray();
-        QTest::newRow("one junk byte") << QByteArray("\xA5", 1);
-        QTest::newRow("a stream's tail") << wholeFrame(1).right(100);
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<QByteArray>("expected"); // empty: no reply
+        const QByteArray junk("\xA5", 1);
+        const QByteArray tail = wholeFrame(1).right(100);
+        QTest::newRow("version alone") << QByteArray("2.37") << true << QByteArray("2.37");
+        QTest::newRow("padded version") << QByteArray("2.4 ") << true << QByteArray("2.4 ");
+        QTest::newRow("junk before") << junk + "2.37" << true << QByteArray("2.37");
+        QTest::newRow("junk after") << QByteArray("2.37\xEE") << true << QByteArray("2.37");
+        QTest::newRow("junk on both sides") << junk + "2.37\xEE" << true << QByteArray("2.37");
+        QTest::newRow("a stream's tail before") << tail + "2.37" << true << QByteArray("2.37");
+        QTest::newRow("no version at all") << QByteArray(".37\xEE") << true << QByteArray();
+        QTest::newRow("two versions") << QByteArray("2.372.37") << true << QByteArray();
+        QTest::newRow("too few bytes") << QByteArray("2.3") << true << QByteArray();
+        QTest::newRow("unchecked, exact") << QByteArray("\x01\x02\x03\x04") << false
+                                          << QByteArray("\x01\x02\x03\x04");
+        QTest::newRow("unchecked, junk before") << junk + "\x01\x02\x03\x04" << false << QByteArray();
+        QTest::newRow("unchecked, junk after") << QByteArray("\x01\x02\x03\x04\xEE") << false << QByteArray();
     }
-    void replyKeepsItsLastBytes()
+    void replyAmongStrayBytes()
     {
-        QFETCH(QByteArray, ahead);
-        feed(ahead + "2.37");
-        char reply[4] = {};
-        QCOMPARE(link->readReply(reply, 4), qint64(4));
-        QCOMPARE(QByteArray(reply, 4), QByteArray("2.37"));
+        QFETCH(QByteArray, line);
+        QFETCH(bool, checked);
+        QFETCH(QByteArray, expected);
+        link->setReplyTimeoutMs(300);
+        feed(line);
+        char reply[4] = {'_', '_', '_', '_'};
+        const qint64 n = link->readReply(reply, 4, checked ? &connection::isVersionReply : nullptr);
+        if (expected.isEmpty()) {
+            QCOMPARE(n, qint64(-1));
+            QCOMPARE(QByteArray(reply, 4), QByteArray("____"));
+            // Bytes came: no time-out, so the link does not count it as one.
+            QCOMPARE(link->timedOut(), line.size() < 4);
+        } else {
+            QCOMPARE(n, qint64(4));
+            QCOMPARE(QByteArray(reply, 4), expected);
+        }
         QCOMPARE(link->bytesWaiting(), qint64(0));
     }
 

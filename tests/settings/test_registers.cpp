@@ -9,6 +9,17 @@
 #include <cmath>
 
 namespace {
+// A block as the instrument holds it after a factory reset.
+reg::DeviceSettings factoryBlock()
+{
+    const quint8 bytes[reg::BlockSize] = {7,   1,   1,  1,   63,  132, 0,   66, 32, 0,   3,   0,   3,   3,  64,
+                                          32,  96,  40, 88,  40,  88,  0,   128, 0, 0,   128, 100, 156, 2,  192,
+                                          192, 16,  2,  64,  192, 64,  192, 1,   128, 0,  160, 134, 1,   0};
+    return reg::DeviceSettings::fromBytes(bytes, reg::BlockSize);
+}
+} // namespace
+
+namespace {
 // What a QDoubleSpinBox with `decimals` keeps of a value, clamped to its range.
 double shownBySpinBox(double value, int decimals, double minimum, double maximum)
 {
@@ -655,6 +666,106 @@ private slots:
         QCOMPARE(reg::encodeDesiredFrequency(1234.56), quint32(123456));
         QCOMPARE(reg::encodeDesiredFrequency(0.0), quint32(0));
         QCOMPARE(reg::encodeDesiredFrequency(-5.0), quint32(0));
+    }
+
+    // The block's sanity check: each register with a fixed range, at its
+    // bound and just past it.
+    void plausibleBlock_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("plausible");
+        const struct
+        {
+            const char *name;
+            int index;
+            int max;
+        } bounded[] = {
+            {"time base", reg::SamplingRate, reg::SamplingRateMax},
+            {"CH1 gain", reg::Gain1, reg::GainMax},
+            {"CH2 gain", reg::Gain2, reg::GainMax},
+            {"horizontal position", reg::HPos, reg::HPosMax},
+            {"trigger source", reg::TriggerSource, trigger::SourceExt},
+            {"logic position", reg::LogicPosition, 63},
+            {"protocol", reg::DecodeProtocol, reg::ProtocolCount - 1},
+            {"sweep speed", reg::SweepSpeed, reg::SweepSpeedMax},
+            {"waveform", reg::Waveform, reg::WaveformCustom},
+        };
+        for (const auto &b : bounded) {
+            QTest::addRow("%s at its bound", b.name) << b.index << b.max << true;
+            QTest::addRow("%s past it", b.name) << b.index << b.max + 1 << false;
+            QTest::addRow("%s at 255", b.name) << b.index << 255 << false;
+        }
+        QTest::newRow("amplitude 0") << int(reg::Amplitude) << 0 << true;
+        QTest::newRow("amplitude -128") << int(reg::Amplitude) << 128 << true;
+        QTest::newRow("amplitude -1") << int(reg::Amplitude) << 255 << true;
+        QTest::newRow("amplitude 1 (positive)") << int(reg::Amplitude) << 1 << false;
+        QTest::newRow("amplitude 127 (positive)") << int(reg::Amplitude) << 127 << false;
+        // Tolerated by their decoders, so no reason to refuse a block.
+        QTest::newRow("cursor with bit 7") << 15 << 200 << true;
+        QTest::newRow("duty cycle 0") << int(reg::DutyCycle) << 0 << true;
+        QTest::newRow("sweep speed 0") << int(reg::SweepSpeed) << 0 << true;
+    }
+    void plausibleBlock()
+    {
+        QFETCH(int, index);
+        QFETCH(int, value);
+        QFETCH(bool, plausible);
+        reg::DeviceSettings block = factoryBlock();
+        QCOMPARE(reg::implausibleRegister(block), -1);
+        block[index] = quint8(value);
+        QCOMPARE(reg::implausibleRegister(block), plausible ? -1 : index);
+        QCOMPARE(reg::isPlausibleBlock(block), plausible);
+    }
+
+    void plausibleDesiredFrequency_data()
+    {
+        QTest::addColumn<double>("hertz");
+        QTest::addColumn<bool>("plausible");
+        QTest::newRow("0 Hz") << 0.0 << true;
+        QTest::newRow("1 kHz") << 1000.0 << true;
+        QTest::newRow("the highest the generator asks for") << reg::DesiredFrequencyRequestMax << true;
+        QTest::newRow("a hundredth above") << reg::DesiredFrequencyRequestMax + 0.01 << false;
+        QTest::newRow("top byte set") << 16777216.0 << false;
+    }
+    void plausibleDesiredFrequency()
+    {
+        QFETCH(double, hertz);
+        QFETCH(bool, plausible);
+        reg::DeviceSettings block = factoryBlock();
+        block.setDesiredFrequency(reg::encodeDesiredFrequency(hertz));
+        QCOMPARE(reg::implausibleRegister(block), plausible ? -1 : int(reg::DesiredFrequency));
+    }
+
+    // Every byte a control writes passes the check: it never refuses a
+    // block the window itself set up.
+    void plausibleForEveryWrittenValue()
+    {
+        reg::DeviceSettings block = factoryBlock();
+        for (int slider = 0; slider <= reg::AmplitudeMax; ++slider) {
+            block[reg::Amplitude] = reg::encodeAmplitude(reg::amplitudeVolts(slider));
+            QVERIFY2(reg::isPlausibleBlock(block), qPrintable(QString::number(slider)));
+        }
+        block = factoryBlock();
+        for (int slider = 0; slider <= reg::LogicPositionMax; ++slider)
+            for (int lines = 0; lines <= reg::LogicLines; ++lines) {
+                block[reg::LogicPosition] = reg::encodeLogicPosition(slider, lines);
+                QVERIFY(reg::isPlausibleBlock(block));
+            }
+        block = factoryBlock();
+        for (int source = 0; source <= trigger::SourceExt; ++source) {
+            block[reg::TriggerSource] = quint8(source);
+            QVERIFY(reg::isPlausibleBlock(block));
+        }
+    }
+
+    // A block shifted by a stray byte on the line, either way, fails.
+    void shiftedBlockIsImplausible()
+    {
+        const QByteArray bytes = factoryBlock().toByteArray();
+        const QByteArray junk(1, char(0xEE));
+        QVERIFY(!reg::isPlausibleBlock(reg::DeviceSettings::fromByteArray(bytes.mid(1) + junk)));
+        QVERIFY(!reg::isPlausibleBlock(reg::DeviceSettings::fromByteArray(QByteArray(1, char(0xA5)) + bytes)));
     }
 
     void frequencyControls_data()

@@ -188,6 +188,7 @@ private slots:
     void rollModeStreamsSampleGroups();
     void garbageBetweenFramesIsSkipped();
     void silentPortStillTakesCommands();
+    void junkAroundReplies();
     void customWaveUpload();
     void programPrintsPathAndServes();
 
@@ -340,6 +341,25 @@ void TestSimPtyWire::silentPortStillTakesCommands()
     port.drain();
     port.send("a");
     QCOMPARE(port.read(4), QByteArray("2.37"));
+}
+
+// The junk faults put one byte right before or after each reply, and none
+// anywhere else.
+void TestSimPtyWire::junkAroundReplies()
+{
+    SerialClient port(path);
+    port.send("p");
+    sim::setFault(sim::Fault::SerialJunkAfterReply);
+    port.send("a");
+    QCOMPARE(port.read(5), QByteArray("2.37\xEE"));
+    port.send(fiveByteForm('u', 0, 14));
+    QCOMPARE(port.read(45), sim::settingsBlock() + QByteArray(1, char(0xEE)));
+    sim::setFault(sim::Fault::SerialJunkBeforeReply);
+    port.send("a");
+    QCOMPARE(port.read(6), QByteArray("\xA5" "2.37\xEE"));
+    port.send(QByteArray::fromHex("620d05"));
+    QTRY_COMPARE(sim::peekRegister(13), quint8(5));
+    QCOMPARE(port.read(1, 100), QByteArray()); // a write has no reply, so no junk
 }
 
 void TestSimPtyWire::customWaveUpload()
