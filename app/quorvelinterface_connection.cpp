@@ -133,11 +133,8 @@ void QuorvelInterface::handleLinkLost()
     // A report from an earlier connection, or one already handled.
     if (!link.isConnected() || !link.isLinkLost())
         return;
-    // A serial port that went away is unreachable; an instrument that no
-    // longer answers is not responding on either wire.
-    const char *reason = link.isUsb() ? connection::DeviceDisconnected : connection::PortUnreachable;
-    if (link.linkLoss() == InstrumentLink::LinkLoss::NotResponding)
-        reason = connection::DeviceNotResponding;
+    const char *reason =
+        connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding);
     disconnectDevice(false);
     setInfoText(tr(reason), false);
 }

@@ -78,12 +78,12 @@ public:
         }
         version = link.firmwareVersion();
         if (version == QLatin1String("-1") || link.isLinkLost()) {
-            error(lossText());
+            error(openLossText());
             link.release();
             return NoInstrument;
         }
         if (!link.readSettings(block)) {
-            error(link.isLinkLost() ? lossText()
+            error(link.isLinkLost() ? openLossText()
                                     : QStringLiteral("%1: the settings block could not be read")
                                           .arg(QString(connection::DeviceNotResponding)));
             link.release();
@@ -100,12 +100,18 @@ public:
     }
 
     // The window's text for a lost link.
-    QString lossText() const
+    // A link that failed while connecting: a serial port that never answered
+    // is unreachable, as the window says.
+    QString openLossText() const
     {
         if (!link.isUsb())
             return QString(connection::PortUnreachable);
-        return link.linkLoss() == InstrumentLink::LinkLoss::NotResponding ? QString(connection::DeviceNotResponding)
-                                                                          : QString(connection::DeviceDisconnected);
+        return lossText();
+    }
+    // A link lost during the work, in the window's words.
+    QString lossText() const
+    {
+        return QString(connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding));
     }
 
     // Ends the connection: after writes as the window disconnects (the

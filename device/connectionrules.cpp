@@ -37,4 +37,11 @@ bool isVersionReply(const char *bytes, int length)
     return at == length;
 }
 
+const char *linkLostText(bool usb, bool notResponding)
+{
+    if (notResponding)
+        return DeviceNotResponding;
+    return usb ? DeviceDisconnected : PortUnreachable;
+}
+
 } // namespace connection

@@ -25,6 +25,11 @@ QString portListEntry(const QString &portName, const QString &description);
 // The port an entry names: the text before the first ": ", or the whole text.
 QString portNameOfEntry(const QString &entry);
 
+// The text for a link given up while connected: an instrument that no longer
+// answers is not responding on either wire; otherwise a USB instrument was
+// unplugged and a serial port went away.
+const char *linkLostText(bool usb, bool notResponding);
+
 // True when the instrument's firmware is older than `latest`. Both are
 // compared as numbers (2.4 is newer than 2.37); a text that is no number
 // counts as 0.

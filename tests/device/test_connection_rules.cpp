@@ -116,6 +116,15 @@ private slots:
         QFETCH(bool, version);
         QCOMPARE(connection::isVersionReply(reply.constData(), reply.size()), version);
     }
+
+    // What the window and the command line say when a link is given up.
+    void linkLostTexts()
+    {
+        QCOMPARE(QString(connection::linkLostText(true, false)), QString("Device disconnected"));
+        QCOMPARE(QString(connection::linkLostText(false, false)), QString("Port is busy or unreachable."));
+        QCOMPARE(QString(connection::linkLostText(true, true)), QString("Device not responding"));
+        QCOMPARE(QString(connection::linkLostText(false, true)), QString("Device not responding"));
+    }
 };
 
 QUORVEL_CORE_TEST_MAIN(TestConnectionRules)
