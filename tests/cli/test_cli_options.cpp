@@ -312,11 +312,12 @@ private slots:
                 const QList<QByteArray> cells = lines[1 + k * 256 + i].split(',');
                 QCOMPARE(cells.size(), 12);
                 QCOMPARE(cells[0].toInt(), k + 1);
-                // 1ms/div, 16 samples a division.
-                QCOMPARE(cells[1], dataexport::number(i * 1e-3 / 16));
+                // 1ms/div, 16 samples a division: 62.5 us steps, 7 decimals;
+                // 0.64 V/div, 0.02 V a count: 2 decimals.
+                QCOMPARE(cells[1], QByteArray::number(i * 1e-3 / 16, 'f', 7));
                 const int s1 = quint8(frameBytes[i]), s2 = quint8(frameBytes[256 + i]);
-                QCOMPARE(cells[2], dataexport::number((127.0 - s1) / 32 * 0.64));
-                QCOMPARE(cells[3], dataexport::number((127.0 - s2) / 32 * 0.64));
+                QCOMPARE(cells[2], QByteArray::number((127.0 - s1) / 32 * 0.64, 'f', 2));
+                QCOMPARE(cells[3], QByteArray::number((127.0 - s2) / 32 * 0.64, 'f', 2));
                 for (int n = 0; n < 8; ++n)
                     QCOMPARE(cells[4 + n].toInt(), (quint8(frameBytes[512 + i]) >> n) & 1);
             }

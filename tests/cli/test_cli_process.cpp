@@ -136,14 +136,15 @@ QByteArray readAll(const QString &path)
 
 // The CSV rows of a capture at the factory settings (1ms/div, 0.64V/div both
 // channels) for the frame `sent`, written independently of the program: time
-// i * 62.5 us, volts (127 - sample) / 32 * 0.64, the logic bits.
+// i * 62.5 us to the 0.1 us its step needs, volts (127 - sample) / 32 * 0.64
+// to the 0.01 V of one count, the logic bits.
 QByteArray expectedCsvRows(int number, const QByteArray &sent)
 {
     QByteArray out;
     for (int i = 0; i < 256; ++i) {
-        out += QByteArray::number(number) + ',' + dataexport::number(i * 62.5e-6) + ',' +
-               dataexport::number((127.0 - quint8(sent[i])) / 32 * 0.64) + ',' +
-               dataexport::number((127.0 - quint8(sent[256 + i])) / 32 * 0.64);
+        out += QByteArray::number(number) + ',' + QByteArray::number(i * 62.5e-6, 'f', 7) + ',' +
+               QByteArray::number((127.0 - quint8(sent[i])) / 32 * 0.64, 'f', 2) + ',' +
+               QByteArray::number((127.0 - quint8(sent[256 + i])) / 32 * 0.64, 'f', 2);
         for (int n = 0; n < 8; ++n)
             out += (quint8(sent[512 + i]) >> n) & 1 ? ",1" : ",0";
         out += '\n';
