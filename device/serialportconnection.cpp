@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+#include <poll.h>
+
 Q_LOGGING_CATEGORY(lcSerial, "device.serial")
 
 constexpr char SerialPortConnection::endMarker[];
@@ -71,10 +73,29 @@ bool SerialPortConnection::connectToPort(QString name)
     return false;
 }
 
+namespace {
+// The other end of the line is gone (or the descriptor is no longer valid).
+bool lineHungUp(int fd)
+{
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+} // namespace
+
 void SerialPortConnection::onPortError(QSerialPort::SerialPortError error)
 {
     if (portBroken || (error != QSerialPort::ResourceError && error != QSerialPort::ReadError))
         return;
+    // A read that finds nothing because a reply's wait took the bytes before
+    // the read notification came is reported as a read error too; the line
+    // is still up then. A device that is gone has hung up the line.
+    if (error == QSerialPort::ReadError && port && !lineHungUp(port->handle())) {
+        qCDebug(lcSerial).noquote() << "read error on a live line ignored:" << port->errorString();
+        port->clearError();
+        return;
+    }
     portBroken = true;
     qCDebug(lcSerial).noquote() << "port failed:" << port->errorString();
     // A port whose device is gone keeps signalling; let it go once this

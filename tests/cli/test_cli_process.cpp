@@ -424,7 +424,7 @@ private slots:
         Session s(false);
         QVERIFY(s.ready());
         const Result r = s.run({"meter", "vpp", "--count", "3", "--interval", "50"});
-        QCOMPARE(r.code, 0);
+        QVERIFY2(r.code == 0, r.err.constData());
         const QList<QByteArray> lines = r.out.split('\n');
         QCOMPARE(lines.size(), 5); // header, three readings, the empty end
         QCOMPARE(lines[0], QByteArray("time,ch1_Vpp_V,ch2_Vpp_V"));
