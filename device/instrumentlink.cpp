@@ -14,8 +14,8 @@ InstrumentLink::InstrumentLink(QObject *parent) : QObject(parent)
 
 InstrumentLink::~InstrumentLink()
 {
-    // Owners close the link first; this only guards against a thread or a
-    // transfer outliving the object.
+    // The USB half is a member, not owned through the child list. Its own
+    // destructor ends a link the owner left open.
     device.setParent(nullptr);
 }
 
