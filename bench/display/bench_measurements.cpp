@@ -53,19 +53,6 @@ template <typename Step> double nanosecondsPerFrame(int frames, int rounds, int 
     return benchwindow::median(times);
 }
 
-// Counts the paint events widgets receive.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 double sink = 0; // keeps the measured work from being optimised away
 
 void measurementCost()
@@ -145,7 +132,7 @@ int main(int argc, char *argv[])
     }
     auto *pages = window.findChild<QTabWidget *>("tabWidget1");
     pages->setCurrentWidget(window.findChild<QWidget *>("ch1Tab"));
-    PaintCounter boxPaints;
+    benchwindow::PaintCounter boxPaints;
     const char *boxes[] = {"vdcTextBox", "vppTextBox", "freqTextBox"};
     for (const char *name : boxes)
         window.findChild<QLineEdit *>(name)->installEventFilter(&boxPaints);

@@ -33,19 +33,6 @@ static double threadCpuMicroseconds()
     return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject
-{
-public:
-    int paints = 0;
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return false;
-    }
-};
-
 struct PassTimes
 {
     std::vector<double> decode, replot, total;
@@ -157,7 +144,7 @@ int main(int argc, char *argv[])
     quorvelsim::setFrameRate(1);
     benchwindow::waitForReplots(plot, 1, 3000);
     lastFrames = quorvelsim::framesDelivered();
-    PaintCounter counter;
+    benchwindow::PaintCounter counter;
     plot->installEventFilter(&counter);
     auto idlePasses = [&](int &paints) {
         std::vector<double> perCall;

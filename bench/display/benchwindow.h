@@ -47,6 +47,19 @@ inline bool loadDisplay(QuorvelInterface &window, PlotWidget *plot, QSize window
     return waitForReplots(plot, 10);
 }
 
+// Counts the paint events widgets receive.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
 inline double median(std::vector<double> values)
 {
     if (values.empty())
