@@ -365,7 +365,7 @@ QByteArray VcdSequence::frame(const Frame &frame, double arrivedSeconds)
     // The frame starts when it arrived, or right after the previous frame's
     // gap when that is later (a time line only goes forward).
     if (arrivedSeconds > 0 && std::isfinite(arrivedSeconds)) {
-        const double arrived = std::floor(arrivedSeconds / unit);
+        const double arrived = std::round(arrivedSeconds / unit);
         if (arrived > double(nextStart) && arrived < 9e18)
             nextStart = qint64(arrived);
     }

@@ -200,9 +200,14 @@ bool Writer::finish()
         drop();
         return !failed;
     }
-    if (!logic->flush() || !analog[0]->flush() || !analog[1]->flush()) {
-        drop();
-        return fail(logic->errorString());
+    for (QTemporaryFile *file : {logic.get(), analog[0].get(), analog[1].get()}) {
+        if (!file->flush()) {
+            const QString text = file->errorString();
+            drop();
+            if (created)
+                QFile::remove(path);
+            return fail(text);
+        }
     }
 
     QByteArray metadata = "[global]\nsigrok version=0.5.2\n\n[device 1]\ncapturefile=logic-1\n";
