@@ -354,4 +354,18 @@ Stack parseStack(const QString &text, QString *error)
     return problem.isEmpty() ? stack : Stack();
 }
 
+QString stackText(const Stack &stack)
+{
+    QStringList parts;
+    for (const DecoderConfig &d : stack.decoders) {
+        QStringList fields{d.id};
+        for (auto it = d.channels.cbegin(); it != d.channels.cend(); ++it)
+            fields << it.key() + QLatin1Char('=') + QString::number(it.value());
+        for (auto it = d.options.cbegin(); it != d.options.cend(); ++it)
+            fields << it.key() + QLatin1Char('=') + valueText(it.value());
+        parts << fields.join(QLatin1Char(':'));
+    }
+    return parts.join(QLatin1Char(','));
+}
+
 } // namespace decode

@@ -68,5 +68,7 @@ double sampleRateOf(int timeBaseIndex);
 // decoder. Empty result and *error set when the text does not parse or
 // validate().
 Stack parseStack(const QString &text, QString *error);
+// The text parseStack() reads back as the same stack.
+QString stackText(const Stack &stack);
 
 } // namespace decode

@@ -109,6 +109,18 @@ private slots:
         QVERIFY2(error.contains(named), qPrintable(error));
     }
 
+    void stackTextReadsBack()
+    {
+        const QString text = "i2c:scl=1:sda=0:address_format=unshifted,eeprom24xx";
+        const Stack stack = stackOf(text);
+        QCOMPARE(stack.decoders.size(), 2);
+        QCOMPARE(stack.decoders[0].options.value("address_format").toString(), QString("unshifted"));
+        QCOMPARE(stackText(stack), text);
+        const Stack uart = stackOf("uart:rx=2:stop_bits=1.5:baudrate=9600");
+        QCOMPARE(stackText(stackOf(stackText(uart))), stackText(uart));
+        QCOMPARE(uart.decoders[0].options.value("stop_bits").toDouble(), 1.5);
+    }
+
     void sampleRateFollowsTimeBase()
     {
         QCOMPARE(sampleRateOf(0), 2e6);      // 8 us/div, 16 samples a division
