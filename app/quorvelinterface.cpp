@@ -1,4 +1,5 @@
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -71,6 +72,8 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     customColors = *customTheme.colorTable();
     setupValues();
     setupGrid(ui->plotterWidget);
+    decodePanel = new DecodePanel(ui->plotterWidget, ui->logicTab);
+    ui->horizontalLayout_4->addWidget(decodePanel, 1);
 
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
     connect(ui->plotterWidget, &QCustomPlot::itemDoubleClick, this, &QuorvelInterface::itemDoubleClick);

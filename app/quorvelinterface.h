@@ -27,6 +27,7 @@
 #include <QString>
 #include <QTimer>
 
+class DecodePanel;
 class QCloseEvent;
 class QCPAbstractItem;
 class QCPGraph;
@@ -388,6 +389,7 @@ private:
     QCPItemPixmap *windowMarker1 = nullptr;
     QCPItemPixmap *windowMarker2 = nullptr;
     QCPItemText *bitLabels[logicLines] = {};
+    DecodePanel *decodePanel = nullptr; // the LOGIC page's protocol decoders
     QCPItemTracer *ch1TracerA = nullptr;
     QCPItemTracer *ch1TracerB = nullptr;
     QCPItemTracer *ch2TracerA = nullptr;

@@ -2,6 +2,7 @@
 // arriving frames, its replot pacing, the scroll bar, capture, and the
 // spectrum window table.
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -110,6 +111,8 @@ void QuorvelInterface::plotData()
     PlotRequest request;
     readControls(*ui, plotColumns, chdBitEnabled, request);
     frame::buildTraces(frameBuffer, request.inputs, traces);
+    decodePanel->frameTaken(frameBuffer, request.inputs.samplingValue, request.inputs.rollMode,
+                            request.inputs.scrollValue);
     noteTraces(request.options.decay);
     if (meterShown)
         mm_request();

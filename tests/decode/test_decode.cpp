@@ -4,6 +4,7 @@
 #include "quorveltest.h"
 
 #include "busframes.h"
+#include "bustraffic.h"
 #include "decode/decoderlibrary.h"
 #include "decode/decodestack.h"
 #include "decode/decodeworker.h"
@@ -265,6 +266,58 @@ private slots:
         for (const Annotation &a : all)
             fromEeprom = fromEeprom || a.decoder == 1;
         QVERIFY(fromEeprom);
+    }
+
+    // The demo instrument's traffic, one frame from the start of a bus
+    // exchange at the time base its README row names, decodes to the bytes
+    // the traffic says it sent.
+    void demoTraffic_data()
+    {
+        QTest::addColumn<int>("protocol"); // BusTraffic::Protocol
+        QTest::addColumn<int>("timeBase");
+        QTest::addColumn<double>("busStart");
+        QTest::addColumn<QString>("stack");
+        QTest::newRow("UART 115200 Bd at 16 us/div") << int(quorvelsim::BusTraffic::Uart) << 1 << 0.5e-3
+                                                     << "uart:rx=2:tx=3:baudrate=115200";
+        QTest::newRow("I2C at 128 us/div") << int(quorvelsim::BusTraffic::I2c) << 4 << 1e-3 << "i2c:sda=0:scl=1";
+        QTest::newRow("SPI at 32 us/div") << int(quorvelsim::BusTraffic::Spi) << 2 << 0.5e-3
+                                          << "spi:cs=2:clk=3:mosi=4:miso=5";
+    }
+    void demoTraffic()
+    {
+        QFETCH(int, protocol);
+        QFETCH(int, timeBase);
+        QFETCH(double, busStart);
+        QFETCH(QString, stack);
+        quorvelsim::BusTraffic traffic;
+        traffic.configure(0x07, quint8(protocol)); // the demo's line settings: 115200 Bd 8N1, SPI mode 0
+        const qint64 cycle = 3;
+        const double rate = sampleRateOf(timeBase);
+        const double t0 = cycle * traffic.cyclePeriod() + busStart - 20e-6;
+        QVector<quint8> frame(256);
+        for (int i = 0; i < frame.size(); ++i)
+            frame[i] = traffic.level(t0 + i / rate);
+        const quorvelsim::BusTraffic::Exchange sent = traffic.exchange(cycle);
+        const Stack s = stackOf(stack);
+        const QVector<Annotation> all = decodeFrame(s, frame, rate);
+        QVERIFY2(errors(all).isEmpty(), qPrintable(errors(all)));
+        auto bytes = [](const QByteArray &b) { return QVector<quint8>(b.begin(), b.end()); };
+        if (protocol == quorvelsim::BusTraffic::Uart) {
+            const QVector<quint8> rx = bytesOf(ofClass(s, all, "rx-data"));
+            QVERIFY2(rx.size() >= 2, qPrintable(QString::number(rx.size())));
+            QCOMPARE(rx, bytes(sent.channelA.left(rx.size())));
+        } else if (protocol == quorvelsim::BusTraffic::Spi) {
+            QCOMPARE(bytesOf(ofClass(s, all, "mosi-data")), bytes(sent.channelA));
+            QCOMPARE(bytesOf(ofClass(s, all, "miso-data")), bytes(sent.channelB));
+        } else {
+            QVector<Annotation> address;
+            for (const Annotation &a : ofClass(s, all, "address-write"))
+                if (a.text().startsWith("Address"))
+                    address.append(a);
+            QCOMPARE(bytesOf(address), QVector<quint8>{quint8(quint8(sent.i2cBytes[0]) >> 1)});
+            QCOMPARE(bytesOf(ofClass(s, all, "data-write")), QVector<quint8>{quint8(sent.i2cBytes[1])});
+            QVERIFY(ofClass(s, all, "ack").size() >= 2);
+        }
     }
 
     void decoderErrorIsAnAnnotationAndTheNextFrameDecodes()
