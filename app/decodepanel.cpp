@@ -285,7 +285,8 @@ void DecodePanel::frameTaken(const unsigned char *frameData, int samplingValue, 
 
 void DecodePanel::showResult(const decode::FrameResult &result)
 {
-    if (result.stacks.size() != result.annotations.size())
+    // A result decoded before the decoders were removed is not shown.
+    if (stackList.isEmpty() || result.stacks.size() != result.annotations.size())
         return;
     QVector<DecodeRowsLayer::Row> rows;
     QVector<DecodeRowsLayer::Band> bands;
