@@ -661,6 +661,7 @@ private slots:
                 QCOMPARE(session.analog[0][row], float((ch1[row] - 256) * 1.28 / 64));
 
             // VCD: the drawn lines' changes, at their columns' times in 100 ns.
+            QVERIFY(vcdBodyIsPlain(readFile(folder->filePath(names.captured(2)))));
             const ReadVcd vcd = readVcd(readFile(folder->filePath(names.captured(2))));
             QVERIFY(vcd.ok);
             QCOMPARE(vcd.timescale, QByteArray("100 ns"));
