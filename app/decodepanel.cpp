@@ -38,6 +38,9 @@ DecodePanel::DecodePanel(QCustomPlot *plotWidget, QWidget *parent) : QWidget(par
     auto *addRow = new QHBoxLayout;
     decoderChoice = new QComboBox;
     decoderChoice->setObjectName(QStringLiteral("decoderChoice"));
+    // Long decoder names must not widen the page.
+    decoderChoice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    decoderChoice->setMinimumContentsLength(8);
     QString problem;
     if (decode::initialise(&problem)) {
         for (const decode::DecoderInfo &d : decode::decoders())
@@ -49,7 +52,6 @@ DecodePanel::DecodePanel(QCustomPlot *plotWidget, QWidget *parent) : QWidget(par
     add->setObjectName(QStringLiteral("decoderAdd"));
     auto *remove = new QPushButton(tr("Remove"));
     remove->setObjectName(QStringLiteral("decoderRemove"));
-    addRow->addWidget(new QLabel(tr("Decoder")));
     addRow->addWidget(decoderChoice, 1);
     addRow->addWidget(add);
     addRow->addWidget(remove);
@@ -59,6 +61,7 @@ DecodePanel::DecodePanel(QCustomPlot *plotWidget, QWidget *parent) : QWidget(par
     stackView = new QListWidget;
     stackView->setObjectName(QStringLiteral("decoderList"));
     stackView->setMaximumWidth(160);
+    stackView->setMinimumWidth(60);
     settingsTable = new QTableWidget(0, 2);
     settingsTable->setObjectName(QStringLiteral("decoderSettings"));
     settingsTable->setHorizontalHeaderLabels({tr("Setting"), tr("Value")});

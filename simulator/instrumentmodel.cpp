@@ -45,7 +45,7 @@ QByteArray InstrumentModel::factorySettings()
     s[reg::Display] = 0x42;       // grid lines, vectors
     s[reg::Fft] = 0x20;           // time-domain display
     s[reg::Sweep] = 0x00;
-    s[reg::SnifferLines] = 0x07;  // 115200 baud, no parity, one stop bit, CPOL 0, CPHA 0
+    s[reg::SnifferLines] = 0x03;  // 9600 baud, no parity, one stop bit, CPOL 0, CPHA 0
     s[reg::MStatus] = 0x00;
     s[reg::Ch1Gain] = 3;          // 0.64V/div
     s[reg::Ch2Gain] = 3;
