@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     auto *panel = window.findChild<DecodePanel *>("decodePanel");
     QString error;
     QVector<decode::Stack> stacks;
-    for (const char *text : {"uart:rx=2:tx=3:baudrate=115200:format=ascii", "spi:cs=2:clk=3:mosi=4:miso=5",
+    for (const char *text : {"uart:rx=2:tx=3:baudrate=9600:format=ascii", "spi:cs=2:clk=3:mosi=4:miso=5",
                              "i2c:sda=0:scl=1"})
         stacks.append(decode::parseStack(QString::fromLatin1(text), &error));
     panel->setStacks(stacks);
