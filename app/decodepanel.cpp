@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -284,6 +285,7 @@ void DecodePanel::frameTaken(const unsigned char *frameData, int samplingValue, 
     placement.firstKeySample = samplingValue > frame::LastHalfRecordTimeBase ? 0 : plan.start;
     placement.step = plan.step;
     worker.submit(++frameNumber, logic, decode::sampleRateOf(samplingValue));
+    frameClock.start();
 }
 
 void DecodePanel::showResult(const decode::FrameResult &result)
@@ -345,7 +347,10 @@ void DecodePanel::showResult(const decode::FrameResult &result)
     }
     annotationTable->setUpdatesEnabled(true);
     ++shown;
-    plot->replot(QCustomPlot::rpQueuedReplot);
+    // While frames arrive their own replot draws the rows; a replot here
+    // would paint the whole plot a second time per frame.
+    if (!frameClock.isValid() || frameClock.elapsed() > 100)
+        plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QByteArray DecodePanel::tableCsv() const

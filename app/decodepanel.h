@@ -4,6 +4,7 @@
 // of annotations drawn under the logic lines and a table of the current
 // frame's annotations that can be copied and saved as CSV.
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include "decode/decodeworker.h"
@@ -55,6 +56,7 @@ private:
     QTableWidget *annotationTable = nullptr;
     quint64 frameNumber = 0;
     quint64 shown = 0;
+    QElapsedTimer frameClock; // since the last frame was handed to the worker
     // Where the submitted frame's samples are drawn: key = (k - firstKeySample) * step.
     struct Placement
     {
