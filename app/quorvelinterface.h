@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/instrumentlink.h"
+#include "display/averager.h"
 #include "display/decayhistory.h"
 #include "display/cursors.h"
 #include "display/drawingplan.h"
@@ -28,6 +29,8 @@
 #include <QTimer>
 
 class QCloseEvent;
+class BusRowLayer;
+class SpectrumOverlay;
 class QCPAbstractItem;
 class QCPGraph;
 class QCPItemPixmap;
@@ -301,6 +304,15 @@ private:
     void setupValues();
     // Spectrum window table (quorvelinterface_plot.cpp)
     void setFFTWindow(int window);
+    // Spectrum scale and peak, Average, bus rows (quorvelinterface_spectrum.cpp)
+    void setupSpectrumExtras(QCustomPlot *plot);
+    void setSpectrumExtrasColors();
+    void averageTraces();
+    void showSpectrumExtras(const drawing::Options &options, const spectrum::Result *spectrumPoints);
+    void showBusRows(const drawing::Options &options);
+    SpectrumOverlay *spectrumOverlay = nullptr; // owned by the plot
+    BusRowLayer *busRow = nullptr; // owned by the plot
+    TraceAverager traceAverager;
     // The frame pass (plotData) in its steps: take the latest frame (false:
     // nothing to draw), keep the traces' extremes, decay history and capture,
     // the spectrum when it is shown, then the drawing plan onto the graphs.

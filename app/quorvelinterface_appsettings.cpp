@@ -39,6 +39,8 @@ void QuorvelInterface::readAppSettings()
     }
     // Not "activated": the theme itself is applied when the plot scene is set up.
     ui->comboBoxTheme->setCurrentIndex(stored.theme);
+    ui->verticalSlider_8->setRange(-appsettings::FftPositionLimit, appsettings::FftPositionLimit);
+    ui->verticalSlider_8->setValue(stored.fftPosition);
     defaultDir = stored.defaultDir;
 }
 
@@ -50,6 +52,7 @@ void QuorvelInterface::writeAppSettings()
     values.wasMaximized = isMaximized();
     values.defaultDir = defaultDir;
     values.controlsHidden = controlsHidden;
+    values.fftPosition = ui->verticalSlider_8->value();
     QSettings store(appsettings::Organisation, appsettings::Application);
     appsettings::write(store, values);
 }

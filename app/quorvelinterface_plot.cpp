@@ -82,6 +82,7 @@ void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *c
     o.ch1CaptureOffset = ui.ch1CaptureSlider->value();
     o.ch2CaptureOffset = ui.ch2CaptureSlider->value();
     o.chdCaptureOffset = ui.chdCaptureSlider->value();
+    o.fftPosition = ui.verticalSlider_8->value();
 
     r.fft.iq = ui.checkBoxIQFFT->isChecked();
     r.fft.ch1 = ui.checkBoxFFTCH1->isChecked();
@@ -110,6 +111,7 @@ void QuorvelInterface::plotData()
     PlotRequest request;
     readControls(*ui, plotColumns, chdBitEnabled, request);
     frame::buildTraces(frameBuffer, request.inputs, traces);
+    averageTraces();
     noteTraces(request.options.decay);
     if (meterShown)
         mm_request();
@@ -187,9 +189,12 @@ void QuorvelInterface::drawTraces(const drawing::Options &options, const spectru
         plot->clearAccumulation();
     accumulationTimeBase = options.samplingValue;
     plot->persistenceMode = options.persistence; // read by the drawing into the accumulation
+    plot->setIntensityGraded(ui->checkBox_21->isChecked());
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    showSpectrumExtras(options, spectrumPoints);
+    showBusRows(options);
     updateCursorReadouts();
 }
 

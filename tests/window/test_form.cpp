@@ -666,7 +666,9 @@ private slots:
         row("checkBox", "text", "Parallel");
         row("checkBox", "toolTip", "Shows the hexadecimal value of the 8 bit digital input lines");
         row("checkBox_2", "text", "Serial");
-        row("checkBox_2", "toolTip", "Shows the hexadecimal value of the stream of bits on each channel");
+        row("checkBox_2", "toolTip",
+            "Shows the hexadecimal value of the stream of bits on each channel: the bits the line shows, left to "
+            "right, eight to a byte, the leftmost bit the most significant");
         row("checkBoxLogY", "text", "Log Y");
         row("checkBoxIQFFT", "text", "IQ FFT");
         row("xyMode", "text", "XY Mode");
