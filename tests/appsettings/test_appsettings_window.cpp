@@ -84,7 +84,7 @@ private slots:
         window->show();
         quit();
         const QMap<QString, QVariant> stored = storeContents();
-        QCOMPARE(stored.keys(), QStringList({"controlsHidden", "defaultDir", "size", "theme", "wasMaximized"}));
+        QCOMPARE(stored.keys(), QStringList({"controlsHidden", "defaultDir", "fftPosition", "size", "theme", "wasMaximized"}));
         QCOMPARE(stored.value("controlsHidden").toBool(), false);
         QCOMPARE(stored.value("defaultDir").toString(), QDir::homePath());
         QCOMPARE(stored.value("theme").toInt(), 0);

@@ -216,7 +216,7 @@ private slots:
         QCOMPARE(colors.ch2, QColor(Qt::red));
         QCOMPARE(colors.bit[4], QColor(215, 44, 4));
         QCOMPARE(colors.grid, QColor(140, 140, 140));
-        QCOMPARE(colors.ch1Fft, QColor(75, 229, 28));
+        QCOMPARE(colors.ch1Fft, QColor(0, 200, 255));
         QCOMPARE(colors.background.color(), QColor(Qt::black));
         QCOMPARE(colors.background.style(), Qt::SolidPattern);
         QCOMPARE(colors.bitRef[3], QColor(Qt::yellow));
