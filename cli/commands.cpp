@@ -111,7 +111,7 @@ public:
     // A link lost during the work, in the window's words.
     QString lossText() const
     {
-        return QString(connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding));
+        return QString(link.lossText());
     }
 
     // Ends the connection: after writes as the window disconnects (the

@@ -1,6 +1,7 @@
 #include "device/instrumentlink.h"
 
 #include "device/commandset.h"
+#include "device/connectionrules.h"
 #include "settings/registers.h"
 
 InstrumentLink::InstrumentLink(QObject *parent) : QObject(parent)
@@ -64,6 +65,14 @@ bool InstrumentLink::isLinkLost() const
 InstrumentLink::LinkLoss InstrumentLink::linkLoss() const
 {
     return device.linkLoss();
+}
+
+const char *InstrumentLink::lossText() const
+{
+    const LinkLoss loss = linkLoss();
+    if (loss == LinkLoss::None)
+        return nullptr;
+    return connection::linkLostText(isUsb(), loss == LinkLoss::NotResponding, loss == LinkLoss::Garbled);
 }
 
 quint64 InstrumentLink::droppedFrames() const

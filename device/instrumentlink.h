@@ -49,10 +49,14 @@ public:
 
     // ---- link loss
     // The link broke while connected (unplugged, or two requests in a row
-    // without a reply within their bound of 1 s, on either wire). Once lost, commands are dropped
+    // without a usable reply within their bound of 1 s, on either wire: over
+    // the serial link a garbled reply counts as none). Once lost, commands are dropped
     // without waiting on the instrument; release() then frees the link.
     bool isLinkLost() const;
     LinkLoss linkLoss() const;
+    // The user's text for why the link was lost ("Device not responding", ...;
+    // untranslated); nullptr while it holds.
+    const char *lossText() const;
     // USB transfers dropped since the link was opened because their length
     // was no whole frame.
     quint64 droppedFrames() const;

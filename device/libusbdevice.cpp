@@ -132,23 +132,25 @@ bool LibUsbDevice::acceptControlRead(qint64 n)
     return true;
 }
 
-// A serial request without a reply in its bound counts as a USB control
-// request timing out: two in a row end the link, each having held the GUI
-// thread for at most the bound. Bytes that came but held no reply are an
-// answer, if a garbled one.
+// A serial request without a usable reply counts as a USB control request
+// timing out: two in a row end the link, each having held the GUI thread for
+// at most the bound of one request. A reply of the wrong form (line noise, a
+// reply cut or shifted) is no answer either; the reason given is the last
+// one's.
 void LibUsbDevice::noteSerialReply(qint64 n)
 {
     if (!connected)
         return;
-    if (n >= 0 || !serialLink.timedOut()) {
+    if (n >= 0) {
         consecutiveTimeouts = 0;
         return;
     }
     if (++consecutiveTimeouts < maxConsecutiveTimeouts)
         return;
-    qCDebug(lcUsb) << consecutiveTimeouts << "serial requests without a reply in a row";
-    emit serialLink.connectionStatus(tr(connection::PortUnreachable));
-    markLinkLost(LinkLoss::NotResponding);
+    const bool garbled = !serialLink.timedOut();
+    qCDebug(lcUsb) << consecutiveTimeouts << "serial requests without a usable reply in a row";
+    emit serialLink.connectionStatus(tr(garbled ? connection::RepliesGarbled : connection::PortUnreachable));
+    markLinkLost(garbled ? LinkLoss::Garbled : LinkLoss::NotResponding);
 }
 
 void LibUsbDevice::noteControlResult(int result)

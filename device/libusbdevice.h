@@ -79,6 +79,7 @@ public:
         None,
         Gone,          // unplugged, the port vanished, or frames stopped for good
         NotResponding, // control requests or serial requests time out (two in a row)
+        Garbled,       // serial replies of the wrong form (two bad replies in a row)
     };
 
     // The link broke while connected (instrument unplugged, a failed

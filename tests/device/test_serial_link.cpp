@@ -290,9 +290,9 @@ private slots:
         QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
     }
 
-    // Only time-outs in a row end the link: an answer between two resets
-    // the count, as does a reply the link cannot use (the instrument did
-    // answer).
+    // Two requests in a row without a usable reply end the link: a reply
+    // the link cannot use (a reading with a stray byte) counts as none, and
+    // only a usable answer between two time-outs resets the count.
     void answerBetweenTimeOutsKeepsTheLink_data()
     {
         QTest::addColumn<bool>("usableAnswer");
@@ -308,11 +308,53 @@ private slots:
         sim::setFault(sim::Fault::SerialSilent, false);
         sim::setFault(sim::Fault::SerialJunkAfterReply, !usableAnswer);
         QCOMPARE(link->requestMeter(reply) == 4, usableAnswer);
+        QCOMPARE(link->isLinkLost(), !usableAnswer);
+        if (!usableAnswer) {
+            QCOMPARE(link->linkLoss(), InstrumentLink::LinkLoss::Garbled);
+            return;
+        }
         sim::setFault(sim::Fault::SerialSilent);
         QCOMPARE(link->requestMeter(reply), -1);
         QVERIFY(!link->isLinkLost());
         QCOMPARE(link->requestMeter(reply), -1);
         QVERIFY(link->isLinkLost());
+        QCOMPARE(link->linkLoss(), InstrumentLink::LinkLoss::NotResponding);
+    }
+
+    // Line noise on the Meter page garbles the meter replies (any four bytes
+    // may be a reading, so noise around one cannot be told from it). The
+    // link ends once two requests in a row got no usable reply, never after
+    // one alone, with the reason; no request holds the caller past the bound
+    // of one request, and commands after that are dropped at once.
+    void lineNoiseEndsTheLink()
+    {
+        const int boundMs = SerialPortConnection::defaultReplyTimeoutMs;
+        QSignalSpy status(link, &InstrumentLink::statusMessage);
+        QSignalSpy lost(link, &InstrumentLink::linkLost);
+        sim::setFault(sim::Fault::SerialNoise);
+        QVector<bool> answered;
+        qint64 longest = 0;
+        while (!link->isLinkLost() && answered.size() < 20) {
+            unsigned char reply[InstrumentLink::meterReplyLength];
+            QElapsedTimer clock;
+            clock.start();
+            answered.append(link->requestMeter(reply) == InstrumentLink::meterReplyLength);
+            longest = qMax(longest, clock.elapsed());
+        }
+        QVERIFY2(link->isLinkLost(), qPrintable(QString::number(answered.size())));
+        QVERIFY(answered.size() >= 2);
+        QVERIFY(!answered.at(answered.size() - 1) && !answered.at(answered.size() - 2));
+        QVERIFY2(longest < boundMs + 200, qPrintable(QString::number(longest)));
+        QCOMPARE(link->linkLoss(), InstrumentLink::LinkLoss::Garbled);
+        QCOMPARE(QString(link->lossText()), QString("Device replies garbled"));
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toString(), QString("Device replies garbled"));
+        QElapsedTimer clock;
+        clock.start();
+        unsigned char reply[InstrumentLink::meterReplyLength];
+        QCOMPARE(link->requestMeter(reply), -1);
+        QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
     }
 
     // Stray bytes after a reply (or on both sides of it) are never taken for
@@ -356,6 +398,9 @@ private slots:
         sim::setFirmwareVersion("x.37");
         QCOMPARE(link->firmwareVersion(), QString());
         QVERIFY(!link->isLinkLost());
+        // A good reply, so the next bad one is not the second in a row.
+        unsigned char reading[InstrumentLink::meterReplyLength];
+        QCOMPARE(link->requestMeter(reading), 4);
         sim::pokeRegister(reg::SamplingRate, reg::SamplingRateMax + 1);
         reg::DeviceSettings block;
         block[reg::Gain1] = 2;
