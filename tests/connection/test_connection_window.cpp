@@ -4,6 +4,7 @@
 // serial transport over the simulator's pseudo-terminal wire.
 
 #include "app/quorvelinterface.h"
+#include "device/serialportconnection.h"
 #include "linkrows.h"
 #include "quorveltest.h"
 #include "simcontrol.h"

@@ -5,6 +5,7 @@
 // parser, port, reply time-out) is read from the link's serial half.
 
 #include "device/instrumentlink.h"
+#include "device/serialwire.h"
 #include "quorveltest.h"
 #include "settings/registers.h"
 #include "simcontrol.h"
@@ -35,11 +36,13 @@ class TestSerialLink : public QObject
 
 private:
     InstrumentLink *link = nullptr;
+    // Register writes reach the link through its writer alone.
+    reg::RegisterWriter writer;
     QString path;
 
-    // The link's serial half and its USB half (which holds the reply buffer).
+    // The link's serial wire (which holds the reply buffer) and its port.
+    SerialWire *wire() const { return link->findChild<SerialWire *>(); }
     SerialPortConnection *serial() const { return link->findChild<SerialPortConnection *>(); }
-    LibUsbDevice *usb() const { return link->findChild<LibUsbDevice *>(); }
 
     // Turns the stream on the way the connect flow does: the settings read.
     bool startStream()
@@ -58,8 +61,9 @@ private slots:
         path = sim::startPtyWire();
         QVERIFY(!path.isEmpty());
         link = new InstrumentLink;
+        writer.setPort(link);
         QVERIFY(serial());
-        QVERIFY(usb());
+        QVERIFY(wire());
         QVERIFY(link->open(InstrumentLink::Wire::Serial, path));
         QVERIFY(link->isConnected());
         QVERIFY(!link->isUsb());
@@ -82,7 +86,7 @@ private slots:
         QVERIFY(link->readSettings(block));
         QCOMPARE(block.toByteArray(), sim::settingsBlock());
         QCOMPARE(int(block[12]), 5);
-        const unsigned char *reply = usb()->replyBuffer();
+        const unsigned char *reply = wire()->replyBuffer();
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(reply), 44), sim::settingsBlock());
         QCOMPARE(int(reply[44]), 0);
         QVERIFY(serial()->autoMode());
@@ -94,7 +98,7 @@ private slots:
 
     void generatorFrequencyUsesTheFiveByteForm()
     {
-        link->requestGeneratorFrequency(0x0001, 0x86A0);
+        writer.requestFrequency(100000, 0x0001, 0x86A0);
         QVERIFY(sim::waitForCommand('q'));
         QCOMPARE(letters(sim::commandLog()), QByteArray("pcq"));
         const sim::Command c = sim::commandsWithLetter('c').at(0);
@@ -112,7 +116,7 @@ private slots:
 
     void registerWriteChangesTheInstrument()
     {
-        link->writeRegister(13, 6);
+        writer.write(13, 6);
         QVERIFY(sim::waitForCommand('b'));
         const sim::Command c = sim::commandsWithLetter('b').at(0);
         QCOMPARE(int(c.index), 13);
@@ -207,7 +211,7 @@ private slots:
         QSignalSpy delivered(serial(), &SerialPortConnection::newData);
         QVERIFY(startStream());
         QTRY_VERIFY_WITH_TIMEOUT(delivered.count() >= 1, 10000);
-        link->writeRegister(0, 11);
+        writer.write(0, 11);
         link->setSamplingValue(11);
         QCOMPARE(serial()->parserState(), 0);
         QCOMPARE(serial()->sampleIndex(), 0);
@@ -405,9 +409,9 @@ private slots:
         reg::DeviceSettings block;
         block[reg::Gain1] = 2;
         const reg::DeviceSettings before = block;
-        usb()->clearLastError();
+        wire()->clearLastError();
         QVERIFY(!link->readSettings(block));
-        QCOMPARE(usb()->lastError(), QString("Read Error!"));
+        QCOMPARE(wire()->lastError(), QString("Read Error!"));
         QVERIFY(block == before);
         QVERIFY(!link->isLinkLost());
         // The stream is back on, as after a good read.
