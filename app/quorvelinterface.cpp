@@ -52,6 +52,11 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     ui->setupUi(this);
     ui->mainTabWidget->setCurrentIndex(0);
+    // The generator's ranges are the core's, the same the command line accepts.
+    ui->doubleSpinBoxDesiredFreq->setRange(reg::DesiredFrequencyRange.min, reg::DesiredFrequencyRange.max);
+    ui->doubleSpinBoxAmp->setRange(reg::AmplitudeRange.min, reg::AmplitudeRange.max);
+    ui->doubleSpinBoxOffset->setRange(reg::OffsetRange.min, reg::OffsetRange.max);
+    ui->doubleSpinBoxDuty->setRange(reg::DutyCycleRange.min, reg::DutyCycleRange.max);
 
     setStyleSheet(readStyleSheet(":/Bitmaps/mac-css.qss"));
     const QString tabStyle = readStyleSheet(":/Bitmaps/mac-tab.qss");
