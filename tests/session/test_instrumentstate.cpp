@@ -87,7 +87,7 @@ private slots:
                        w += s.setLogicLine(line, true);
                    return w;
                })
-            << "4=31, 4=63, 4=127, 31=0, 4=255";
+            << "4=31, 4=63, 4=127, 31=8, 4=255, 31=0";
         QTest::newRow("trigger level kept off the extreme rows")
             << Setter([](InstrumentState &s) { return s.setTriggerLevel(1); }) << "25=3";
         QTest::newRow("gain") << Setter([](InstrumentState &s) { return s.setGain(2, 5); }) << "13=5";
@@ -103,7 +103,11 @@ private slots:
                    sp.window = reg::Hann;
                    return s.setSpectrum(sp);
                })
-            << QString("8=%1").arg(reg::encodeMeterSpectrum(reg::SpectrumSettings{reg::Hann, false, false, false, false}));
+            << QString("8=%1").arg(int(reg::encodeMeterSpectrum([] {
+                   reg::SpectrumSettings sp = reg::decodeSpectrum(usedBlock()[reg::Spectrum]);
+                   sp.window = reg::Hann;
+                   return sp;
+               }())));
     }
     void settersReturnTheirWrites()
     {
