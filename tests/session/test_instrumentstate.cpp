@@ -22,6 +22,16 @@ reg::DeviceSettings usedBlock()
                                               0xA0, 16,   1,    20,   200,  10,   0xD0, 2,    128,  0xF6};
     for (int i = 0; i < reg::WritableCount; ++i)
         b[i] = bytes[i];
+    // The bit registers as the encoders write them.
+    b[reg::Ch1Options] = reg::encodeChannelOptions({true, false, true, false, false});
+    b[reg::Ch2Options] = reg::encodeChannelOptions({true, true, false, true, true});
+    b[reg::LogicOptions] = reg::encodeLogicOptions({true, reg::PullUp, false, true, false});
+    b[reg::Trigger] = reg::encodeTrigger({reg::Normal, reg::Falling, false});
+    b[reg::Cursors] = reg::encodeCursors({false, true, false, reg::Ch2Cursors, true, false});
+    b[reg::Display] = reg::encodeDisplay({2, false, true, false, true, false, false});
+    b[reg::Spectrum] = reg::encodeSpectrum({reg::Hamming, true, false, false, true});
+    b[reg::Sweep] = reg::encodeSweep({false, true, false, true, true, false, false, false});
+    b[reg::SnifferControls] = reg::encodeSniffer({3, true, false, reg::NoParity, true});
     b.setDesiredFrequency(123456);
     return b;
 }
@@ -93,7 +103,7 @@ private slots:
         QTest::newRow("gain") << Setter([](InstrumentState &s) { return s.setGain(2, 5); }) << "13=5";
         QTest::newRow("amplitude full") << Setter([](InstrumentState &s) { return s.setAmplitude(4.0); }) << "36=128";
         QTest::newRow("duty to the nearest step")
-            << Setter([](InstrumentState &s) { return s.setDutyCycle(50.0); }) << "38=128";
+            << Setter([](InstrumentState &s) { return s.setDutyCycle(25.0); }) << "38=64";
         QTest::newRow("sweep end below the start")
             << Setter([](InstrumentState &s) { return s.setSweepRange(100, 50); }) << "33=100, 34=100";
         QTest::newRow("spectrum in meter mode keeps the meter bits clear")
