@@ -327,10 +327,14 @@ Parsed parse(const QStringList &arguments)
                       "the frequency the instrument will actually produce. Values outside the\n"
                       "window's ranges are refused.";
         add(p, {"w", "waveform"}, "Waveform: " + waveformChoices() + ".", "W");
-        add(p, {"f", "frequency"}, "Desired frequency, 1 Hz to 200 kHz (e.g. 1000, 2.5k).", "HZ");
-        add(p, {"a", "amplitude"}, "Amplitude, 0 to 4 V.", "V");
-        add(p, {"offset"}, "Offset, -2 to 2 V.", "V");
-        add(p, {"duty"}, "Duty cycle, 0 to 99.9 %.", "PERCENT");
+        const auto span = [](reg::ValueRange r, const char *unit) {
+            return QStringLiteral("%1 to %2 %3").arg(number(r.min), number(r.max), QLatin1String(unit));
+        };
+        add(p, {"f", "frequency"}, "Desired frequency, " + span(reg::DesiredFrequencyRange, "Hz") + " (e.g. 1000, 2.5k).",
+            "HZ");
+        add(p, {"a", "amplitude"}, "Amplitude, " + span(reg::AmplitudeRange, "V") + ".", "V");
+        add(p, {"offset"}, "Offset, " + span(reg::OffsetRange, "V") + ".", "V");
+        add(p, {"duty"}, "Duty cycle, " + span(reg::DutyCycleRange, "%") + ".", "PERCENT");
         add(p, {"csv"}, "Custom wave: up to 256 integers -127..127, comma or line separated.", "FILE");
     } else {
         fail(r, QStringLiteral("'%1' is no command; accepted: list info capture meter generate").arg(name));
