@@ -5,6 +5,7 @@
 
 #include "display/scales.h"
 #include "files/fileaccess.h"
+#include "files/srsession.h"
 #include "settings/registers.h"
 
 #include <QBuffer>
@@ -409,14 +410,20 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const dataexport::Frame out = dataexport::exportOf(values, in);
 
     const QString csvName = "export" + stamp + ".csv", vcdName = "export" + stamp + ".vcd";
+    const QString srName = "export" + stamp + ".sr";
     auto write = [this](const QString &name, const QByteArray &text) {
         return writeWhole(destinationFolder + QDir::separator() + name, text);
     };
     const bool csvWritten = write(csvName, dataexport::csv(out));
     const bool vcdWritten = write(vcdName, dataexport::vcd(out, QDateTime::currentDateTime(),
                                                            QStringLiteral("Quorvel " QUORVEL_VERSION)));
-    if (csvWritten && vcdWritten)
-        showFilesCreated(tr("Files %1 and %2 created\nin %3").arg(csvName, vcdName));
+    // The session file (sigrok-cli, PulseView) carries the channels that are on.
+    srsession::Writer session;
+    const bool srWritten = session.open(destinationFolder + QDir::separator() + srName) && session.append(out) &&
+                           session.finish();
+    if (csvWritten && vcdWritten && srWritten)
+        showFilesCreated(tr("Files %1, %2 and %3 created\nin %4").arg(csvName, vcdName, srName));
     else
-        ui->notifLabel->setText(tr("File %1 could not be written.").arg(csvWritten ? vcdName : csvName));
+        ui->notifLabel->setText(
+            tr("File %1 could not be written.").arg(!csvWritten ? csvName : !vcdWritten ? vcdName : srName));
 }

@@ -1,6 +1,10 @@
 #include "cli/capturefile.h"
 
 #include "display/scales.h"
+#include "files/outputfile.h"
+#include "files/srsession.h"
+
+#include <QFile>
 
 #include <QDateTime>
 
@@ -31,67 +35,54 @@ public:
     bool open(const QString &path, const FrameScales &s, QString *error) override
     {
         scales = s;
-        file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-            *error = file.errorString();
+        if (!out.open(path)) {
+            *error = out.errorString();
             return false;
         }
         return true;
     }
-    bool finish() override
-    {
-        if (!file.isOpen())
-            return !failed;
-        file.close();
-        return !failed && file.error() == QFileDevice::NoError;
-    }
-    QString errorString() const override { return file.errorString(); }
+    bool finish() override { return out.finish(); }
+    void discard() override { out.discard(); }
+    QString errorString() const override { return out.errorString(); }
+    bool readerGone() const override { return out.readerGone(); }
 
 protected:
-    bool put(const QByteArray &bytes)
-    {
-        if (failed || !file.isOpen())
-            return false;
-        if (file.write(bytes) != bytes.size()) {
-            failed = true;
-            return false;
-        }
-        return true;
-    }
-
-    QFile file;
+    OutputFile out;
     FrameScales scales;
     QByteArray text; // reused
-    bool failed = false;
 };
 
 class CsvFile : public TextFile
 {
 public:
-    bool append(const unsigned char *frameData) override
+    bool append(const unsigned char *frameData, double seconds) override
     {
         text.clear();
         if (frames == 0)
-            text = dataexport::csvHeader("frame");
-        dataexport::appendCsvRows(text, wholeRecordExport(frameData, scales), QByteArray::number(frames + 1) + ',');
-        if (!put(text))
+            text = dataexport::csvHeader("frame,frame_time_s");
+        prefix = QByteArray::number(frames + 1) + ',' + QByteArray::number(std::max(0.0, seconds), 'f', 6) + ',';
+        dataexport::appendCsvRows(text, wholeRecordExport(frameData, scales), prefix);
+        if (!out.write(text))
             return false;
         ++frames;
         return true;
     }
+
+private:
+    QByteArray prefix;
 };
 
 class VcdFile : public TextFile
 {
 public:
-    bool append(const unsigned char *frameData) override
+    bool append(const unsigned char *frameData, double seconds) override
     {
         const dataexport::Frame f = wholeRecordExport(frameData, scales);
         text.clear();
         if (frames == 0)
             text = sequence.header(f, QDateTime::currentDateTime(), QStringLiteral("quorvel-cli " QUORVEL_VERSION));
-        text += sequence.frame(f);
-        if (!put(text))
+        text += sequence.frame(f, seconds);
+        if (!out.write(text))
             return false;
         ++frames;
         return true;
@@ -101,7 +92,7 @@ private:
     dataexport::VcdSequence sequence;
 };
 
-class OmxFile : public CaptureFile
+class SrFile : public CaptureFile
 {
 public:
     bool open(const QString &path, const FrameScales &s, QString *error) override
@@ -113,7 +104,36 @@ public:
         }
         return true;
     }
-    bool append(const unsigned char *frameData) override
+    bool append(const unsigned char *frameData, double seconds) override
+    {
+        if (!writer.append(wholeRecordExport(frameData, scales), seconds))
+            return false;
+        ++frames;
+        return true;
+    }
+    bool finish() override { return writer.finish(); }
+    void discard() override { writer.finish(); } // a session without frames leaves no file
+    QString errorString() const override { return writer.errorString(); }
+
+private:
+    srsession::Writer writer;
+    FrameScales scales;
+};
+
+class OmxFile : public CaptureFile
+{
+public:
+    bool open(const QString &path, const FrameScales &s, QString *error) override
+    {
+        scales = s;
+        name = path;
+        if (!writer.open(path)) {
+            *error = writer.errorString();
+            return false;
+        }
+        return true;
+    }
+    bool append(const unsigned char *frameData, double) override
     {
         frame::buildTraces(frameData, inputsOf(scales, 256, scales.scrollValue), traces);
         wavefile::WaveView view;
@@ -127,12 +147,18 @@ public:
         return true;
     }
     bool finish() override { return writer.finish(); }
+    void discard() override
+    {
+        writer.finish();
+        QFile::remove(name);
+    }
     QString errorString() const override { return writer.errorString(); }
 
 private:
     recording::Writer writer;
     FrameScales scales;
     frame::Traces traces;
+    QString name;
 };
 
 } // namespace
@@ -185,6 +211,8 @@ std::unique_ptr<CaptureFile> CaptureFile::create(Format format)
         return std::make_unique<CsvFile>();
     case Format::Vcd:
         return std::make_unique<VcdFile>();
+    case Format::Sr:
+        return std::make_unique<SrFile>();
     case Format::Omx:
         break;
     }

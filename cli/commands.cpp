@@ -3,6 +3,7 @@
 #include "cli/capturefile.h"
 #include "device/connectionrules.h"
 #include "device/instrumentlink.h"
+#include "files/outputfile.h"
 #include "instruments/generator.h"
 #include "instruments/meter.h"
 #include "settings/registerwriter.h"
@@ -16,6 +17,7 @@
 
 #include <libusb.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -136,40 +138,27 @@ private:
     QString status;
 };
 
-// Lines to standard output or a file, each in one write.
+// Lines to standard output or a file, each in one write; a failed write
+// leaves the lines before it whole.
 class LineOutput
 {
 public:
     bool open(const QString &path, QString *errorText)
     {
-        if (path.isEmpty() || path == QLatin1String("-")) {
-            if (!file.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-                *errorText = file.errorString();
-                return false;
-            }
-            return true;
-        }
-        file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        if (!file.open(path.isEmpty() ? QStringLiteral("-") : path)) {
             *errorText = file.errorString();
             return false;
         }
         return true;
     }
-    bool line(const QByteArray &text)
-    {
-        const QByteArray l = text + '\n';
-        return file.write(l) == l.size();
-    }
-    bool finish()
-    {
-        file.close();
-        return file.error() == QFileDevice::NoError;
-    }
-    QString name() const { return file.fileName().isEmpty() ? QStringLiteral("standard output") : file.fileName(); }
+    bool line(const QByteArray &text) { return file.write(text + '\n'); }
+    bool finish() { return file.finish(); }
+    bool readerGone() const { return file.readerGone(); }
+    QString errorString() const { return file.errorString(); }
+    QString name() const { return file.name(); }
 
 private:
-    QFile file;
+    OutputFile file;
 };
 
 class Progress
@@ -198,6 +187,12 @@ private:
     bool printed = false;
     QElapsedTimer clock;
 };
+
+qint64 steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 QByteArray isoNow()
 {
@@ -297,7 +292,7 @@ int runCapture(const Common &common, const CaptureOptions &o)
     if (!file->open(o.out, FrameScales::of(plan.block), &text)) {
         error(QStringLiteral("%1 could not be created: %2").arg(o.out, text));
         c.finish();
-        return UsageError;
+        return WriteFailed;
     }
 
     c.write(plan.writes);
@@ -305,6 +300,8 @@ int runCapture(const Common &common, const CaptureOptions &o)
     if (single && !plan.writes.contains({reg::Trigger, plan.block[reg::Trigger]}))
         c.link.startAcquisition(); // armed for the first frame
     c.link.setSamplingValue(plan.timeBase);
+    // Frames carry the time they arrived, from here on.
+    const qint64 startNs = steadyNs();
     c.link.startReception();
 
     QEventLoop loop;
@@ -322,10 +319,12 @@ int runCapture(const Common &common, const CaptureOptions &o)
             lost = true;
             return loop.quit();
         }
-        const int length = c.link.takeLatestFrame(buffer, int(sizeof buffer));
+        qint64 receivedNs = 0;
+        const int length = c.link.takeLatestFrame(buffer, int(sizeof buffer), &receivedNs);
         // Only oscilloscope frames; a sniffer capture frame is none.
         if (length == frame::Size) {
-            if (!file->append(buffer)) {
+            const double seconds = double((receivedNs > 0 ? receivedNs : steadyNs()) - startNs) * 1e-9;
+            if (!file->append(buffer, seconds)) {
                 writeFailed = true;
                 return loop.quit();
             }
@@ -352,18 +351,29 @@ int runCapture(const Common &common, const CaptureOptions &o)
     progress.end();
 
     const qint64 written = file->framesWritten();
-    const bool closed = file->finish();
+    // A reader of standard output that went away ended the capture: what it
+    // took is whole, nothing failed.
+    const bool readerGone = file->readerGone();
+    if (readerGone)
+        writeFailed = false;
+    const bool closed = written == 0 ? (file->discard(), true) : file->finish() || readerGone;
+    const QString where = o.out == QLatin1String("-") ? QStringLiteral("standard output") : o.out;
     if (lost || c.link.isLinkLost()) {
-        error(QStringLiteral("%1 during the capture; %2 frames written to %3").arg(c.lossText()).arg(written).arg(o.out));
+        error(QStringLiteral("%1 during the capture; %2 frames written to %3").arg(c.lossText()).arg(written).arg(where));
         c.link.release();
         return LinkLost;
     }
     c.finish();
     if (writeFailed || !closed) {
         error(QStringLiteral("%1 could not be written (%2); it holds the first %3 frames")
-                  .arg(o.out, file->errorString())
+                  .arg(where, file->errorString())
                   .arg(written));
-        return UsageError;
+        return WriteFailed;
+    }
+    if (written == 0 && !readerGone) {
+        error(o.out == QLatin1String("-") ? QStringLiteral("no frame captured")
+                                          : QStringLiteral("no frame captured; %1 not written").arg(o.out));
+        return NoFrame;
     }
     return Done;
 }
@@ -380,7 +390,7 @@ int runMeter(const Common &common, const MeterOptions &o)
     if (!out.open(o.out, &text)) {
         error(QStringLiteral("%1 could not be created: %2").arg(o.out, text));
         c.finish();
-        return UsageError;
+        return WriteFailed;
     }
     QByteArray header = "time";
     switch (o.kind) {
@@ -456,7 +466,10 @@ int runMeter(const Common &common, const MeterOptions &o)
     watch.stop();
     progress.end();
 
-    const bool closed = out.finish();
+    // A reader of standard output that went away ends the log as Ctrl-C does.
+    if (out.readerGone())
+        writeFailed = false;
+    const bool closed = out.finish() || out.readerGone();
     if (lost) {
         error(QStringLiteral("%1 during the meter log; %2 readings written to %3")
                   .arg(c.lossText())
@@ -470,8 +483,10 @@ int runMeter(const Common &common, const MeterOptions &o)
     c.wrote = false; // given back: nothing for the instrument to store
     c.finish();
     if (writeFailed || !closed) {
-        error(QStringLiteral("%1 could not be written; it holds the first %2 readings").arg(out.name()).arg(taken));
-        return UsageError;
+        error(QStringLiteral("%1 could not be written (%2); it holds the first %3 readings")
+                  .arg(out.name(), out.errorString())
+                  .arg(taken));
+        return WriteFailed;
     }
     return Done;
 }

@@ -18,6 +18,9 @@
 
 namespace {
 
+constexpr double MinDemoRate = 0.01;
+constexpr double MaxDemoRate = 10000;
+
 // The demo's own options, before the command: how the simulated instrument
 // behaves, and where it reports what it received and sent.
 struct Demo
@@ -32,7 +35,8 @@ QString demoUsage()
         "quorvel-cli-demo [demo options] <command> [options]: quorvel-cli wired to a simulated\n"
         "instrument on USB (a serial port given with --port is used as it is).\n"
         "Demo options:\n"
-        "  --rate N              frames per second the instrument sends (default 60)\n"
+        "  --rate N              frames per second the instrument sends: 0 (as fast as taken)\n"
+        "                        or 0.01 to 10000 (default 60)\n"
         "  --sim-log FILE        at the end, the commands the instrument received ('command\n"
         "                        LETTER VALUE INDEX') and the frames it sent ('frame HEX')\n"
         "  --unplug-after N      unplug the instrument after it delivered N frames\n"
@@ -60,9 +64,15 @@ bool takeDemoOptions(QStringList &args, Demo &demo)
         const QString value = args.takeFirst();
         bool ok = false;
         if (option == QLatin1String("--rate")) {
+            // 0: as fast as the frames are taken; otherwise a pace the simulated
+            // instrument keeps (a frame at least every 100 s, at most 10000 a
+            // second). NaN fails both comparisons and is refused.
             const double rate = value.toDouble(&ok);
-            if (!ok || rate < 0 || rate > 10000) {
-                std::fprintf(stderr, "quorvel-cli-demo: --rate: frames per second from 0 (as fast as taken) to 10000\n");
+            if (!ok || !(rate == 0 || (rate >= MinDemoRate && rate <= MaxDemoRate))) {
+                std::fprintf(stderr,
+                             "quorvel-cli-demo: --rate: frames per second, 0 (as fast as taken) or from 0.01 to "
+                             "10000, not '%s'\n",
+                             value.toLocal8Bit().constData());
                 return false;
             }
             quorvelsim::setFrameRate(rate);
@@ -127,6 +137,11 @@ int run(const QStringList &args)
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal and a pipe whose reader went away end the work as
+    // Ctrl-C does: the meter gives its registers back, a capture closes its
+    // file with whole frames. The failed write then says EPIPE.
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGPIPE, &action, nullptr);
 
     switch (parsed.command) {
     case cli::Command::List:

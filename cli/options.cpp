@@ -109,10 +109,21 @@ bool parseCapture(QCommandLineParser &p, Parsed &r)
             return fail(r, QStringLiteral("--seconds: a number of seconds above 0, not '%1'").arg(p.value("seconds")));
     }
     if (!p.isSet("out"))
-        return fail(r, QStringLiteral("capture: --out FILE is needed (.csv, .vcd or .omx)"));
+        return fail(r, QStringLiteral("capture: --out FILE is needed (.csv, .vcd, .sr or .omx, or - for standard "
+                                      "output)"));
     c.out = p.value("out");
-    if (!formatOfFile(c.out, &c.format))
-        return fail(r, QStringLiteral("--out: '%1' has no known extension; accepted: .csv .vcd .omx").arg(c.out));
+    if (p.isSet("format")) {
+        // The format of standard output, or one the file's name does not say.
+        const QString f = p.value("format").toLower();
+        if (!formatOfFile(QStringLiteral("x.") + f, &c.format))
+            return fail(r, QStringLiteral("--format: '%1' is no format; accepted: csv vcd sr omx").arg(f));
+    } else if (c.out == QLatin1String("-")) {
+        c.format = Format::Csv;
+    } else if (!formatOfFile(c.out, &c.format)) {
+        return fail(r, QStringLiteral("--out: '%1' has no known extension; accepted: .csv .vcd .sr .omx").arg(c.out));
+    }
+    if (c.out == QLatin1String("-") && c.format != Format::Csv && c.format != Format::Vcd)
+        return fail(r, QStringLiteral("--out -: standard output takes csv or vcd"));
     if (p.isSet("timebase")) {
         c.timeBase = timeBaseIndex(p.value("timebase"));
         if (c.timeBase < 0)
@@ -289,17 +300,22 @@ Parsed parse(const QStringList &arguments)
         synopsis = "capture --out FILE [--frames N] [--seconds S] [settings] [--port NAME]";
         description =
             "Waits for frames and writes them to FILE, in the format its extension names:\n"
-            "  .csv  the export's columns after a frame column: frame,time_s,ch1_V,ch2_V,\n"
-            "        bit0..bit7; one block of rows per frame, the whole record of 256 samples\n"
-            "  .vcd  the logic lines, frames one after another on one time line; every\n"
-            "        line is x for one sample interval between two frames\n"
+            "  .csv  the export's columns after the frame's number and arrival time:\n"
+            "        frame,frame_time_s,time_s,ch1_V,ch2_V,bit0..bit7; one block of rows per\n"
+            "        frame, the whole record of 256 samples\n"
+            "  .vcd  the logic lines and a wire 'frame' that changes at each frame's first\n"
+            "        sample; each frame at the time it arrived, every line x in between\n"
+            "  .sr   a session file (sigrok-cli, PulseView): bit0..bit7, CH1 and CH2 in\n"
+            "        volts; frames one after another, listed in its member 'frames'\n"
             "  .omx  the window's recording format (its player plays it)\n"
-            "Ends after --frames N, after --seconds S, or when interrupted (Ctrl-C);\n"
-            "the file then holds whole frames. Without settings options nothing is\n"
-            "written to the instrument.";
+            "--out - writes CSV (or --format vcd) to standard output.\n"
+            "Ends after --frames N, after --seconds S, when interrupted (Ctrl-C) or\n"
+            "when the reader of standard output goes away; the file then holds whole\n"
+            "frames. Without settings options nothing is written to the instrument.";
         add(p, {"n", "frames"}, "Frames to capture.", "N");
         add(p, {"s", "seconds"}, "Seconds to capture.", "S");
-        add(p, {"o", "out"}, "Output file: .csv, .vcd or .omx.", "FILE");
+        add(p, {"o", "out"}, "Output file: .csv, .vcd, .sr or .omx; - for standard output.", "FILE");
+        add(p, {"format"}, "Format when the file's name does not say it: csv, vcd, sr or omx.", "NAME");
         add(p, {"t", "timebase"}, "Time base, e.g. 1ms (" + timeBaseChoices() + ").", "TEXT");
         add(p, {"ch1"}, "CH1 volts/div, e.g. 0.64V (" + gainChoices() + ").", "TEXT");
         add(p, {"ch2"}, "CH2 volts/div.", "TEXT");
@@ -464,6 +480,8 @@ bool formatOfFile(const QString &path, Format *format)
         *format = Format::Vcd;
     else if (suffix == QLatin1String("omx"))
         *format = Format::Omx;
+    else if (suffix == QLatin1String("sr"))
+        *format = Format::Sr;
     else
         return false;
     return true;

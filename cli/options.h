@@ -13,11 +13,11 @@
 namespace cli {
 
 // Exit codes.
-enum Exit { Done = 0, UsageError = 1, NoInstrument = 2, LinkLost = 3 };
+enum Exit { Done = 0, UsageError = 1, NoInstrument = 2, LinkLost = 3, WriteFailed = 4, NoFrame = 5 };
 
 enum class Command { None, List, Info, Capture, Meter, Generate };
 
-enum class Format { Csv, Vcd, Omx };
+enum class Format { Csv, Vcd, Omx, Sr };
 
 enum class MeterKind { Vpp, Vdc, Frequency, Pulses };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace dataexport {
 
@@ -113,17 +114,34 @@ int decimalsFor(double step)
     return -1;
 }
 
+namespace {
+
+// Room for any number writeNumber() writes: the widest double in fixed
+// notation with 15 places.
+constexpr int NumberRoom = 400;
+
+// Writes the value as fixedNumber() does at p (NumberRoom bytes free); the end.
+char *writeNumber(char *p, double value, int decimals)
+{
+    if (decimals >= 0 && std::isfinite(value)) {
+        static const double halfSteps[16] = {0.5,    0.05,   0.005,   5e-4,    5e-5,    5e-6,    5e-7,    5e-8,
+                                             5e-9,   5e-10,  5e-11,   5e-12,   5e-13,   5e-14,   5e-15,   5e-16};
+        const double half = decimals < 16 ? halfSteps[decimals] : 0.5 * std::pow(10.0, -decimals);
+        if (std::fabs(value) < half)
+            value = 0; // no "-0.00"
+        const auto result = std::to_chars(p, p + NumberRoom, value, std::chars_format::fixed, decimals);
+        if (result.ec == std::errc())
+            return result.ptr;
+    }
+    return std::to_chars(p, p + NumberRoom, value).ptr;
+}
+
+} // namespace
+
 QByteArray fixedNumber(double value, int decimals)
 {
-    if (decimals < 0 || !std::isfinite(value))
-        return number(value);
-    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals))
-        value = 0; // no "-0.00"
-    char text[400]; // the widest double in fixed notation with 15 places fits
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc())
-        return number(value);
-    return QByteArray(text, int(result.ptr - text));
+    char text[NumberRoom];
+    return QByteArray(text, int(writeNumber(text, value, decimals) - text));
 }
 
 double voltsPerCount(double voltsPerDiv)
@@ -166,23 +184,40 @@ void appendCsvRows(QByteArray &out, const Frame &frame, const QByteArray &prefix
     };
     const int ch1Decimals = channelDecimals(ch1, frame.ch1, frame.ch1Zero, frame.ch1VoltsPerDiv);
     const int ch2Decimals = channelDecimals(ch2, frame.ch2, frame.ch2Zero, frame.ch2VoltsPerDiv);
+    // The logic columns of a row are the same text for the same byte.
+    bool lineShown[LogicLines];
+    for (int n = 0; n < LogicLines; ++n)
+        lineShown[n] = logic && frame.lineOn[n];
+
+    // Rows are written into the buffer's free space, grown when a row might
+    // not fit, and the buffer is cut to what was written at the end.
+    const int rowRoom = prefix.size() + 3 * NumberRoom + 2 * LogicLines + 4;
+    qint64 at = out.size();
+    out.resize(int(at + qint64(count) * (prefix.size() + 40)));
     for (int i = 0; i < count; ++i) {
-        out += prefix;
+        if (out.size() - at < rowRoom)
+            out.resize(int(std::max<qint64>(2 * qint64(out.size()), at + rowRoom)));
+        char *p = out.data() + at;
+        std::memcpy(p, prefix.constData(), size_t(prefix.size()));
+        p += prefix.size();
         if (time)
-            out += fixedNumber(columnTime(frame.keys[i], frame), timeDecimals);
-        out += ',';
+            p = writeNumber(p, columnTime(frame.keys[i], frame), timeDecimals);
+        *p++ = ',';
         if (ch1)
-            out += fixedNumber(volts(frame.ch1[i], frame.ch1Zero, frame.ch1VoltsPerDiv), ch1Decimals);
-        out += ',';
+            p = writeNumber(p, volts(frame.ch1[i], frame.ch1Zero, frame.ch1VoltsPerDiv), ch1Decimals);
+        *p++ = ',';
         if (ch2)
-            out += fixedNumber(volts(frame.ch2[i], frame.ch2Zero, frame.ch2VoltsPerDiv), ch2Decimals);
+            p = writeNumber(p, volts(frame.ch2[i], frame.ch2Zero, frame.ch2VoltsPerDiv), ch2Decimals);
+        const unsigned bits = logic ? frame.logic[i] : 0;
         for (int n = 0; n < LogicLines; ++n) {
-            out += ',';
-            if (logic && frame.lineOn[n])
-                out += (frame.logic[i] >> n) & 1 ? '1' : '0';
+            *p++ = ',';
+            if (lineShown[n])
+                *p++ = (bits >> n) & 1 ? '1' : '0';
         }
-        out += '\n';
+        *p++ = '\n';
+        at = p - out.constData();
     }
+    out.resize(int(at));
 }
 
 QByteArray csv(const Frame &frame)
@@ -300,16 +335,19 @@ QByteArray VcdSequence::header(const Frame &first, const QDateTime &when, const 
     out += "$date\n    " + when.toString(Qt::ISODate).toUtf8() + "\n$end\n";
     out += "$version\n    " + version.toUtf8() + "\n$end\n";
     out += "$comment\n    time base " + first.timeBaseText.toUtf8() +
-           "; frames one after another, every line x between two frames\n$end\n";
+           "; frames one after another, each from the time it arrived (since the capture started), every line x "
+           "between two frames; the wire frame changes at each frame's first sample (1 in odd frames, 0 in even "
+           "ones)\n$end\n";
     out += "$timescale " + scaleText + " $end\n";
     out += "$scope module logic $end\n";
     for (int n = 0; n < LogicLines; ++n)
         out += "$var wire 1 " + QByteArray(1, char('!' + n)) + " bit" + QByteArray::number(n) + " $end\n";
+    out += "$var wire 1 " + QByteArray(1, FrameWireId) + " frame $end\n";
     out += "$upscope $end\n$enddefinitions $end\n";
     return out;
 }
 
-QByteArray VcdSequence::frame(const Frame &frame)
+QByteArray VcdSequence::frame(const Frame &frame, double arrivedSeconds)
 {
     const int rowCount = rows(frame);
     if (unit <= 0 || rowCount == 0)
@@ -324,15 +362,22 @@ QByteArray VcdSequence::frame(const Frame &frame)
     auto id = [](int n) { return QByteArray(1, char('!' + n)); };
     const qint64 first = ticks(0);
     const qint64 step = rowCount > 1 ? std::max<qint64>(1, ticks(1) - first) : 1;
+    // The frame starts when it arrived, or right after the previous frame's
+    // gap when that is later (a time line only goes forward).
+    if (arrivedSeconds > 0 && std::isfinite(arrivedSeconds)) {
+        const double arrived = std::round(arrivedSeconds / unit);
+        if (arrived > double(nextStart) && arrived < 9e18)
+            nextStart = qint64(arrived);
+    }
     // Times of this frame, moved so that its first sample lands on nextStart.
     const qint64 shift = nextStart - first;
     QByteArray out;
-    out += "$comment frame " + QByteArray::number(count + 1) + " $end\n";
     out += "#" + QByteArray::number(nextStart) + "\n";
     if (count == 0)
         out += "$dumpvars\n";
     for (int n = 0; n < LogicLines; ++n)
         out += level(0, n) + id(n) + "\n";
+    out += (count % 2 == 0 ? '1' : '0') + QByteArray(1, FrameWireId) + "\n";
     if (count == 0)
         out += "$end\n";
     for (int i = 1; i < rowCount; ++i) {

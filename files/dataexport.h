@@ -108,15 +108,22 @@ double vcdTimescale(const Frame &frame, QByteArray *text = nullptr);
 
 // A value change dump of many frames on one time line, written as they come:
 // the header (from the first frame), then each frame's changes. Frame n
-// starts one sample interval after frame n - 1 ended; during that gap every
-// line is 'x', the gap marker, and a comment names the next frame. The frames
-// share the time scale of the first (a capture keeps its time base).
+// starts at the time it arrived (seconds since the capture started, on the
+// dump's time unit), or one sample interval after frame n - 1 ended when that
+// is later; during the gap every line is 'x', the gap marker. A ninth wire,
+// "frame", changes at each frame's first sample: 1 in odd frames, 0 in even
+// ones. The value-change section holds time stamps and values only, so every
+// reader takes it. The frames share the time scale of the first (a capture
+// keeps its time base).
 class VcdSequence
 {
 public:
+    static constexpr char FrameWireId = '!' + LogicLines;
+
     QByteArray header(const Frame &first, const QDateTime &when, const QString &version);
-    // Frame text (its gap and comment included). Empty before header().
-    QByteArray frame(const Frame &frame);
+    // Frame text (its gap included). Empty before header(). arrivedSeconds < 0:
+    // right after the previous frame.
+    QByteArray frame(const Frame &frame, double arrivedSeconds = -1);
     qint64 framesWritten() const { return count; }
 
 private:

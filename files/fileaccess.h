@@ -11,11 +11,18 @@ namespace fileaccess {
 
 enum class OpenResult { Opened, NotRegular, Failed };
 
-// Opens path read-only when it is a regular file.
-OpenResult openForReading(QFile &file, const QString &path);
+// Opens path read-only when it is a regular file. errorText, when given,
+// gets why it was not opened ("not a regular file", or the system's words).
+OpenResult openForReading(QFile &file, const QString &path, QString *errorText = nullptr);
 
 // Creates or truncates path for writing (unbuffered when asked) when it is a
 // regular file or does not exist yet. created says whether this open made it.
-OpenResult openForWriting(QFile &file, const QString &path, bool unbuffered, bool *created = nullptr);
+OpenResult openForWriting(QFile &file, const QString &path, bool unbuffered, bool *created = nullptr,
+                          QString *errorText = nullptr);
+
+// The system's text for an errno value ("No space left on device").
+QString systemErrorText(int error);
+// The text for a result that is not Opened (Failed: the errno it came with).
+QString openErrorText(OpenResult result, int error);
 
 } // namespace fileaccess

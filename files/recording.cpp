@@ -3,6 +3,7 @@
 #include "files/fileaccess.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -31,8 +32,9 @@ bool Writer::open(const QString &name)
     wholeBytes = 0;
     failed = false;
     created = false;
+    error.clear();
     // Unbuffered: each entry is handed to the system by the write that makes it.
-    return fileaccess::openForWriting(file, path, true, &created) == fileaccess::OpenResult::Opened;
+    return fileaccess::openForWriting(file, path, true, &created, &error) == fileaccess::OpenResult::Opened;
 }
 
 bool Writer::append(int timeBase, const wavefile::WaveView &frame)
@@ -41,10 +43,15 @@ bool Writer::append(int timeBase, const wavefile::WaveView &frame)
         return false;
     entry.clear();
     appendEntry(entry, timeBase, frame);
+    errno = 0;
     if (file.write(entry) != entry.size()) {
+        const int code = errno;
         // A full disk takes part of the entry: cut it off, so the reader
         // finds only whole entries; a file that got none goes.
         failed = true;
+        // The system's words: a short write leaves the file's own error unset.
+        error = file.error() != QFileDevice::NoError ? file.errorString()
+                                                     : fileaccess::systemErrorText(code ? code : ENOSPC);
         file.resize(wholeBytes);
         if (entries == 0 && created) {
             file.close();
@@ -62,7 +69,11 @@ bool Writer::finish()
     if (!file.isOpen())
         return !failed;
     file.close();
-    return !failed && file.error() == QFileDevice::NoError;
+    if (file.error() != QFileDevice::NoError && !failed) {
+        failed = true;
+        error = file.errorString();
+    }
+    return !failed;
 }
 
 namespace {

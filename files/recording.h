@@ -43,12 +43,14 @@ public:
 
     bool isOpen() const { return file.isOpen(); }
     QString fileName() const { return path; }
-    QString errorString() const { return file.errorString(); }
+    // Why open() or append() failed, in the system's words.
+    QString errorString() const { return error; }
     qint64 entriesWritten() const { return entries; }
 
 private:
     QFile file;
     QString path;
+    QString error;
     QByteArray entry; // reused, so an entry allocates nothing once warm
     qint64 entries = 0;
     qint64 wholeBytes = 0; // bytes of the entries written whole

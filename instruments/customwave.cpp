@@ -1,5 +1,7 @@
 #include "instruments/customwave.h"
 
+#include "files/fileaccess.h"
+
 #include <QFile>
 #include <QStringList>
 #include <QVector>
@@ -33,11 +35,10 @@ int parseCSV(const QString &text, unsigned char *buffer)
 FileText readWaveText(const QString &fileName)
 {
     FileText result;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
+    QFile file;
+    // Only a regular file: a named pipe would block the open until a writer comes.
+    if (fileaccess::openForReading(file, fileName, &result.error) != fileaccess::OpenResult::Opened)
         return result;
-    }
     result.opened = true;
     QByteArray bytes = file.read(MaxFileBytes + 1);
     if (file.error() != QFileDevice::NoError) {

@@ -4,6 +4,7 @@
 #include "cli/capturefile.h"
 #include "cli/options.h"
 #include "files/recording.h"
+#include "files/srsession.h"
 #include "quorveltest.h"
 #include "vcdreader.h"
 
@@ -67,7 +68,9 @@ private slots:
         QTest::newRow("source") << "capture --out x.csv --trigger-source ch3" << "accepted: ch1 ch2 bit0";
         QTest::newRow("mode") << "capture --out x.csv --trigger-mode rolling" << "accepted: auto normal single";
         QTest::newRow("level") << "capture --out x.csv --trigger-level high" << "no voltage";
-        QTest::newRow("extension") << "capture --out x.txt" << "accepted: .csv .vcd .omx";
+        QTest::newRow("extension") << "capture --out x.txt" << "accepted: .csv .vcd .sr .omx";
+        QTest::newRow("format") << "capture --out - --format txt" << "accepted: csv vcd sr omx";
+        QTest::newRow("stdout sr") << "capture --out - --format sr" << "standard output takes csv or vcd";
         QTest::newRow("no out") << "capture --frames 3" << "--out FILE is needed";
         QTest::newRow("frames 0") << "capture --out x.csv --frames 0" << "above 0";
         QTest::newRow("frames text") << "capture --out x.csv --frames many" << "above 0";
@@ -299,31 +302,36 @@ private slots:
         std::unique_ptr<CaptureFile> file = CaptureFile::create(Format::Csv);
         QString error;
         QVERIFY(file->open(dir.filePath("c.csv"), scales, &error));
-        QVERIFY(file->append(data));
-        QVERIFY(file->append(data));
+        QVERIFY(file->append(data, 0.00125));
+        QVERIFY(file->append(data, 0.0178));
         QVERIFY(file->finish());
         QFile f(dir.filePath("c.csv"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().split('\n');
         QCOMPARE(lines.size(), 1 + 2 * 256 + 1); // the last is empty
-        QCOMPARE(lines[0], QByteArray("frame,time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7"));
+        QCOMPARE(lines[0],
+                 QByteArray("frame,frame_time_s,time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7"));
+        const QByteArray arrived[2] = {"0.001250", "0.017800"}; // to the microsecond
         for (int k = 0; k < 2; ++k) {
             for (int i = 0; i < 256; ++i) {
                 const QList<QByteArray> cells = lines[1 + k * 256 + i].split(',');
-                QCOMPARE(cells.size(), 12);
+                QCOMPARE(cells.size(), 13);
                 QCOMPARE(cells[0].toInt(), k + 1);
+                QCOMPARE(cells[1], arrived[k]);
                 // 1ms/div, 16 samples a division: 62.5 us steps, 7 decimals;
                 // 0.64 V/div, 0.02 V a count: 2 decimals.
-                QCOMPARE(cells[1], QByteArray::number(i * 1e-3 / 16, 'f', 7));
+                QCOMPARE(cells[2], QByteArray::number(i * 1e-3 / 16, 'f', 7));
                 const int s1 = quint8(frameBytes[i]), s2 = quint8(frameBytes[256 + i]);
-                QCOMPARE(cells[2], QByteArray::number((127.0 - s1) / 32 * 0.64, 'f', 2));
-                QCOMPARE(cells[3], QByteArray::number((127.0 - s2) / 32 * 0.64, 'f', 2));
+                QCOMPARE(cells[3], QByteArray::number((127.0 - s1) / 32 * 0.64, 'f', 2));
+                QCOMPARE(cells[4], QByteArray::number((127.0 - s2) / 32 * 0.64, 'f', 2));
                 for (int n = 0; n < 8; ++n)
-                    QCOMPARE(cells[4 + n].toInt(), (quint8(frameBytes[512 + i]) >> n) & 1);
+                    QCOMPARE(cells[5 + n].toInt(), (quint8(frameBytes[512 + i]) >> n) & 1);
             }
         }
     }
 
+    // Frames on one time line, each from the time it arrived or right after
+    // the previous one's gap; the body holds time stamps and values only.
     void vcdPutsFramesOnOneTimeLine()
     {
         const QByteArray frameBytes = patternFrame();
@@ -332,27 +340,37 @@ private slots:
         std::unique_ptr<CaptureFile> file = CaptureFile::create(Format::Vcd);
         QString error;
         QVERIFY(file->open(dir.filePath("c.vcd"), FrameScales::of(factoryLikeBlock()), &error));
+        // 1ms/div, 16 samples a division: 62.5 us a sample, 625 ticks of 100 ns.
+        const qint64 step = 625, span = 256 * step;
+        // Frame 2 arrives while frame 1 and its gap would still run: it follows
+        // the gap. Frame 3 arrives later: it starts then (0.1 s = 1e6 ticks).
+        const double arrived[3] = {0.0, 0.001, 0.1};
         for (int k = 0; k < 3; ++k)
-            QVERIFY(file->append(data));
+            QVERIFY(file->append(data, arrived[k]));
         QVERIFY(file->finish());
         QFile f(dir.filePath("c.vcd"));
         QVERIFY(f.open(QIODevice::ReadOnly));
-        const ReadVcd vcd = readVcd(f.readAll());
+        const QByteArray text = f.readAll();
+        QVERIFY2(vcdBodyIsPlain(text), "the value-change section holds more than time stamps and values");
+        const ReadVcd vcd = readVcd(text);
         QVERIFY(vcd.ok);
-        // 1ms/div, 16 samples a division: 62.5 us a sample, 625 ticks of 100 ns.
         QCOMPARE(vcd.timescale, QByteArray("100 ns"));
-        QCOMPARE(vcd.names.size(), 8);
-        const qint64 step = 625, span = 256 * step;
-        // Every line is x from a frame's end for one sample; then the next frame.
-        QList<qint64> xTimes;
-        for (auto it = vcd.changes.constBegin(); it != vcd.changes.constEnd(); ++it)
+        QCOMPARE(vcd.names.size(), 9);
+        QVERIFY(vcd.names.values().contains("frame"));
+        const qint64 starts[3] = {0, span + step, 1000000};
+        QList<qint64> xTimes, frameChanges;
+        for (auto it = vcd.changes.constBegin(); it != vcd.changes.constEnd(); ++it) {
             if (it.value().value("bit0") == 'x')
                 xTimes << it.key();
-        QCOMPARE(xTimes, (QList<qint64>{span, 2 * span + step, 3 * span + 2 * step}));
+            if (it.value().contains("frame"))
+                frameChanges << it.key();
+        }
+        QCOMPARE(xTimes, (QList<qint64>{span, starts[1] + span, starts[2] + span}));
+        QCOMPARE(frameChanges, (QList<qint64>{starts[0], starts[1], starts[2]}));
         for (int k = 0; k < 3; ++k) {
-            const qint64 start = k * (span + step);
-            const QMap<QByteArray, char> levels = vcd.changes.value(start);
-            QCOMPARE(levels.size(), 8);
+            const QMap<QByteArray, char> levels = vcd.changes.value(starts[k]);
+            QCOMPARE(levels.size(), 9);
+            QCOMPARE(levels.value("frame"), k % 2 == 0 ? '1' : '0');
             for (int n = 0; n < 8; ++n)
                 QCOMPARE(levels.value("bit" + QByteArray::number(n)),
                          char('0' + ((quint8(frameBytes[512]) >> n) & 1)));
@@ -360,10 +378,64 @@ private slots:
             const quint8 changed = quint8(frameBytes[512]) ^ quint8(frameBytes[513]);
             for (int n = 0; n < 8; ++n)
                 if ((changed >> n) & 1)
-                    QCOMPARE(vcd.changes.value(start + step).value("bit" + QByteArray::number(n)),
+                    QCOMPARE(vcd.changes.value(starts[k] + step).value("bit" + QByteArray::number(n)),
                              char('0' + ((quint8(frameBytes[513]) >> n) & 1)));
         }
-        QCOMPARE(vcd.lastTime, 3 * span + 2 * step);
+        QCOMPARE(vcd.lastTime, starts[2] + span);
+    }
+
+    // A session file: every sample of each frame, the channels in volts as
+    // the CSV gives them, the frames' first samples and arrival times.
+    void sessionFileHoldsTheFrames()
+    {
+        const QByteArray frameBytes = patternFrame();
+        const auto *data = reinterpret_cast<const unsigned char *>(frameBytes.constData());
+        QTemporaryDir dir;
+        std::unique_ptr<CaptureFile> file = CaptureFile::create(Format::Sr);
+        QString error;
+        QVERIFY(file->open(dir.filePath("c.sr"), FrameScales::of(factoryLikeBlock()), &error));
+        QVERIFY(file->append(data, 0.25));
+        QVERIFY(file->append(data, 0.5));
+        QVERIFY(file->finish());
+        const srsession::Session s = srsession::read(dir.filePath("c.sr"));
+        QVERIFY2(s.ok, qPrintable(s.error));
+        QCOMPARE(s.sampleRate, 16000.0); // 62.5 us a sample
+        QCOMPARE(s.logicNames, (QStringList{"bit0", "bit1", "bit2", "bit3", "bit4", "bit5", "bit6", "bit7"}));
+        QCOMPARE(s.analogNames, (QStringList{"CH1", "CH2"}));
+        QCOMPARE(s.logic.size(), 512);
+        QCOMPARE(s.analog.size(), 2);
+        QCOMPARE(s.analog[1].size(), 512);
+        for (int i = 0; i < 512; ++i) {
+            const int at = i % 256;
+            QCOMPARE(int(s.logic[i]), int(quint8(frameBytes[512 + at])));
+            for (int c = 0; c < 2; ++c)
+                QVERIFY(std::fabs(s.analog[c][i] - (127.0 - quint8(frameBytes[c * 256 + at])) / 32 * 0.64) < 1e-6);
+        }
+        QCOMPARE(s.frames.size(), 2);
+        QCOMPARE(s.frames[1].firstSample, 256);
+        QCOMPARE(s.frames[1].seconds, 0.5);
+    }
+
+    // A capture that got no frame leaves no file behind, whatever the format.
+    void nothingCapturedLeavesNoFile_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("csv") << int(Format::Csv);
+        QTest::newRow("vcd") << int(Format::Vcd);
+        QTest::newRow("sr") << int(Format::Sr);
+        QTest::newRow("omx") << int(Format::Omx);
+    }
+    void nothingCapturedLeavesNoFile()
+    {
+        QFETCH(int, format);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("empty");
+        std::unique_ptr<CaptureFile> file = CaptureFile::create(Format(format));
+        QString error;
+        QVERIFY2(file->open(path, FrameScales::of(factoryLikeBlock()), &error), qPrintable(error));
+        QVERIFY(QFileInfo::exists(path));
+        file->discard();
+        QVERIFY(!QFileInfo::exists(path));
     }
 
     void omxPlaysInTheWindowsReader()
@@ -375,8 +447,8 @@ private slots:
         std::unique_ptr<CaptureFile> file = CaptureFile::create(Format::Omx);
         QString error;
         QVERIFY(file->open(dir.filePath("c.omx"), scales, &error));
-        QVERIFY(file->append(data));
-        QVERIFY(file->append(data));
+        QVERIFY(file->append(data, 0));
+        QVERIFY(file->append(data, 0));
         QVERIFY(file->finish());
         QFile f(dir.filePath("c.omx"));
         QVERIFY(f.open(QIODevice::ReadOnly));

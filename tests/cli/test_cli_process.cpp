@@ -10,14 +10,19 @@
 #include "instruments/generator.h"
 #include "quorveltest.h"
 #include "settings/registers.h"
+#include "filesizelimit.h"
+#include "files/srsession.h"
 #include "simcontrol.h"
+#include "vcdreader.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace sim = quorvelsim;
 
@@ -66,6 +71,23 @@ public:
             args << QStringLiteral("--port") << port;
         process.setWorkingDirectory(dir.path());
         process.start(QString::fromUtf8(usb ? QUORVEL_CLI_DEMO : QUORVEL_CLI), args);
+        process.waitForStarted();
+    }
+    // Starts the program with its standard output into `head -c BYTES`,
+    // which leaves after that many bytes; the exit code is the program's.
+    void startIntoHead(const QStringList &arguments, int bytes, const QStringList &demoOptions = {})
+    {
+        QStringList args;
+        if (usb)
+            args << demoOptions << QStringLiteral("--sim-log") << path("sim.log");
+        args << arguments;
+        if (!usb)
+            args << QStringLiteral("--port") << port;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral("bash"),
+                      QStringList{"-c", QStringLiteral("\"$@\" | head -c %1 > head.out; exit ${PIPESTATUS[0]}").arg(bytes),
+                                  "bash", QString::fromUtf8(usb ? QUORVEL_CLI_DEMO : QUORVEL_CLI)} +
+                          args);
         process.waitForStarted();
     }
     Result finish(int timeoutMs = 30000)
@@ -138,11 +160,11 @@ QByteArray readAll(const QString &path)
 // channels) for the frame `sent`, written independently of the program: time
 // i * 62.5 us to the 0.1 us its step needs, volts (127 - sample) / 32 * 0.64
 // to the 0.01 V of one count, the logic bits.
-QByteArray expectedCsvRows(int number, const QByteArray &sent)
+QByteArray expectedCsvRows(int number, const QByteArray &arrived, const QByteArray &sent)
 {
     QByteArray out;
     for (int i = 0; i < 256; ++i) {
-        out += QByteArray::number(number) + ',' + QByteArray::number(i * 62.5e-6, 'f', 7) + ',' +
+        out += QByteArray::number(number) + ',' + arrived + ',' + QByteArray::number(i * 62.5e-6, 'f', 7) + ',' +
                QByteArray::number((127.0 - quint8(sent[i])) / 32 * 0.64, 'f', 2) + ',' +
                QByteArray::number((127.0 - quint8(sent[256 + i])) / 32 * 0.64, 'f', 2);
         for (int n = 0; n < 8; ++n)
@@ -153,10 +175,12 @@ QByteArray expectedCsvRows(int number, const QByteArray &sent)
 }
 
 // Checks a capture CSV: the header, whole frames only, each one a frame the
-// instrument sent (in the order sent). Returns the number of frames.
+// instrument sent (in the order sent), each arriving after the one before
+// (seconds since the capture started, to the microsecond). Returns the
+// number of frames.
 int checkCsv(const QByteArray &text, const QVector<QByteArray> &sent, QString *why)
 {
-    const QByteArray header = "frame,time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7\n";
+    const QByteArray header = "frame,frame_time_s,time_s,ch1_V,ch2_V,bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7\n";
     if (!text.startsWith(header)) {
         *why = QStringLiteral("no header");
         return -1;
@@ -173,15 +197,24 @@ int checkCsv(const QByteArray &text, const QVector<QByteArray> &sent, QString *w
     }
     int from = 0;
     int pos = 0;
+    double previous = -1;
     for (int k = 0; k < lines / 256; ++k) {
         int end = pos;
         for (int i = 0; i < 256; ++i)
             end = rest.indexOf('\n', end) + 1;
         const QByteArray block = rest.mid(pos, end - pos);
         pos = end;
+        const QByteArray arrived = block.split(',').value(1);
+        bool number = false;
+        const double seconds = arrived.toDouble(&number);
+        if (!number || arrived.size() - arrived.indexOf('.') != 7 || seconds < previous || seconds > 600) {
+            *why = QStringLiteral("frame %1 arrived at '%2'").arg(k + 1).arg(QString::fromLatin1(arrived));
+            return -1;
+        }
+        previous = seconds;
         bool found = false;
         for (; from < sent.size() && !found; ++from)
-            found = expectedCsvRows(k + 1, sent[from]) == block;
+            found = expectedCsvRows(k + 1, arrived, sent[from]) == block;
         if (!found) {
             *why = QStringLiteral("frame %1 is none the instrument sent").arg(k + 1);
             return -1;
@@ -239,7 +272,7 @@ bool waitForFile(const QString &path, qint64 bytes, int timeoutMs = 10000)
     return false;
 }
 
-constexpr qint64 CsvFrameBytes = 256 * 30; // a frame's rows are longer than this
+constexpr qint64 CsvFrameBytes = 256 * 40; // a frame's rows are longer than this
 
 } // namespace
 
@@ -322,7 +355,13 @@ private slots:
         QCOMPARE(writes[1].value, 6);
         const QByteArray vcd = readAll(s.path("t.vcd"));
         QVERIFY(vcd.contains("time base 500"));
-        QCOMPARE(vcd.count("$comment frame"), 2);
+        QVERIFY(vcdBodyIsPlain(vcd));
+        const ReadVcd read = readVcd(vcd);
+        QVERIFY(read.ok);
+        int frameChanges = 0;
+        for (const auto &levels : read.changes)
+            frameChanges += levels.contains("frame") ? 1 : 0;
+        QCOMPARE(frameChanges, 2);
     }
 
     // Interrupted, the capture ends cleanly: exit 0, whole frames, file closed.
@@ -435,9 +474,290 @@ private slots:
             // The factory generator: 4 V peak to peak into CH1.
             QVERIFY2(std::fabs(cells[1].toDouble() - 4.0) < 0.1, lines[i].constData());
         }
+        // The restoring writes left the program before it ended; the
+        // instrument's wire takes them from the line on its own thread, so
+        // they are waited for, not assumed taken when the process is gone.
+        QTRY_COMPARE(int(sim::peekRegister(reg::MStatus)), 0);
+        QTRY_COMPARE(int(sim::peekRegister(reg::Spectrum)), 32);
         QCOMPARE(int(sim::peekRegister(reg::MStatus)), 0);
-        QCOMPARE(int(sim::peekRegister(reg::Spectrum)), 32);
-        QCOMPARE(s.letters().count('m'), 3);
+        QCOMPARE(sim::commandLog().size() > 0, true);
+        int meterRequests = 0;
+        for (const sim::Command &c : sim::commandLog())
+            meterRequests += c.letter == 'm' ? 1 : 0;
+        QCOMPARE(meterRequests, 3);
+    }
+
+    // A closed terminal or a reader that went away ends the meter log as
+    // Ctrl-C does: the registers are given back, exit 0.
+    void meterSignalsGiveTheRegistersBack_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("SIGHUP") << "hup";
+        QTest::newRow("reader gone (SIGPIPE)") << "pipe";
+    }
+    void meterSignalsGiveTheRegistersBack()
+    {
+        QFETCH(QString, how);
+        Session s(false);
+        QVERIFY(s.ready());
+        if (how == "hup") {
+            s.start({"meter", "vdc", "--interval", "20"});
+            QVERIFY(s.process.waitForReadyRead(10000)); // the header or a reading came
+            QTRY_VERIFY_WITH_TIMEOUT(sim::peekRegister(reg::MStatus) != 0, 10000); // in meter mode
+            ::kill(pid_t(s.process.processId()), SIGHUP);
+        } else {
+            s.startIntoHead({"meter", "vdc", "--interval", "20"}, 100); // `meter vdc | head -c 100`
+        }
+        const Result r = s.finish();
+        QVERIFY2(r.code == 0, r.err.constData());
+        if (how != "hup")
+            QCOMPARE(readAll(s.path("head.out")).size(), 100);
+        QTRY_COMPARE(int(sim::peekRegister(reg::MStatus)), 0);
+        QTRY_COMPARE(int(sim::peekRegister(reg::Spectrum)), 32);
+    }
+
+    // Standard output: the whole CSV, and a reader that stops early ends
+    // the capture cleanly.
+    void captureToStandardOutput()
+    {
+        Session s(true);
+        Result r = s.run({"capture", "--frames", "3", "--out", "-"});
+        QCOMPARE(r.code, 0);
+        QString why;
+        QVERIFY2(checkCsv(r.out, s.frames, &why) == 3, qPrintable(why));
+
+        Session t(true);
+        t.startIntoHead({"capture", "--frames", "100000", "--out", "-"}, 100000, {"--rate", "250"});
+        r = t.finish();
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY2(r.err.isEmpty(), r.err.constData());
+        QCOMPARE(readAll(t.path("head.out")).size(), 100000);
+    }
+
+    // The field's reader takes the session file and the VCD: sample rate,
+    // channels and the values of the frames sent.
+    void sigrokReadsTheCapture()
+    {
+        const QString sigrok = QStandardPaths::findExecutable(QStringLiteral("sigrok-cli"));
+        if (sigrok.isEmpty())
+            QSKIP("sigrok-cli is not installed");
+        Session s(true);
+        QCOMPARE(s.run({"capture", "--frames", "3", "--out", "x.sr"}).code, 0);
+        QVector<QByteArray> sent = s.frames;
+        QCOMPARE(s.run({"capture", "--frames", "2", "--out", "x.vcd"}).code, 0);
+
+        // Our reader: the frames one after another, in the order sent.
+        const srsession::Session own = srsession::read(s.path("x.sr"));
+        QVERIFY2(own.ok, qPrintable(own.error));
+        QCOMPARE(own.frames.size(), 3);
+        QCOMPARE(own.logic.size(), 3 * 256);
+
+        QProcess show;
+        show.start(sigrok, {"-i", s.path("x.sr"), "--show"});
+        QVERIFY(show.waitForFinished(30000));
+        const QByteArray shown = show.readAllStandardOutput();
+        QVERIFY2(shown.contains("Samplerate: 16000"), shown.constData());
+        for (const char *name : {"bit0", "bit7", "CH1", "CH2"})
+            QVERIFY2(shown.contains(QByteArray("- ") + name), shown.constData());
+
+        // The logic lines from its CSV, the channels from its analog output
+        // (volts to 0.01 V: one count is 0.02 V), each in sample order.
+        QProcess csv;
+        csv.start(sigrok, {"-i", s.path("x.sr"), "-C", "bit0,bit1,bit2,bit3,bit4,bit5,bit6,bit7", "-O", "csv"});
+        QVERIFY(csv.waitForFinished(30000));
+        QVector<QList<QByteArray>> rows;
+        for (const QByteArray &line : csv.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> cells = line.trimmed().split(',');
+            if (cells.size() == 8 && (cells[0] == "0" || cells[0] == "1"))
+                rows.append(cells);
+        }
+        QCOMPARE(rows.size(), 3 * 256);
+        QProcess analog;
+        analog.start(sigrok, {"-i", s.path("x.sr"), "-O", "analog"});
+        QVERIFY(analog.waitForFinished(30000));
+        QVector<double> volts[2];
+        for (const QByteArray &line : analog.readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> words = line.simplified().split(' ');
+            if (words.size() >= 3 && (words[0] == "CH1:" || words[0] == "CH2:"))
+                volts[words[0] == "CH2:" ? 1 : 0].append(words[1].toDouble());
+        }
+        QCOMPARE(volts[0].size(), 3 * 256);
+        QCOMPARE(volts[1].size(), 3 * 256);
+        int from = 0;
+        for (int k = 0; k < 3; ++k) {
+            bool found = false;
+            for (; from < sent.size() && !found; ++from) {
+                found = true;
+                for (int i = 0; i < 256 && found; ++i) {
+                    const QList<QByteArray> &cells = rows[k * 256 + i];
+                    for (int n = 0; n < 8; ++n)
+                        found = found && cells[n].toInt() == ((quint8(sent[from][512 + i]) >> n) & 1);
+                    for (int c = 0; c < 2; ++c)
+                        found = found && std::fabs(volts[c][k * 256 + i] -
+                                                   (127.0 - quint8(sent[from][c * 256 + i])) / 32 * 0.64) < 0.006;
+                }
+            }
+            QVERIFY2(found, qPrintable(QStringLiteral("frame %1 is none the instrument sent").arg(k + 1)));
+        }
+
+        // The VCD: every sample of both frames, bits exact (100 ns ticks: 625 a sample).
+        QProcess vcd;
+        vcd.start(sigrok, {"-i", s.path("x.vcd"), "-O", "csv"});
+        QVERIFY(vcd.waitForFinished(60000));
+        QVector<QByteArray> vcdRows;
+        for (const QByteArray &line : vcd.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty() && (line[0] == '0' || line[0] == '1'))
+                vcdRows.append(line.trimmed());
+        QVERIFY2(vcdRows.size() >= 2 * 256 * 625, qPrintable(QString::number(vcdRows.size())));
+        QByteArray first; // frame 1 as sigrok gives it, one row per sample
+        for (int i = 0; i < 256; ++i)
+            first += vcdRows[i * 625] + '\n';
+        QByteArray expected;
+        bool matched = false;
+        for (const QByteArray &frame : s.frames) {
+            expected.clear();
+            for (int i = 0; i < 256; ++i) {
+                QByteArray row;
+                for (int n = 0; n < 8; ++n)
+                    row += QByteArray(n ? "," : "") + char('0' + ((quint8(frame[512 + i]) >> n) & 1));
+                row += ',' + QByteArray(1, '1'); // the frame wire is 1 in frame 1
+                expected += row + '\n';
+            }
+            matched = matched || expected == first;
+        }
+        QVERIFY2(matched, first.left(200).constData());
+
+        // GTKWave's converter takes it too.
+        const QString vcd2fst = QStandardPaths::findExecutable(QStringLiteral("vcd2fst"));
+        if (!vcd2fst.isEmpty()) {
+            QProcess convert;
+            convert.start(vcd2fst, {s.path("x.vcd"), s.path("x.fst")});
+            QVERIFY(convert.waitForFinished(30000));
+            QCOMPARE(convert.exitCode(), 0);
+            QVERIFY(QFileInfo(s.path("x.fst")).size() > 0);
+        }
+    }
+
+    // Output only to a regular file: a named pipe is refused at once (no
+    // wait for a reader), for every file the command line writes or reads.
+    void namedPipesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::newRow("capture csv") << QStringList{"capture", "--frames", "2", "--out", "p.csv"} << 4;
+        QTest::newRow("capture vcd") << QStringList{"capture", "--frames", "2", "--out", "p.vcd"} << 4;
+        QTest::newRow("capture sr") << QStringList{"capture", "--frames", "2", "--out", "p.sr"} << 4;
+        QTest::newRow("capture omx") << QStringList{"capture", "--frames", "2", "--out", "p.omx"} << 4;
+        QTest::newRow("meter") << QStringList{"meter", "vpp", "--count", "2", "--out", "p.csv"} << 4;
+        QTest::newRow("generate") << QStringList{"generate", "--waveform", "custom", "--csv", "p.csv"} << 1;
+    }
+    void namedPipesAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        Session s(true);
+        const QString fifo = s.path(arguments.last().toLatin1().constData());
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        s.start(arguments);
+        const Result r = s.finish(20000);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains("not a regular file"), r.err.constData());
+        QVERIFY(QFileInfo(fifo).exists()); // left as it was
+    }
+
+    // A full disk: the file is cut back to its last whole frame or line, the
+    // message names the system's error, exit 4.
+    void fullDiskKeepsWholeFrames_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("csv") << "f.csv";
+        QTest::newRow("vcd") << "f.vcd";
+        QTest::newRow("meter log") << "f.log";
+    }
+    void fullDiskKeepsWholeFrames()
+    {
+        QFETCH(QString, file);
+        Session s(false); // the instrument lives in this process: nothing of it is written to the disk
+        QVERIFY(s.ready());
+        const bool meter = file.endsWith(".log");
+        const QStringList args = meter ? QStringList{"meter", "vpp", "--interval", "20", "--out", file}
+                                       : QStringList{"capture", "--frames", "1000", "--out", file};
+        Result r;
+        {
+            quorveltest::FileSizeLimit full(meter ? 300 : 3 * CsvFrameBytes + 1000);
+            QVERIFY(full.isActive());
+            r = s.run(args); // the program inherits the limit
+        }
+        QCOMPARE(r.code, 4);
+        QVERIFY2(r.err.contains("(File too large)"), r.err.constData()); // EFBIG, the limit's error
+        const QByteArray text = readAll(s.path(file.toLatin1().constData()));
+        QVERIFY(!text.isEmpty());
+        QVERIFY(text.endsWith('\n'));
+        if (file.endsWith(".csv")) {
+            QString why;
+            QVERIFY2(checkCsv(text, s.frames, &why) >= 1, qPrintable(why));
+        } else if (file.endsWith(".vcd")) {
+            QVERIFY(vcdBodyIsPlain(text));
+            // Each frame ends with its gap: every line x.
+            QVERIFY(text.endsWith("x!\nx\"\nx#\nx$\nx%\nx&\nx'\nx(\n"));
+        } else {
+            for (const QByteArray &line : text.trimmed().split('\n').mid(1))
+                QCOMPARE(line.split(',').size(), 3);
+        }
+        if (meter) {
+            QTRY_COMPARE(int(sim::peekRegister(reg::MStatus)), 0); // given back all the same
+        }
+    }
+
+    // Nothing captured: no file, "no frame captured", exit 5.
+    void noFrameLeavesNoFile()
+    {
+        Session s(true);
+        const Result r = s.run({"capture", "--seconds", "0.5", "--out", "e.csv", "--trigger-mode", "normal",
+                                "--trigger-source", "ch1", "--trigger-level", "2.4V"});
+        QCOMPARE(r.code, 5);
+        QVERIFY2(r.err.contains("no frame captured"), r.err.constData());
+        QVERIFY(!QFileInfo::exists(s.path("e.csv")));
+    }
+
+    // The system's words when a file cannot be made, not "Unknown error".
+    void fileErrorsNameTheCause_data()
+    {
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("no folder") << QStringList{"none/x.omx"} << "No such file or directory";
+        QTest::newRow("a folder") << QStringList{"folder.omx"} << "not a regular file";
+        QTest::newRow("a device") << QStringList{"/dev/null", "--format", "omx"} << "not a regular file";
+        QTest::newRow("sr in a folder") << QStringList{"none/x.sr"} << "No such file or directory";
+    }
+    void fileErrorsNameTheCause()
+    {
+        QFETCH(QStringList, out);
+        QFETCH(QString, words);
+        Session s(true);
+        QVERIFY(QDir(s.path(".")).mkdir("folder.omx"));
+        const Result r = s.run(QStringList{"capture", "--frames", "1", "--out"} + out);
+        QCOMPARE(r.code, 4);
+        QVERIFY2(r.err.contains(words.toUtf8()), r.err.constData());
+        QVERIFY2(!r.err.contains("Unknown error"), r.err.constData());
+    }
+
+    void demoRefusesRatesItCannotKeep_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::newRow("nan") << "nan";
+        QTest::newRow("1e-10") << "1e-10";
+        QTest::newRow("inf") << "inf";
+        QTest::newRow("negative") << "-1";
+    }
+    void demoRefusesRatesItCannotKeep()
+    {
+        QFETCH(QString, rate);
+        Session s(true);
+        const Result r = s.run({"info"}, {"--rate", rate});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("--rate"), r.err.constData());
+        QVERIFY(r.out.isEmpty());
     }
 
     void generatorPrintsWhatItProduces_data() { wires(); }

@@ -623,10 +623,15 @@ private slots:
         QCOMPARE(fileaccess::openForWriting(file, fifo, true), fileaccess::OpenResult::NotRegular);
         recording::Writer writer;
         QVERIFY(!writer.open(fifo));
+        QCOMPARE(writer.errorString(), QString("not a regular file"));
         QVERIFY(clock.elapsed() < 5000); // a blocked open would hang here for good
         QCOMPARE(fileaccess::openForReading(file, "/dev/null"), fileaccess::OpenResult::NotRegular);
-        QCOMPARE(fileaccess::openForReading(file, dir.filePath("absent.omx")),
+        QString why;
+        QCOMPARE(fileaccess::openForReading(file, dir.filePath("absent.omx"), &why),
                  fileaccess::OpenResult::Failed);
+        QCOMPARE(why, QString("No such file or directory")); // the system's words, not "Unknown error"
+        QVERIFY(!writer.open(dir.filePath("none/x.omx")));
+        QCOMPARE(writer.errorString(), QString("No such file or directory"));
         QCOMPARE(fileaccess::openForReading(file, dir.path()), fileaccess::OpenResult::NotRegular);
 
         // A regular file reads; writing truncates it, and says it was there.

@@ -52,5 +52,36 @@ inline ReadVcd readVcd(const QByteArray &text)
     return vcd;
 }
 
+// Whether the value-change section (after $enddefinitions) holds only time
+// stamps (#N), scalar values (0 1 x z followed by an id) and the $dumpvars
+// block's keywords: what every reader takes. Comments, vectors or anything
+// else there fail.
+inline bool vcdBodyIsPlain(const QByteArray &text)
+{
+    const int start = text.indexOf("$enddefinitions");
+    if (start < 0)
+        return false;
+    const QList<QByteArray> words = text.mid(start + 15).simplified().split(' ');
+    int index = 0;
+    if (words.value(0) == "$end")
+        index = 1;
+    for (int i = index; i < words.size(); ++i) {
+        const QByteArray &w = words[i];
+        if (w.isEmpty() || w == "$dumpvars" || w == "$end")
+            continue;
+        if (w.startsWith('#')) {
+            bool number = false;
+            w.mid(1).toLongLong(&number);
+            if (!number)
+                return false;
+            continue;
+        }
+        if (w.size() >= 2 && QByteArray("01xXzZ").contains(w[0]) && w[1] > ' ')
+            continue;
+        return false;
+    }
+    return true;
+}
+
 } // namespace vcdtest
 using namespace vcdtest;

@@ -5,6 +5,7 @@
 #include "windowfixture.h"
 
 #include "files/recording.h"
+#include "files/srsession.h"
 #include "files/wavetext.h"
 #include "settings/registers.h"
 #include "vcdreader.h"
@@ -607,12 +608,14 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(captured, 5000);
 
             const QRegularExpressionMatch names =
-                QRegularExpression("^Files (export\\d{6}\\.csv) and (export\\d{6}\\.vcd) created\\nin (.+)$")
+                QRegularExpression("^Files (export\\d{6}\\.csv), (export\\d{6}\\.vcd) and (export\\d{6}\\.sr) "
+                                   "created\\nin (.+)$")
                     .match(notifLabel()->text());
             QVERIFY2(names.hasMatch(), qPrintable(notifLabel()->text()));
             QCOMPARE(names.captured(1).chopped(4), names.captured(2).chopped(4));
+            QCOMPARE(names.captured(1).chopped(4), names.captured(3).chopped(3));
             // The folder they went to, whole while it fits the line.
-            QCOMPARE(names.captured(3), QDir::toNativeSeparators(folder->path()));
+            QCOMPARE(names.captured(4), QDir::toNativeSeparators(folder->path()));
             QCOMPARE(notifLabel()->toolTip(), QDir::toNativeSeparators(folder->path()));
 
             // CSV: one row per drawn column.
@@ -647,6 +650,16 @@ private slots:
             QVERIFY2(std::fabs(rowsDeltaT - cursorDeltaT) < 1e-15,
                      qPrintable(QString::number(rowsDeltaT, 'g', 17)));
 
+            // Session file: the drawn CH1 in volts at the rows' sample rate
+            // (62.5 us a row at 1ms/div).
+            const srsession::Session session = srsession::read(folder->filePath(names.captured(3)));
+            QVERIFY2(session.ok, qPrintable(session.error));
+            QCOMPARE(session.sampleRate, 16000.0);
+            QCOMPARE(session.logic.size(), 128);
+            QVERIFY(!session.analogNames.isEmpty() && session.analogNames.first() == "CH1");
+            for (int row = 0; row < 128; ++row)
+                QCOMPARE(session.analog[0][row], float((ch1[row] - 256) * 1.28 / 64));
+
             // VCD: the drawn lines' changes, at their columns' times in 100 ns.
             const ReadVcd vcd = readVcd(readFile(folder->filePath(names.captured(2))));
             QVERIFY(vcd.ok);
@@ -663,6 +676,9 @@ private slots:
                     if (it.value().contains(name))
                         dumped.append({it.key(), it.value()[name]});
                 QCOMPARE(dumped, drawn);
+                // The session file: the same levels, a line that is off as low.
+                for (int row = 0; row < 128; ++row)
+                    QCOMPARE((session.logic[row] >> n) & 1, logic[n].isEmpty() ? 0 : logic[n][row] > lowLevel(n) ? 1 : 0);
                 if (drawn.size() > 1 && n <= 1)
                     i2cEdges = true;
                 if (drawn.size() > 1 && (n == 2 || n == 3))
