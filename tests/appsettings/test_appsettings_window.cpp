@@ -278,6 +278,7 @@ private slots:
         QTemporaryDir outside;
         const QString pipe = throughALink ? outside.filePath("pipe") : path;
         QFile::remove(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
         if (throughALink)
             QVERIFY(QFile::link(pipe, path));

@@ -173,7 +173,7 @@ private slots:
     void linkToSomeoneElsesFileOrToNothingIsNotWritten()
     {
         QFETCH(bool, dangling);
-        const QString target = outside.filePath("other.conf");
+        const QString target = outside.filePath(dangling ? "nothing.conf" : "other.conf");
         const QByteArray contents = "[General]\ntheme=2\n";
         if (!dangling) {
             if (::geteuid() != 0)

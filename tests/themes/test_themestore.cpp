@@ -232,7 +232,6 @@ private slots:
         QTest::addColumn<QColor>("expected");
         const QColor green(75, 229, 28);
         QTest::newRow("alpha 0, #AARRGGBB") << "ch1" << "CH1" << "#00ff0000" << green;
-        QTest::newRow("alpha 0, 16-bit digits") << "ch1" << "CH1" << "#0000ffff00000000" << green;
         QTest::newRow("named transparent") << "grid" << "GRID" << "transparent" << QColor(140, 140, 140);
         QTest::newRow("background alpha 0") << "background" << "BACKGROUND" << "#00ffffff" << QColor(Qt::black);
         QTest::newRow("alpha 1 still paints") << "ch1" << "CH1" << "#01ff0000" << QColor(255, 0, 0, 1);
