@@ -133,8 +133,7 @@ void QuorvelInterface::handleLinkLost()
     // A report from an earlier connection, or one already handled.
     if (!link.isConnected() || !link.isLinkLost())
         return;
-    const char *reason =
-        connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding);
+    const char *reason = link.lossText();
     disconnectDevice(false);
     setInfoText(tr(reason), false);
 }

@@ -4,6 +4,9 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
+#include <type_traits>
+
 namespace reg {
 
 // One register write: what a marker drag or drop asks for.
@@ -15,7 +18,10 @@ struct RegisterWrite
 };
 
 // What the register writer sends to: the instrument link, or anything that
-// stands for the instrument.
+// stands for the instrument. The instrument link is a port to the writer
+// alone (a private base, with the writer its friend), so that no other code
+// writes a register: it is handed to the writer as the link itself, and the
+// writer takes its port from it.
 class InstrumentPort
 {
 public:
@@ -37,9 +43,20 @@ public:
 class RegisterWriter
 {
 public:
-    explicit RegisterWriter(InstrumentPort *port = nullptr) : port(port) {}
+    RegisterWriter() = default;
+    // `instrument` is an InstrumentPort: a public one, or the instrument link,
+    // which is one only here.
+    template <class Port, class = std::enable_if_t<std::is_base_of<InstrumentPort, Port>::value>>
+    explicit RegisterWriter(Port *instrument) : port(instrument)
+    {
+    }
 
-    void setPort(InstrumentPort *instrument) { port = instrument; }
+    template <class Port, class = std::enable_if_t<std::is_base_of<InstrumentPort, Port>::value>>
+    void setPort(Port *instrument)
+    {
+        port = instrument;
+    }
+    void setPort(std::nullptr_t) { port = nullptr; }
 
     // Register `index` takes `value`: sent now, or held back while a block is applied.
     void write(quint16 index, quint8 value);

@@ -760,6 +760,22 @@ private slots:
         QVERIFY(r.out.isEmpty());
     }
 
+    // Line noise garbles every reply once the log runs: the program gives up
+    // after two bad replies in a row, as the window does, with exit 3 and
+    // the reason, instead of asking for ever.
+    void meterGivesUpOnGarbledReplies()
+    {
+        Session s(false);
+        QVERIFY(s.ready());
+        s.start({"meter", "vdc", "--count", "3", "--interval", "1000"});
+        QVERIFY(sim::waitForCommand('m'));
+        sim::setFault(sim::Fault::SerialNoise);
+        const Result r = s.finish(15000);
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains("Device replies garbled during the meter log"), r.err.constData());
+        QVERIFY2(r.out.count('\n') < 3, r.out.constData()); // the header and at most the first reading
+    }
+
     void generatorPrintsWhatItProduces_data() { wires(); }
     void generatorPrintsWhatItProduces()
     {

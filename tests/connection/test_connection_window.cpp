@@ -4,6 +4,7 @@
 // serial transport over the simulator's pseudo-terminal wire.
 
 #include "app/quorvelinterface.h"
+#include "device/serialportconnection.h"
 #include "linkrows.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
@@ -488,12 +489,22 @@ private slots:
         QVERIFY(windowEnabled());
     }
 
-    // A silent instrument on the Meter page: each meter request waits at
-    // most its 1 s bound, and the second unanswered one in a row ends the
-    // link as not responding. A GUI-thread timer measures how long the
-    // window was held at a time.
-    void serialSilentInstrumentOnMeterPage()
+    // A silent instrument, or line noise that garbles every reply, on the
+    // Meter page: each meter request waits at most its 1 s bound, and the
+    // second one in a row without a usable reply ends the link with the
+    // reason. A GUI-thread timer measures how long the window was held at a
+    // time.
+    void serialMeterPageWithoutUsableReplies_data()
     {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("silent") << int(sim::Fault::SerialSilent) << QString("Device not responding");
+        QTest::newRow("line noise") << int(sim::Fault::SerialNoise) << QString("Device replies garbled");
+    }
+    void serialMeterPageWithoutUsableReplies()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
         const QString path = sim::startPtyWire();
         openWindowWithoutInstrument();
         connectSerial(path);
@@ -510,12 +521,13 @@ private slots:
         connect(&ticker, &QTimer::timeout, this, [&] {
             longestGap = qMax(longestGap, sinceTick.restart());
         });
-        sim::setFault(sim::Fault::SerialSilent);
+        sim::setFault(sim::Fault(fault));
         clock.start();
         sinceTick.start();
         ticker.start(10);
-        QTRY_COMPARE_WITH_TIMEOUT(info(), QString("Device not responding"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), titleNotConnected, 15000);
         const qint64 ended = clock.elapsed();
+        QCOMPARE(info(), reason);
         ticker.stop();
         longestGap = qMax(longestGap, sinceTick.elapsed());
         qInfo("link ended after %lld ms; the window was held %lld ms at most", ended, longestGap);
