@@ -444,6 +444,7 @@ private:
     // shared with the cursors and trigger markers.
     cursors::CursorState cursorState;
     trigger::MarkerState triggerState;
+    QString writtenBackText; // what the last settings read wrote back, for the info line
     bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers

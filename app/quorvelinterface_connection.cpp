@@ -99,7 +99,7 @@ void QuorvelInterface::on_connectButton_clicked()
     if (settingsReadFailed)
         setInfoText(tr(connection::SettingsUnreadable), false);
     else
-        setInfoText(versionRead ? QString() : tr(connection::FirmwareUnreadable), false);
+        setInfoText(!versionRead ? tr(connection::FirmwareUnreadable) : writtenBackText, false);
 }
 
 void QuorvelInterface::setInfoText(QString text, bool mode)

@@ -277,7 +277,7 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
     registers.write(reg::HPos, quint8(value));
     redrawRequested = true;
     // At the slow time bases the marker stays at the left edge.
-    if (ui->samplingSlider->value() <= 10)
+    if (!reg::isSlowTimeBase(ui->samplingSlider->value()))
         updateTriggerPos();
     plotData();
 }

@@ -2,6 +2,7 @@
 
 #include "settings/registers.h"
 
+#include <QVector>
 #include <QtGlobal>
 
 #include <cstddef>
@@ -75,6 +76,10 @@ public:
     // whatever their handlers wrote meanwhile: nothing is sent for it.
     void keepInstrumentValue(quint16 index);
 
+    // What the last apply wrote back (values the controls could not show and
+    // showed clamped): register indices, and 40 for the desired frequency.
+    const QVector<quint16> &writtenBack() const { return wroteBack; }
+
     // The block last read (all zero before the first read).
     const DeviceSettings &lastRead() const { return block; }
     // Writes and requests that reached the instrument port.
@@ -87,7 +92,11 @@ private:
     DeviceSettings block;
     bool applying = false;
     int heldBack[WritableCount] = {}; // -1: none
+    QVector<quint16> wroteBack;
     quint64 sent = 0;
 };
+
+// The info line's text for what a settings read wrote back (empty for nothing).
+QString writtenBackText(const QVector<quint16> &indices);
 
 } // namespace reg

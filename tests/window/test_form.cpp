@@ -726,7 +726,7 @@ private slots:
         }
         range("frequencySlider", 10, 100, 10, 10);
         row("doubleSpinBoxDesiredFreq", "minimum", 1.0);
-        row("doubleSpinBoxDesiredFreq", "maximum", 200000.0);
+        row("doubleSpinBoxDesiredFreq", "maximum", 100000.0);
         row("doubleSpinBoxDesiredFreq", "value", 1000.0);
         row("doubleSpinBoxDesiredFreq", "decimals", 2);
         const char *const sweepChecks[] = {"checkBoxSweepFrequency", "checkBoxSweepAmplitude",
