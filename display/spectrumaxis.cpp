@@ -21,7 +21,7 @@ Axis axis(int samplingValue, bool iq, int firstBin)
     a.valid = a.sampleSeconds > 0;
     a.binHz = a.valid ? 1.0 / (Points * a.sampleSeconds) : 0;
     // The half-record time bases draw every value across two columns.
-    a.columnsPerPoint = samplingValue > frame::LastHalfRecordTimeBase ? 1 : 2;
+    a.columnsPerPoint = reg::isSlowTimeBase(samplingValue) ? 1 : 2;
     a.iq = iq;
     a.firstBin = firstBin >= 0 && firstBin < Points ? firstBin : 0;
     return a;
