@@ -1,5 +1,6 @@
 #include "app/quorvelinterface.h"
 #include "app/decodepanel.h"
+#include "app/steadyreadout.h"
 
 #include <QPushButton>
 #include "ui_quorvelinterface.h"
@@ -55,6 +56,11 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     ui->setupUi(this);
     ui->mainTabWidget->setCurrentIndex(0);
+    // The generator's ranges are the core's, the same the command line accepts.
+    ui->doubleSpinBoxDesiredFreq->setRange(reg::DesiredFrequencyRange.min, reg::DesiredFrequencyRange.max);
+    ui->doubleSpinBoxAmp->setRange(reg::AmplitudeRange.min, reg::AmplitudeRange.max);
+    ui->doubleSpinBoxOffset->setRange(reg::OffsetRange.min, reg::OffsetRange.max);
+    ui->doubleSpinBoxDuty->setRange(reg::DutyCycleRange.min, reg::DutyCycleRange.max);
 
     setStyleSheet(readStyleSheet(":/Bitmaps/mac-css.qss"));
     const QString tabStyle = readStyleSheet(":/Bitmaps/mac-tab.qss");
@@ -118,6 +124,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->vppChannel1->setFont(meterFont);
     ui->vppChannel2->setFont(meterFont);
     ui->frequencyValue->setFont(QFont("Courier New", 40, QFont::DemiBold, false));
+    // A new reading repaints its label alone, not the pages around it.
+    for (QLabel *readout : {ui->vdcChannel1, ui->vdcChannel2, ui->vppChannel1, ui->vppChannel2, ui->frequencyValue})
+        SteadyReadout::hold(readout);
 
     ui->comboBox_9->view()->setFixedWidth(350);
     connect(&link, &InstrumentLink::statusMessage, this, [this](const QString &status) { setInfoText(status); });

@@ -45,6 +45,7 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     for (QCPItemText *label : bitLabels)
         label->setBrush(plotPalette.background);
 
+    setSpectrumExtrasColors();
     // The history graphs get the palette's pens, dimmed to intensity 0.
     on_intensitySlider_valueChanged(0);
     plot->replot();
