@@ -278,11 +278,11 @@ void DecodePanel::frameTaken(const unsigned char *frameData, int samplingValue, 
         return;
     const frame::ColumnPlan plan = frame::columnPlan(samplingValue, rollMode, frameData[frame::RollIndexOffset], scrollValue);
     // In time order: a rolling record starts at its roll index.
-    const int first = samplingValue > frame::LastHalfRecordTimeBase ? plan.start : 0;
+    const int first = reg::isSlowTimeBase(samplingValue) ? plan.start : 0;
     QVector<quint8> logic(frame::SamplesPerChannel);
     for (int k = 0; k < frame::SamplesPerChannel; ++k)
         logic[k] = frameData[frame::LogicOffset + (first + k) % frame::SamplesPerChannel];
-    placement.firstKeySample = samplingValue > frame::LastHalfRecordTimeBase ? 0 : plan.start;
+    placement.firstKeySample = reg::isSlowTimeBase(samplingValue) ? 0 : plan.start;
     placement.step = plan.step;
     worker.submit(++frameNumber, logic, decode::sampleRateOf(samplingValue));
     frameClock.start();

@@ -9,9 +9,8 @@ extern "C" {
 }
 
 #include "decoderlibrary.h"
-#include "display/scales.h"
+#include "display/measurements.h"
 #include "display/traces.h"
-#include "files/dataexport.h"
 #include "srdvalue.h"
 
 namespace decode {
@@ -293,12 +292,8 @@ QString rowName(const Stack &stack, const Annotation &annotation)
 
 double sampleRateOf(int timeBaseIndex)
 {
-    const QList<QString> texts = scales::timeBaseTexts();
-    const double perDiv = dataexport::secondsPerDivision(scales::timeBaseText(texts, timeBaseIndex));
-    if (!(perDiv > 0))
-        return 0.0;
-    const int samplesPerDiv = timeBaseIndex <= frame::LastHalfRecordTimeBase ? 16 : 32;
-    return samplesPerDiv / perDiv;
+    const double interval = measure::secondsPerValue(timeBaseIndex);
+    return interval > 0 ? 1.0 / interval : 0.0;
 }
 
 Stack parseStack(const QString &text, QString *error)

@@ -47,7 +47,8 @@ int main(int argc, char *argv[])
         stacks.append(decode::parseStack(QString::fromLatin1(text), &error));
     panel->setStacks(stacks);
     const quint64 before = panel->framesShown();
-    QTest::qWaitFor([&] { return panel->framesShown() > before + 5; }, 10000);
+    if (!QTest::qWaitFor([&] { return panel->framesShown() > before + 5; }, 10000))
+        std::fprintf(stderr, "the decoders showed fewer than five frames in 10 s\n");
     quorveltest::waitForReplots(plot, 2);
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "%s could not be written\n", argv[1]);
