@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QSettings>
 
+#include <cstdlib>
+
 namespace appsettings {
 
 const char *const Organisation = "Halvorine Ombrix";
@@ -14,6 +16,7 @@ const QString SizeKey = QStringLiteral("size");
 const QString MaximizedKey = QStringLiteral("wasMaximized");
 const QString FolderKey = QStringLiteral("defaultDir");
 const QString ControlsHiddenKey = QStringLiteral("controlsHidden");
+const QString FftPositionKey = QStringLiteral("fftPosition");
 } // namespace
 
 Values read(const QSettings &store)
@@ -30,6 +33,8 @@ Values read(const QSettings &store)
     if (v.defaultDir.isEmpty())
         v.defaultDir = QDir::homePath();
     v.controlsHidden = store.value(ControlsHiddenKey, false).toBool();
+    const int fftPosition = store.value(FftPositionKey, 0).toInt(&isInt);
+    v.fftPosition = isInt && std::abs(fftPosition) <= FftPositionLimit ? fftPosition : 0;
     return v;
 }
 
@@ -40,6 +45,7 @@ void write(QSettings &store, const Values &values)
     store.setValue(MaximizedKey, values.wasMaximized);
     store.setValue(FolderKey, values.defaultDir);
     store.setValue(ControlsHiddenKey, values.controlsHidden);
+    store.setValue(FftPositionKey, values.fftPosition);
 }
 
 bool sizeApplies(const Values &values)

@@ -24,12 +24,15 @@ struct Values
     bool wasMaximized = false;
     QString defaultDir;
     bool controlsHidden = false; // the plot alone, without the control panel
+    int fftPosition = 0;         // plot units the spectrum is moved up, within +-FftPositionLimit
 };
+
+constexpr int FftPositionLimit = 512;
 
 // Absent or unusable keys give the defaults: theme 0, no size, not
 // maximised, the home folder, the controls shown.
 Values read(const QSettings &store);
-// All five keys, whatever they hold.
+// All six keys, whatever they hold.
 void write(QSettings &store, const Values &values);
 
 // No window side beyond this is ever applied, whatever the screen: a side of

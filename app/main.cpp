@@ -1,4 +1,5 @@
 #include "app/appsettings.h"
+#include "store/safestore.h"
 #include "app/quorvelinterface.h"
 
 #include <QApplication>
@@ -72,8 +73,8 @@ int main(int argc, char *argv[])
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QObject::connect(app, SIGNAL(aboutToQuit()), window, SLOT(writeAppSettings()));
 
-    const QSettings store(appsettings::Organisation, appsettings::Application);
-    if (appsettings::read(store).wasMaximized)
+    const SafeStore store(appsettings::Organisation, appsettings::Application);
+    if (appsettings::read(store.settings()).wasMaximized)
         window->showMaximized();
     else
         window->show();

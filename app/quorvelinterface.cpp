@@ -1,4 +1,8 @@
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
+#include "app/steadyreadout.h"
+
+#include <QPushButton>
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -52,6 +56,11 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
 
     ui->setupUi(this);
     ui->mainTabWidget->setCurrentIndex(0);
+    // The generator's ranges are the core's, the same the command line accepts.
+    ui->doubleSpinBoxDesiredFreq->setRange(reg::DesiredFrequencyRange.min, reg::DesiredFrequencyRange.max);
+    ui->doubleSpinBoxAmp->setRange(reg::AmplitudeRange.min, reg::AmplitudeRange.max);
+    ui->doubleSpinBoxOffset->setRange(reg::OffsetRange.min, reg::OffsetRange.max);
+    ui->doubleSpinBoxDuty->setRange(reg::DutyCycleRange.min, reg::DutyCycleRange.max);
 
     setStyleSheet(readStyleSheet(":/Bitmaps/mac-css.qss"));
     const QString tabStyle = readStyleSheet(":/Bitmaps/mac-tab.qss");
@@ -71,6 +80,19 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     customColors = *customTheme.colorTable();
     setupValues();
     setupGrid(ui->plotterWidget);
+    // The decoders' settings and table open in a window of their own: the
+    // LOGIC page has no room for them.
+    decodePanel = new DecodePanel(ui->plotterWidget, this);
+    decodePanel->setWindowFlags(Qt::Tool);
+    decodePanel->setWindowTitle(tr("Protocol decoders"));
+    decodePanel->resize(520, 560);
+    auto *decodersButton = new QPushButton(tr("Decoders…"), ui->logicTab);
+    decodersButton->setObjectName(QStringLiteral("decodersButton"));
+    connect(decodersButton, &QPushButton::clicked, decodePanel, [this] {
+        decodePanel->show();
+        decodePanel->raise();
+    });
+    ui->horizontalLayout_4->addWidget(decodersButton, 0, Qt::AlignTop);
 
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
     connect(ui->plotterWidget, &QCustomPlot::itemDoubleClick, this, &QuorvelInterface::itemDoubleClick);
@@ -102,6 +124,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     ui->vppChannel1->setFont(meterFont);
     ui->vppChannel2->setFont(meterFont);
     ui->frequencyValue->setFont(QFont("Courier New", 40, QFont::DemiBold, false));
+    // A new reading repaints its label alone, not the pages around it.
+    for (QLabel *readout : {ui->vdcChannel1, ui->vdcChannel2, ui->vppChannel1, ui->vppChannel2, ui->frequencyValue})
+        SteadyReadout::hold(readout);
 
     ui->comboBox_9->view()->setFixedWidth(350);
     connect(&link, &InstrumentLink::statusMessage, this, [this](const QString &status) { setInfoText(status); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/instrumentlink.h"
+#include "display/averager.h"
 #include "display/decayhistory.h"
 #include "display/cursors.h"
 #include "display/drawingplan.h"
@@ -27,7 +28,10 @@
 #include <QString>
 #include <QTimer>
 
+class DecodePanel;
 class QCloseEvent;
+class BusRowLayer;
+class SpectrumOverlay;
 class QCPAbstractItem;
 class QCPGraph;
 class QCPItemPixmap;
@@ -301,6 +305,15 @@ private:
     void setupValues();
     // Spectrum window table (quorvelinterface_plot.cpp)
     void setFFTWindow(int window);
+    // Spectrum scale and peak, Average, bus rows (quorvelinterface_spectrum.cpp)
+    void setupSpectrumExtras(QCustomPlot *plot);
+    void setSpectrumExtrasColors();
+    void averageTraces();
+    void showSpectrumExtras(const drawing::Options &options, const spectrum::Result *spectrumPoints);
+    void showBusRows(const drawing::Options &options);
+    SpectrumOverlay *spectrumOverlay = nullptr; // owned by the plot
+    BusRowLayer *busRow = nullptr; // owned by the plot
+    TraceAverager traceAverager;
     // The frame pass (plotData) in its steps: take the latest frame (false:
     // nothing to draw), keep the traces' extremes, decay history and capture,
     // the spectrum when it is shown, then the drawing plan onto the graphs.
@@ -388,6 +401,7 @@ private:
     QCPItemPixmap *windowMarker1 = nullptr;
     QCPItemPixmap *windowMarker2 = nullptr;
     QCPItemText *bitLabels[logicLines] = {};
+    DecodePanel *decodePanel = nullptr; // the LOGIC page's protocol decoders
     QCPItemTracer *ch1TracerA = nullptr;
     QCPItemTracer *ch1TracerB = nullptr;
     QCPItemTracer *ch2TracerA = nullptr;
@@ -432,6 +446,7 @@ private:
     // shared with the cursors and trigger markers.
     cursors::CursorState cursorState;
     trigger::MarkerState triggerState;
+    QString writtenBackText; // what the last settings read wrote back, for the info line
     bool slowTimeBase = false;           // samplingSlider above 10: the frame log runs
 
     // Measurement cursors and trigger markers: state and helpers

@@ -3,16 +3,36 @@
 #include "app/quorvelinterface.h"
 #include "ui_quorvelinterface.h"
 
+#include "store/safestore.h"
+
+#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+
+namespace {
+// A store that could not be read, told once on the notice line (the path in
+// its tool tip) and on the error output.
+void tellStoreProblem(QLabel *line, const QString &path, const QString &problem)
+{
+    if (problem.isEmpty())
+        return;
+    line->setText(QCoreApplication::translate("QuorvelInterface", "Settings not read (%1): defaults in use.")
+                      .arg(problem));
+    line->setToolTip(QDir::toNativeSeparators(path));
+    qWarning("The settings store %s was not read (%s): the defaults are used and it is not written.",
+             qPrintable(QDir::toNativeSeparators(path)), qPrintable(problem));
+}
+} // namespace
 
 void QuorvelInterface::readAppSettings()
 {
     // Until construction ends, handlers do not act on the values set here.
     startingUp = true;
-    const QSettings store(appsettings::Organisation, appsettings::Application);
-    const appsettings::Values stored = appsettings::read(store);
+    const SafeStore store(appsettings::Organisation, appsettings::Application);
+    const appsettings::Values stored = appsettings::read(store.settings());
+    tellStoreProblem(ui->notifLabel, store.path(), store.problem());
+    tellStoreProblem(ui->notifLabel, customTheme.storePath(), customTheme.storeProblem());
     // Before the size: a window without the panel may be narrower.
     setupControlsToggle();
     setControlsHidden(stored.controlsHidden);
@@ -39,6 +59,8 @@ void QuorvelInterface::readAppSettings()
     }
     // Not "activated": the theme itself is applied when the plot scene is set up.
     ui->comboBoxTheme->setCurrentIndex(stored.theme);
+    ui->verticalSlider_8->setRange(-appsettings::FftPositionLimit, appsettings::FftPositionLimit);
+    ui->verticalSlider_8->setValue(stored.fftPosition);
     defaultDir = stored.defaultDir;
 }
 
@@ -50,6 +72,11 @@ void QuorvelInterface::writeAppSettings()
     values.wasMaximized = isMaximized();
     values.defaultDir = defaultDir;
     values.controlsHidden = controlsHidden;
-    QSettings store(appsettings::Organisation, appsettings::Application);
-    appsettings::write(store, values);
+    values.fftPosition = ui->verticalSlider_8->value();
+    SafeStore store(appsettings::Organisation, appsettings::Application);
+    appsettings::write(store.settings(), values);
+    QString error;
+    // A store that was not read was told of at the start.
+    if (!store.save(&error) && store.problem().isEmpty())
+        qWarning("%s", qPrintable(error));
 }

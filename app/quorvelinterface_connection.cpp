@@ -99,7 +99,7 @@ void QuorvelInterface::on_connectButton_clicked()
     if (settingsReadFailed)
         setInfoText(tr(connection::SettingsUnreadable), false);
     else
-        setInfoText(versionRead ? QString() : tr(connection::FirmwareUnreadable), false);
+        setInfoText(!versionRead ? tr(connection::FirmwareUnreadable) : writtenBackText, false);
 }
 
 void QuorvelInterface::setInfoText(QString text, bool mode)
@@ -133,8 +133,7 @@ void QuorvelInterface::handleLinkLost()
     // A report from an earlier connection, or one already handled.
     if (!link.isConnected() || !link.isLinkLost())
         return;
-    const char *reason =
-        connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding);
+    const char *reason = link.lossText();
     disconnectDevice(false);
     setInfoText(tr(reason), false);
 }

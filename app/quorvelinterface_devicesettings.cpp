@@ -19,7 +19,6 @@
 #include <algorithm>
 
 namespace {
-constexpr int SlowTimeBaseFrom = 11;
 constexpr int TriggerPosRefreshMs = 100;
 constexpr int MeterPage = 1;
 constexpr int SnifferPage = 3;
@@ -87,15 +86,15 @@ void QuorvelInterface::readDeviceSettings()
     ui->ch2Label->setText(
         scales::shortChannelLabel(2, scales::gainText(gainTexts, ui->ch2GainSlider->value())));
     ui->timeLabel->setText(scales::timeLabel(timeBaseTexts, ui->samplingSlider->value()));
-    slowTimeBase = ui->samplingSlider->value() >= SlowTimeBaseFrom;
+    slowTimeBase = reg::isSlowTimeBase(ui->samplingSlider->value());
 
     cursorState.ch1Zero = frame::zeroLevel(ui->ch1PositionSlider->value());
     cursorState.ch2Zero = frame::zeroLevel(ui->ch2PositionSlider->value());
     placeZeroMarkers();
-    triggerState.position = 256 - block.postTrigger();
-    triggerState.level = 2 * block[reg::TriggerLevel];
-    triggerState.windowLevel1 = 2 * block[reg::WindowLevel1];
-    triggerState.windowLevel2 = 2 * block[reg::WindowLevel2];
+    triggerState.position = reg::triggerPosition(block.postTrigger());
+    triggerState.level = reg::levelUnits(block[reg::TriggerLevel]);
+    triggerState.windowLevel1 = reg::levelUnits(block[reg::WindowLevel1]);
+    triggerState.windowLevel2 = reg::levelUnits(block[reg::WindowLevel2]);
     setTriggerIcon(triggerState.iconIndex);
 
     logToFile(dump.last());
@@ -106,6 +105,10 @@ void QuorvelInterface::readDeviceSettings()
     updateTriggerPos();
 
     registers.endApplying();
+    // The controls could not show these values: they were written back clamped.
+    writtenBackText = reg::writtenBackText(registers.writtenBack());
+    if (!writtenBackText.isEmpty())
+        setInfoText(writtenBackText, false);
     redrawRequested = true;
 }
 
@@ -303,7 +306,6 @@ void QuorvelInterface::decodeValues(const reg::DeviceSettings &block)
     }
 
     ui->doubleSpinBoxTrigHold->setValue(block[reg::TriggerHold]);
-    triggerState.position = block.postTrigger();
 
     const int source = reg::decodeTriggerSource(block[reg::TriggerSource]);
     if (ui->comboBoxTrigSource->currentIndex() != source)

@@ -430,7 +430,7 @@ void QuorvelInterface::exportFrame(const frame::Traces &values)
     const bool srWritten = session.open(destinationFolder + QDir::separator() + srName) && session.append(out) &&
                            session.finish();
     if (csvWritten && vcdWritten && srWritten)
-        showFilesCreated(tr("Files %1, %2 and %3 created\nin %4").arg(csvName, vcdName, srName));
+        showFilesCreated(tr("Files %1, .vcd and .sr created\nin %2").arg(csvName));
     else
         ui->notifLabel->setText(
             tr("File %1 could not be written.").arg(!csvWritten ? csvName : !vcdWritten ? vcdName : srName));

@@ -2,6 +2,7 @@
 // arriving frames, its replot pacing, the scroll bar, capture, and the
 // spectrum window table.
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -82,6 +83,7 @@ void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *c
     o.ch1CaptureOffset = ui.ch1CaptureSlider->value();
     o.ch2CaptureOffset = ui.ch2CaptureSlider->value();
     o.chdCaptureOffset = ui.chdCaptureSlider->value();
+    o.fftPosition = ui.verticalSlider_8->value();
 
     r.fft.iq = ui.checkBoxIQFFT->isChecked();
     r.fft.ch1 = ui.checkBoxFFTCH1->isChecked();
@@ -110,6 +112,10 @@ void QuorvelInterface::plotData()
     PlotRequest request;
     readControls(*ui, plotColumns, chdBitEnabled, request);
     frame::buildTraces(frameBuffer, request.inputs, traces);
+    // The decoders read the frame's own logic bytes, before any averaging.
+    decodePanel->frameTaken(frameBuffer, request.inputs.samplingValue, request.inputs.rollMode,
+                            request.inputs.scrollValue);
+    averageTraces();
     noteTraces(request.options.decay);
     if (meterShown)
         mm_request();
@@ -187,9 +193,12 @@ void QuorvelInterface::drawTraces(const drawing::Options &options, const spectru
         plot->clearAccumulation();
     accumulationTimeBase = options.samplingValue;
     plot->persistenceMode = options.persistence; // read by the drawing into the accumulation
+    plot->setIntensityGraded(ui->checkBox_21->isChecked());
 
     drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
     applyDrawingPlan(drawPlan);
+    showSpectrumExtras(options, spectrumPoints);
+    showBusRows(options);
     updateCursorReadouts();
 }
 
@@ -272,7 +281,7 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
     registers.write(reg::HPos, quint8(value));
     redrawRequested = true;
     // At the slow time bases the marker stays at the left edge.
-    if (ui->samplingSlider->value() <= 10)
+    if (!reg::isSlowTimeBase(ui->samplingSlider->value()))
         updateTriggerPos();
     plotData();
 }

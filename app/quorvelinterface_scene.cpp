@@ -88,6 +88,7 @@ void QuorvelInterface::setupGrid(QCustomPlot *plot)
     setupItemLabels(plot);
     setupCursors(plot);
     setupTracers(plot);
+    setupSpectrumExtras(plot);
     setTheme(ui->comboBoxTheme->currentIndex(), &customColors);
 
     // The box first: it copies the bottom and left axes onto the top and right ones.

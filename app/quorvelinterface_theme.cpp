@@ -48,6 +48,7 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
         bitLabels[n]->setColor(plotPalette.logic[n].color());
     }
 
+    setSpectrumExtrasColors();
     // The history graphs get the palette's pens, dimmed to intensity 0.
     on_intensitySlider_valueChanged(0);
     plot->replot();

@@ -104,7 +104,7 @@ void QuorvelInterface::setTriggerLevelPosition(QPointF pointer, int which)
     if (trigger::isChannelSource(ui->comboBoxTrigSource->currentIndex()))
         registers.write(triggerState.dropLevel(which));
     placeTriggerMarkers(pointer.y());
-    link.requestTriggerPosition(quint16(trigger::positionRequestValue(triggerState.position)), 0);
+    link.requestTriggerPosition(quint16(reg::postTriggerValue(triggerState.position)), 0);
 }
 
 void QuorvelInterface::placeTriggerMarkers(double externalPixelY)

@@ -181,7 +181,7 @@ frame::Traces wholeRecordTraces(const unsigned char *frameData, const FrameScale
 {
     // At the fast time bases two columns per sample: twice the plot's columns
     // from sample 0 hold the whole record.
-    const bool halfRecord = s.timeBase <= frame::LastHalfRecordTimeBase;
+    const bool halfRecord = !reg::isSlowTimeBase(s.timeBase);
     return frame::buildTraces(frameData, inputsOf(s, halfRecord ? 512 : 256, 0));
 }
 

@@ -3,6 +3,7 @@
 #include "cli/capturefile.h"
 #include "device/connectionrules.h"
 #include "device/instrumentlink.h"
+#include "device/usbwire.h"
 #include "files/outputfile.h"
 #include "instruments/generator.h"
 #include "instruments/meter.h"
@@ -113,7 +114,7 @@ public:
     // A link lost during the work, in the window's words.
     QString lossText() const
     {
-        return QString(connection::linkLostText(link.isUsb(), link.linkLoss() == InstrumentLink::LinkLoss::NotResponding));
+        return QString(link.lossText());
     }
 
     // Ends the connection: after writes as the window disconnects (the
@@ -230,7 +231,7 @@ int runList()
             libusb_device_descriptor d{};
             if (libusb_get_device_descriptor(devices[i], &d) != 0)
                 continue;
-            if (d.idVendor != LibUsbDevice::vendorId || d.idProduct != LibUsbDevice::productId)
+            if (d.idVendor != UsbWire::vendorId || d.idProduct != UsbWire::productId)
                 continue;
             std::printf("usb %03u:%03u\n", unsigned(libusb_get_bus_number(devices[i])),
                         unsigned(libusb_get_device_address(devices[i])));

@@ -216,21 +216,21 @@ bool parseGenerate(QCommandLineParser &p, Parsed &r)
     {
         const char *name;
         const char *unit;
-        double min, max;
+        reg::ValueRange range;
         bool *set;
         double *value;
     } quantities[] = {
-        {"frequency", "Hz", generator::MinDesiredHz, generator::MaxDesiredHz, &g.frequencySet, &g.frequency},
-        {"amplitude", "V", 0.0, 4.0, &g.amplitudeSet, &g.amplitude},
-        {"offset", "V", -2.0, 2.0, &g.offsetSet, &g.offset},
-        {"duty", "%", 0.0, 99.9, &g.dutySet, &g.duty},
+        {"frequency", "Hz", reg::DesiredFrequencyRange, &g.frequencySet, &g.frequency},
+        {"amplitude", "V", reg::AmplitudeRange, &g.amplitudeSet, &g.amplitude},
+        {"offset", "V", reg::OffsetRange, &g.offsetSet, &g.offset},
+        {"duty", "%", reg::DutyCycleRange, &g.dutySet, &g.duty},
     };
     for (const Quantity &q : quantities) {
         if (!p.isSet(q.name))
             continue;
         double v = 0;
-        const QString range = QStringLiteral("%1 to %2 %3").arg(number(q.min), number(q.max), QLatin1String(q.unit));
-        if (!parseQuantity(p.value(q.name), QLatin1String(q.unit), &v) || v < q.min || v > q.max)
+        const QString range = QStringLiteral("%1 to %2 %3").arg(number(q.range.min), number(q.range.max), QLatin1String(q.unit));
+        if (!parseQuantity(p.value(q.name), QLatin1String(q.unit), &v) || !q.range.contains(v))
             return fail(r, QStringLiteral("--%1: '%2' is outside the generator's range; accepted: %3")
                                .arg(QLatin1String(q.name), p.value(q.name), range));
         *q.set = true;
@@ -260,6 +260,7 @@ QString usage()
         "  capture    frames into a file (.csv, .vcd, .omx)\n"
         "  meter      log meter readings: vpp, vdc, freq or pulses\n"
         "  generate   set the waveform generator\n"
+        "  decode     protocol decoders on the logic lines, one CSV line per annotation\n"
         "\n"
         "'quorvel-cli <command> --help' describes a command's options.\n"
         "Exit codes: 0 done, 1 usage error, 2 no instrument or it could not be opened,\n"
@@ -343,10 +344,14 @@ Parsed parse(const QStringList &arguments)
                       "the frequency the instrument will actually produce. Values outside the\n"
                       "window's ranges are refused.";
         add(p, {"w", "waveform"}, "Waveform: " + waveformChoices() + ".", "W");
-        add(p, {"f", "frequency"}, "Desired frequency, 1 Hz to 200 kHz (e.g. 1000, 2.5k).", "HZ");
-        add(p, {"a", "amplitude"}, "Amplitude, 0 to 4 V.", "V");
-        add(p, {"offset"}, "Offset, -2 to 2 V.", "V");
-        add(p, {"duty"}, "Duty cycle, 0 to 99.9 %.", "PERCENT");
+        const auto span = [](reg::ValueRange r, const char *unit) {
+            return QStringLiteral("%1 to %2 %3").arg(number(r.min), number(r.max), QLatin1String(unit));
+        };
+        add(p, {"f", "frequency"}, "Desired frequency, " + span(reg::DesiredFrequencyRange, "Hz") + " (e.g. 1000, 2.5k).",
+            "HZ");
+        add(p, {"a", "amplitude"}, "Amplitude, " + span(reg::AmplitudeRange, "V") + ".", "V");
+        add(p, {"offset"}, "Offset, " + span(reg::OffsetRange, "V") + ".", "V");
+        add(p, {"duty"}, "Duty cycle, " + span(reg::DutyCycleRange, "%") + ".", "PERCENT");
         add(p, {"csv"}, "Custom wave: up to 256 integers -127..127, comma or line separated.", "FILE");
     } else {
         fail(r, QStringLiteral("'%1' is no command; accepted: list info capture meter generate").arg(name));
@@ -554,16 +559,15 @@ bool planCapture(const reg::DeviceSettings &block, const CaptureOptions &o, bool
                          .arg(source + 1);
             return false;
         }
-        // The level register is a sample value; 0 V is sample 127, 32 samples a division.
-        const long level = std::lround(127.0 - o.triggerLevel * 32.0 / perDiv);
-        const int low = 3, high = 252; // the instrument's extreme rows are no trigger level
-        if (level < low || level > high) {
+        const double sample = std::round(reg::triggerLevelSample(o.triggerLevel, perDiv));
+        if (!(sample >= reg::TriggerLevelMin && sample <= reg::TriggerLevelMax)) {
             *error = QStringLiteral("--trigger-level: %1 is off the screen at %2; accepted: %3 to %4")
-                         .arg(volts(o.triggerLevel), gainText, volts((127.0 - high) * perDiv / 32.0),
-                              volts((127.0 - low) * perDiv / 32.0));
+                         .arg(volts(o.triggerLevel), gainText,
+                              volts(reg::triggerLevelVolts(reg::TriggerLevelMax, perDiv)),
+                              volts(reg::triggerLevelVolts(reg::TriggerLevelMin, perDiv)));
             return false;
         }
-        plan(p.writes, b, reg::TriggerLevel, quint8(level));
+        plan(p.writes, b, reg::TriggerLevel, quint8(sample));
     }
     const reg::TriggerSettings before = reg::decodeTrigger(b[reg::Trigger]);
     if (o.triggerMode >= 0)
@@ -574,19 +578,19 @@ bool planCapture(const reg::DeviceSettings &block, const CaptureOptions &o, bool
 
     reg::CursorSettings cursors = reg::decodeCursors(b[reg::Cursors]);
     if (o.roll) {
-        if (p.timeBase <= 10) {
+        if (!reg::isSlowTimeBase(p.timeBase)) {
             *error = QStringLiteral("--roll: roll mode needs a time base of 20ms or slower; accepted: %1")
-                         .arg(timeBaseChoices().section(QLatin1Char(' '), 11));
+                         .arg(timeBaseChoices().section(QLatin1Char(' '), reg::LastFrameTimeBase + 1));
             return false;
         }
         cursors.roll = true;
         plan(p.writes, b, reg::Cursors, reg::encodeCursors(cursors));
     }
     p.roll = cursors.roll;
-    if (serial && p.timeBase > 10) {
+    if (serial && reg::isSlowTimeBase(p.timeBase)) {
         *error = QStringLiteral("capture over a serial port takes the time bases with whole frames; "
                                 "accepted: %1 (the slower ones stream single samples)")
-                     .arg(timeBaseChoices().section(QLatin1Char(' '), 0, 10));
+                     .arg(timeBaseChoices().section(QLatin1Char(' '), 0, reg::LastFrameTimeBase));
         return false;
     }
     *out = p;

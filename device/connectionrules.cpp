@@ -37,8 +37,10 @@ bool isVersionReply(const char *bytes, int length)
     return at == length;
 }
 
-const char *linkLostText(bool usb, bool notResponding)
+const char *linkLostText(bool usb, bool notResponding, bool garbled)
 {
+    if (garbled)
+        return RepliesGarbled;
     if (notResponding)
         return DeviceNotResponding;
     return usb ? DeviceDisconnected : PortUnreachable;

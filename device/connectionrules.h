@@ -12,6 +12,7 @@ constexpr const char *PortUnreachable = "Port is busy or unreachable.";
 constexpr const char *CannotOpenDevice = "Cannot open device";
 constexpr const char *DeviceDisconnected = "Device disconnected";
 constexpr const char *DeviceNotResponding = "Device not responding";
+constexpr const char *RepliesGarbled = "Device replies garbled";
 constexpr const char *FirmwareUnreadable = "Could not read the firmware version";
 constexpr const char *SettingsUnreadable = "Could not read the instrument's settings";
 constexpr const char *NoData = "No data from the instrument";
@@ -26,9 +27,10 @@ QString portListEntry(const QString &portName, const QString &description);
 QString portNameOfEntry(const QString &entry);
 
 // The text for a link given up while connected: an instrument that no longer
-// answers is not responding on either wire; otherwise a USB instrument was
-// unplugged and a serial port went away.
-const char *linkLostText(bool usb, bool notResponding);
+// answers is not responding on either wire, one whose serial replies came
+// garbled says so; otherwise a USB instrument was unplugged and a serial port
+// went away.
+const char *linkLostText(bool usb, bool notResponding, bool garbled = false);
 
 // True when the instrument's firmware is older than `latest`. Both are
 // compared as numbers (2.4 is newer than 2.37); a text that is no number

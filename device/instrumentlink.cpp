@@ -1,186 +1,226 @@
 #include "device/instrumentlink.h"
 
 #include "device/commandset.h"
+#include "device/connectionrules.h"
+#include "device/serialwire.h"
+#include "device/usbwire.h"
 #include "settings/registers.h"
 
-InstrumentLink::InstrumentLink(QObject *parent) : QObject(parent)
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcLink, "device.link.commands")
+
+InstrumentLink::InstrumentLink(QObject *parent)
+    : QObject(parent), usbWire(new UsbWire(this)), serialWire(new SerialWire(this)), active(usbWire)
 {
-    // A child too, so that the link's parts can be found from the window.
-    device.setParent(this);
-    connect(&device, &LibUsbDevice::frameArrived, this, &InstrumentLink::frameArrived);
-    connect(&device, &LibUsbDevice::linkLostDetected, this, &InstrumentLink::linkLost);
-    connect(&device.serialLink, &SerialPortConnection::connectionStatus, this, &InstrumentLink::statusMessage);
+    // Children, so that the link's parts can be found from the window.
+    for (InstrumentWire *w : {static_cast<InstrumentWire *>(usbWire), static_cast<InstrumentWire *>(serialWire)}) {
+        connect(w, &InstrumentWire::frameArrived, this, &InstrumentLink::frameArrived);
+        connect(w, &InstrumentWire::linkLostDetected, this, &InstrumentLink::linkLost);
+        connect(w, &InstrumentWire::statusMessage, this, &InstrumentLink::statusMessage);
+    }
 }
 
 InstrumentLink::~InstrumentLink()
 {
-    // The USB half is a member, not owned through the child list. Its own
-    // destructor ends a link the owner left open.
-    device.setParent(nullptr);
+    // Each wire's own destructor ends a link the owner left open, while the
+    // link can still hear it.
+    delete usbWire;
+    delete serialWire;
+}
+
+InstrumentWire *InstrumentLink::ready() const
+{
+    if (!active->isConnected()) {
+        qCDebug(lcLink) << "Device not connected";
+        return nullptr;
+    }
+    // A lost link is released by its owner shortly; until then nothing may
+    // wait on the instrument again.
+    if (active->isLinkLost()) {
+        qCDebug(lcLink) << "link lost: command dropped";
+        return nullptr;
+    }
+    return active;
 }
 
 bool InstrumentLink::open(Wire wire, const QString &portName)
 {
-    if (device.connected)
+    if (active->isConnected())
         return true;
-    device.usbMode = wire == Wire::Usb;
-    device.initializeDevice();
-    device.openDevice(portName);
-    return device.connected;
+    active = wire == Wire::Usb ? static_cast<InstrumentWire *>(usbWire) : serialWire;
+    return active->open(portName);
 }
 
 void InstrumentLink::close()
 {
-    device.closeDevice();
-    device.reset();
+    active->close();
 }
 
 void InstrumentLink::release()
 {
-    if (device.connected)
-        device.dropLostLink();
-    else if (device.usbMode && device.initialized)
-        device.closeDevice(); // ends the libusb context a failed open left
-    if (!device.usbMode)
-        device.serialLink.clearPort();
-    device.reset();
+    active->release();
 }
 
 bool InstrumentLink::isConnected() const
 {
-    return device.connected;
+    return active->isConnected();
 }
 
 InstrumentLink::Wire InstrumentLink::wire() const
 {
-    return device.usbMode ? Wire::Usb : Wire::Serial;
+    return active == usbWire ? Wire::Usb : Wire::Serial;
 }
 
 bool InstrumentLink::isLinkLost() const
 {
-    return device.isLinkLost();
+    return active->isLinkLost();
 }
 
 InstrumentLink::LinkLoss InstrumentLink::linkLoss() const
 {
-    return device.linkLoss();
+    return active->linkLoss();
+}
+
+const char *InstrumentLink::lossText() const
+{
+    const LinkLoss loss = linkLoss();
+    if (loss == LinkLoss::None)
+        return nullptr;
+    return connection::linkLostText(isUsb(), loss == LinkLoss::NotResponding, loss == LinkLoss::Garbled);
 }
 
 quint64 InstrumentLink::droppedFrames() const
 {
-    return device.droppedFrames();
+    return active->droppedFrames();
 }
 
 QString InstrumentLink::firmwareVersion()
 {
-    return device.requestFirmwareVersion();
+    InstrumentWire *w = ready();
+    return w ? w->firmwareVersion() : QString();
 }
 
 bool InstrumentLink::readSettings(reg::DeviceSettings &block)
 {
-    if (!device.readSettingsBlock())
+    InstrumentWire *w = ready();
+    if (!w || !w->readSettingsBlock())
         return false;
-    block = reg::DeviceSettings::fromBytes(device.inBuffer, reg::BlockSize);
+    block = reg::DeviceSettings::fromBytes(w->replyBuffer(), reg::BlockSize);
     return true;
 }
 
 int InstrumentLink::requestMeter(unsigned char *dst)
 {
-    return device.requestMM(dst);
+    InstrumentWire *w = ready();
+    return w ? w->requestMeter(dst) : -1;
 }
 
 void InstrumentLink::requestTriggerPosition(quint16 value, quint16 index)
 {
-    device.controlReadTransfer(command::TriggerPosition, value, index);
+    if (InstrumentWire *w = ready())
+        w->request(command::TriggerPosition, value, index);
 }
 
 void InstrumentLink::writeRegister(quint16 index, quint8 value)
 {
-    device.controlWriteTransfer(index, value);
+    if (InstrumentWire *w = ready())
+        w->writeRegister(index, value);
 }
 
 void InstrumentLink::requestGeneratorFrequency(quint16 value, quint16 index)
 {
-    device.controlReadTransfer(command::GeneratorFrequency, value, index);
+    if (InstrumentWire *w = ready())
+        w->request(command::GeneratorFrequency, value, index);
 }
 
 void InstrumentLink::startReception()
 {
-    device.asyncBulkReadTransfer();
+    if (InstrumentWire *w = ready())
+        w->startReception();
 }
 
 bool InstrumentLink::hasNewFrame() const
 {
-    return device.dataReady.load(std::memory_order_acquire);
+    return active->hasNewFrame();
 }
 
 int InstrumentLink::takeLatestFrame(unsigned char *dst, int capacity, qint64 *receivedAtNs)
 {
-    // Cleared before the copy, so a frame published meanwhile raises the
-    // flag again instead of being lost.
-    if (!device.dataReady.exchange(false, std::memory_order_acq_rel)) {
+    if (!active->takeNewFrameFlag()) {
         if (receivedAtNs)
             *receivedAtNs = 0;
         return 0;
     }
-    return device.copyLatestFrame(dst, capacity, receivedAtNs);
+    return active->copyLatestFrame(dst, capacity, receivedAtNs);
 }
 
 int InstrumentLink::copyLatestFrame(unsigned char *dst, int capacity)
 {
-    return device.copyLatestFrame(dst, capacity);
+    return active->copyLatestFrame(dst, capacity);
 }
 
 void InstrumentLink::keepFrameForNextPass()
 {
-    device.dataReady.store(true, std::memory_order_release);
+    active->keepFrameForNextPass();
 }
 
 void InstrumentLink::setSamplingValue(int value)
 {
-    device.serialLink.setSamplingValue(value);
+    // Both wires hear it, so the one opened later parses in the right mode.
+    usbWire->setSamplingValue(value);
+    serialWire->setSamplingValue(value);
 }
 
 void InstrumentLink::streamOn()
 {
-    device.turnOnAutoMode();
+    active->streamOn();
 }
 
 void InstrumentLink::streamOff()
 {
-    device.turnOffAutoMode();
+    active->streamOff();
 }
 
 void InstrumentLink::stopAcquisition()
 {
-    device.stopScope();
+    if (InstrumentWire *w = ready())
+        w->sendCommand(char(command::Stop));
+    active->setAcquiring(false);
 }
 
 void InstrumentLink::startAcquisition()
 {
-    device.startScope();
+    if (InstrumentWire *w = ready())
+        w->sendCommand(char(command::Start));
+    active->setAcquiring(true);
 }
 
 void InstrumentLink::forceTrigger()
 {
-    device.forceTrigger();
+    if (InstrumentWire *w = ready())
+        w->sendCommand(char(command::ForceTrigger));
 }
 
 void InstrumentLink::autoSetup()
 {
-    device.autoSetup();
+    if (InstrumentWire *w = ready())
+        w->sendCommand(char(command::AutoSetup));
 }
 
 void InstrumentLink::restoreFactorySettings()
 {
-    device.restoreSettings();
+    if (InstrumentWire *w = ready())
+        w->sendCommand(char(command::FactorySettings));
 }
 
 void InstrumentLink::uploadWave(const signed char (&wave)[waveLength])
 {
-    if (!device.connected)
+    InstrumentWire *w = ready();
+    if (!w)
         return;
-    std::copy(std::begin(wave), std::end(wave), std::begin(device.awgBuffer));
-    device.awgBulkWriteTransfer();
-    device.saveAWG();
+    w->uploadWave(wave);
+    // Stored once it went out (a lost link drops the command).
+    if ((w = ready()))
+        w->sendCommand(char(command::StoreWave));
 }

@@ -1,10 +1,13 @@
 #pragma once
 
-#include "device/libusbdevice.h"
+#include "device/wire.h"
 #include "settings/registerwriter.h"
 
 #include <QObject>
 #include <QString>
+
+class SerialWire;
+class UsbWire;
 
 namespace reg {
 struct DeviceSettings;
@@ -12,24 +15,27 @@ struct DeviceSettings;
 
 // The one path to the instrument, over USB or the serial link: what the
 // window, the command-line program and the tests call. Every command of the
-// one-letter command set works over either wire; the wire is chosen when the
-// link is opened.
+// one-letter command set works over either wire (UsbWire, SerialWire, both
+// children of the link); the wire is chosen when the link is opened, and the
+// link talks to it through the wire interface alone.
 //
-// Register writes come through the register writer (settings/registerwriter.h),
-// which this link serves as its instrument port: nothing else writes a
-// register. Frames are handed over by takeLatestFrame(): one whole, latest
-// frame and its length, safe against the USB event thread.
-class InstrumentLink : public QObject, public reg::InstrumentPort
+// Register writes come through the register writer (settings/registerwriter.h)
+// alone: the link is the writer's instrument port, a base only the writer can
+// reach, so nothing else writes a register. Frames are handed over by
+// takeLatestFrame(): one whole, latest frame and its length, safe against the
+// USB event thread.
+class InstrumentLink : public QObject, private reg::InstrumentPort
 {
     Q_OBJECT
+    friend class reg::RegisterWriter;
 
 public:
     enum class Wire { Usb, Serial };
-    using LinkLoss = LibUsbDevice::LinkLoss;
+    using LinkLoss = InstrumentWire::LinkLoss;
 
-    static constexpr int frameCapacity = LibUsbDevice::rxBufferSize;
-    static constexpr int waveLength = LibUsbDevice::awgBufferSize;
-    static constexpr int meterReplyLength = LibUsbDevice::meterReplyLength;
+    static constexpr int frameCapacity = InstrumentWire::frameBufferSize;
+    static constexpr int waveLength = InstrumentWire::waveLength;
+    static constexpr int meterReplyLength = InstrumentWire::meterReplyLength;
 
     explicit InstrumentLink(QObject *parent = nullptr);
     ~InstrumentLink() override;
@@ -49,10 +55,14 @@ public:
 
     // ---- link loss
     // The link broke while connected (unplugged, or two requests in a row
-    // without a reply within their bound of 1 s, on either wire). Once lost, commands are dropped
-    // without waiting on the instrument; release() then frees the link.
+    // without a usable reply within their bound of 1 s, on either wire: over
+    // the serial link a garbled reply counts as none). Once lost, commands
+    // are dropped without waiting on the instrument; release() then frees the link.
     bool isLinkLost() const;
     LinkLoss linkLoss() const;
+    // The user's text for why the link was lost ("Device not responding", ...;
+    // untranslated); nullptr while it holds.
+    const char *lossText() const;
     // USB transfers dropped since the link was opened because their length
     // was no whole frame.
     quint64 droppedFrames() const;
@@ -73,10 +83,6 @@ public:
     // Asks the instrument for the trigger position, given as the request's
     // value and index.
     void requestTriggerPosition(quint16 value, quint16 index);
-
-    // ---- writes: only the register writer calls these
-    void writeRegister(quint16 index, quint8 value) override;
-    void requestGeneratorFrequency(quint16 value, quint16 index) override;
 
     // ---- frames
     // Starts frame reception (over USB the bulk transfers, over the serial
@@ -123,5 +129,15 @@ signals:
     void statusMessage(QString text);
 
 private:
-    LibUsbDevice device;
+    // The instrument port, for the register writer only.
+    void writeRegister(quint16 index, quint8 value) override;
+    void requestGeneratorFrequency(quint16 value, quint16 index) override;
+
+    // The open wire when a command may go out (connected, not lost); else
+    // nullptr, and the command is dropped.
+    InstrumentWire *ready() const;
+
+    UsbWire *usbWire;
+    SerialWire *serialWire;
+    InstrumentWire *active; // the wire last opened (USB before any)
 };

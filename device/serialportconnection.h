@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/registers.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -29,7 +31,7 @@ public:
     static constexpr int frameSize = 770;
     static constexpr int planeSize = 256;
     static constexpr int markerSize = 3;
-    static constexpr int lastFrameModeSampling = 10;
+    static constexpr int lastFrameModeSampling = reg::LastFrameTimeBase;
     static constexpr int pollIntervalMs = 10;
     // Serial waits: each wait for more bytes, and by default one whole
     // request and its reply (see replyTimeoutMs()), the bound of a USB

@@ -1,6 +1,7 @@
 #include "cursors.h"
 
 #include "scales.h"
+#include "settings/registers.h"
 
 #include <QChar>
 
@@ -16,7 +17,6 @@ constexpr double ColumnsPerDivision = 16; // instrument columns per time divisio
 constexpr double StepsPerDivision = 16;   // instrument rows per volts division
 constexpr int ZeroRow = 63;               // relative value 252..255 is 0 V
 constexpr int LastMicrosecondTimeBase = 6;
-constexpr int LastHalfRecordTimeBase = 10;
 
 // Number up to the first of the stop characters, unit the rest without "/div".
 ScaleText splitScale(const QString &text, const QString &stops)
@@ -143,7 +143,7 @@ bool sweepRange(SweepKind kind, int s, int e, int samplingValue, const QList<int
         if (samplingValue < 0 || samplingValue >= sweepRates.size())
             return false;
         const int rate = sweepRates.at(samplingValue);
-        const int f = samplingValue <= LastHalfRecordTimeBase ? rate / 256 : rate / 128;
+        const int f = !reg::isSlowTimeBase(samplingValue) ? rate / 256 : rate / 128;
         out.start = number6(double(s) * f / 2000);
         out.end = number6(double(e) * f / 2000);
         out.unit = samplingValue > LastMicrosecondTimeBase ? QStringLiteral("Hz") : QStringLiteral("kHz");

@@ -153,10 +153,13 @@ void plan(const frame::Traces &traces, const Options &options, const DecayHistor
     }
     if (options.fftTrace && spectrumResult) {
         const QVector<double> fftKeys = keys.mid(0, spectrum::OutputPoints);
+        const auto shifted = [&options](const QVector<double> &values) {
+            return options.fftPosition ? offsetValues(values, options.fftPosition) : values;
+        };
         if (spectrumResult->hasFirst)
-            fill(out.fft1, p ? Action::Add : Action::Set, fftKeys, spectrumResult->values1);
+            fill(out.fft1, p ? Action::Add : Action::Set, fftKeys, shifted(spectrumResult->values1));
         if (spectrumResult->hasSecond)
-            fill(out.fft2, p ? Action::Add : Action::Set, fftKeys, spectrumResult->values2);
+            fill(out.fft2, p ? Action::Add : Action::Set, fftKeys, shifted(spectrumResult->values2));
     }
 }
 

@@ -41,6 +41,7 @@ struct Options
     int ch1CaptureOffset = 0;
     int ch2CaptureOffset = 0;
     int chdCaptureOffset = 0;
+    int fftPosition = 0; // plot units added to the spectrum's values
 };
 
 // Captured traces, in plot units without the capture offset.

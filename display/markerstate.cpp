@@ -48,13 +48,13 @@ bool MarkerState::dragWindowLevel(int which, int candidate)
 reg::RegisterWrite MarkerState::dropLevel(int which)
 {
     if (which == 2) {
-        const int byte = triggerLevelRegister(level);
-        level = levelFromRegister(byte);
+        const int byte = reg::triggerLevelRegister(level);
+        level = reg::levelUnits(byte);
         return {reg::TriggerLevel, quint8(byte)};
     }
     int &window = which == 0 ? windowLevel1 : windowLevel2;
-    const int byte = windowLevelRegister(window);
-    window = levelFromRegister(byte);
+    const int byte = reg::windowLevelRegister(window);
+    window = reg::levelUnits(byte);
     return {which == 0 ? reg::WindowLevel1 : reg::WindowLevel2, quint8(byte)};
 }
 

@@ -119,7 +119,7 @@ double secondsPerDivision(int samplingValue)
 
 double secondsPerValue(int samplingValue)
 {
-    const double perDiv = samplingValue > frame::LastHalfRecordTimeBase ? WholeRecordValuesPerDiv
+    const double perDiv = reg::isSlowTimeBase(samplingValue) ? WholeRecordValuesPerDiv
                                                                          : HalfRecordValuesPerDiv;
     return secondsPerDivision(samplingValue) / perDiv;
 }

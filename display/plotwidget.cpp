@@ -284,6 +284,10 @@ void PlotWidget::accumulate(const QVector<PlotGraph *> &graphs)
         accumulation.setDevicePixelRatio(ratio);
         accumulation.fill(background.isValid() ? background : QColor(Qt::transparent));
     }
+    if (graded) {
+        accumulateGraded(graphs);
+        return;
+    }
     // One painter for the frame's graphs: opening one on the image costs
     // about as much as painting a graph's new segments.
     QCPPainter painter(&accumulation);
@@ -306,8 +310,106 @@ bool PlotWidget::accumulationCoversBuffer(const QSize &pixels) const
            accumulation.size() == pixels && accumulationItem->realVisibility();
 }
 
+void PlotWidget::setIntensityGraded(bool on)
+{
+    if (on == graded)
+        return;
+    graded = on;
+    clearAccumulation();
+}
+
+QRgb PlotWidget::gradeColor(double share)
+{
+    struct Stop
+    {
+        double at;
+        int r, g, b;
+    };
+    static const Stop stops[] = {{0.0, 40, 40, 220}, {0.25, 0, 190, 255}, {0.5, 0, 230, 60},
+                                 {0.75, 255, 230, 0}, {1.0, 255, 40, 20}};
+    share = share < 0 ? 0 : (share > 1 ? 1 : share);
+    for (int k = 1; k < 5; ++k) {
+        if (share > stops[k].at && k < 4)
+            continue;
+        const Stop &a = stops[k - 1], &b = stops[k];
+        const double t = (share - a.at) / (b.at - a.at);
+        return qRgb(int(a.r + t * (b.r - a.r)), int(a.g + t * (b.g - a.g)), int(a.b + t * (b.b - a.b)));
+    }
+    return qRgb(255, 40, 20);
+}
+
+void PlotWidget::accumulateGraded(const QVector<PlotGraph *> &graphs)
+{
+    const QSize pixels = accumulation.size();
+    if (hitMask.size() != pixels) {
+        hitMask = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        hitMask.setDevicePixelRatio(accumulation.devicePixelRatio());
+        hits.assign(size_t(pixels.width()) * size_t(pixels.height()), 0);
+        gradedFrames = 0;
+        hitBounds = QRect();
+    }
+    // This frame's graphs, whole (nothing is left out as painted before).
+    hitMask.fill(Qt::transparent);
+    {
+        QCPPainter painter(&hitMask);
+        for (PlotGraph *graph : graphs) {
+            if (!graph || graph->parentPlot() != this)
+                continue;
+            graph->drawInto(&painter);
+            graph->inAccumulation = true;
+        }
+    }
+    // Bounded counts: halved with the frame count, shares stay as they were.
+    if (++gradedFrames >= 1 << 15) {
+        for (quint16 &h : hits)
+            h = quint16((h + 1) / 2);
+        gradedFrames /= 2;
+    }
+    const int w = pixels.width(), h = pixels.height();
+    int top = h, bottom = -1, left = w, right = -1;
+    for (int y = 0; y < h; ++y) {
+        const auto *mask = reinterpret_cast<const QRgb *>(hitMask.constScanLine(y));
+        quint16 *row = hits.data() + size_t(y) * size_t(w);
+        int first = -1, last = -1;
+        for (int x = 0; x < w; ++x)
+            if (qAlpha(mask[x]) >= 64) { // the line itself, not its faint antialiased edge
+                if (row[x] < 0xffff)
+                    ++row[x];
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        if (first < 0)
+            continue;
+        top = std::min(top, y);
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    if (bottom >= 0)
+        hitBounds |= QRect(QPoint(left, top), QPoint(right, bottom));
+    // Every counted pixel takes the colour of its share of the frames: the
+    // shares change with each frame. The square root spreads the rare ones.
+    constexpr int Steps = 1024;
+    QRgb ramp[Steps + 1];
+    for (int i = 0; i <= Steps; ++i)
+        ramp[i] = gradeColor(std::sqrt(double(i) / Steps)) | 0xff000000u;
+    const double stepsPerHit = double(Steps) / gradedFrames;
+    for (int y = hitBounds.top(); y <= hitBounds.bottom(); ++y) {
+        auto *out = reinterpret_cast<QRgb *>(accumulation.scanLine(y));
+        const quint16 *row = hits.data() + size_t(y) * size_t(w);
+        for (int x = hitBounds.left(); x <= hitBounds.right(); ++x)
+            if (row[x])
+                out[x] = ramp[std::min(Steps, int(row[x] * stepsPerHit + 0.5))];
+    }
+}
+
 void PlotWidget::clearAccumulation()
 {
+    hits.clear();
+    hitMask = QImage();
+    gradedFrames = 0;
+    hitBounds = QRect();
     if (accumulation.isNull())
         return;
     accumulation = QImage();

@@ -52,6 +52,18 @@ public:
     void accumulate(PlotGraph *graph);
     // The same for the graphs of one frame, in one pass over the image.
     void accumulate(const QVector<PlotGraph *> &graphs);
+    // Intensity grading: the accumulation counts, per pixel, the frames whose
+    // graphs passed through it, and shows the share of frames as a colour
+    // from dim blue (rarely) through green and yellow to red (every frame).
+    // Its cost per frame is one pass over the plot's pixels, however long
+    // it has run. Switching it empties the accumulation.
+    void setIntensityGraded(bool on);
+    bool intensityGraded() const { return graded; }
+    // Frames counted into the grading (halved with the counts when large).
+    int gradedFrameCount() const { return gradedFrames; }
+    // The colour of a share of frames, 0..1.
+    static QRgb gradeColor(double share);
+
     // Empties the image and shows every graph again. Done by the widget itself
     // on a resize and when an axis range changes (the pixels would no longer
     // match the coordinates).
@@ -116,9 +128,16 @@ private:
     // picture stands for it.
     bool drawnFromCache(PlotGraph *graph, QCPPainter *painter);
 
+    void accumulateGraded(const QVector<PlotGraph *> &graphs);
+
     bool isBlanked = false;
     bool useCheapDrawing = true;
     QImage accumulation;
+    bool graded = false;
+    QImage hitMask;                 // one frame's graphs, for the counts
+    std::vector<quint16> hits;      // frames through each pixel
+    int gradedFrames = 0;
+    QRect hitBounds;                // pixels with counts
     PersistenceImage *accumulationItem = nullptr;
     GraphCache graphCache;
 };

@@ -69,9 +69,11 @@ void compute(const unsigned char *frame, const WindowTable &window, const Option
     complex b[Points];
     const unsigned char *ch2 = frame + Points;
 
+    double windowSum = 0;
     for (int k = 0; k < Points; ++k) {
-        const double first = frame[k] * window[k];
-        const double second = ch2[k] * window[k];
+        const double first = (frame[k] - ZeroSample) * window[k];
+        const double second = (ch2[k] - ZeroSample) * window[k];
+        windowSum += window[k];
         if (options.iq) {
             a[k] = complex(first, second);
         } else {
@@ -84,14 +86,19 @@ void compute(const unsigned char *frame, const WindowTable &window, const Option
     result.hasSecond = !options.iq && options.ch2;
     result.values1.resize(0);
     result.values2.resize(0);
+    result.iq = options.iq;
+    result.firstBin = options.firstBin;
+    result.windowSum = windowSum;
 
     if (options.iq) {
         CFFT::Forward(a, Points);
+        for (int k = 0; k < Points; ++k)
+            result.norms1[k] = a[k].norm();
         int bin = options.firstBin;
         for (int j = 0; j < OutputPoints; ++j, ++bin) {
             if (bin > Points - 1 || bin < 0)
                 bin = 0;
-            result.values1.append(plotValueOfNorm(a[bin].norm(), options.logY));
+            result.values1.append(plotValueOfNorm(result.norms1[bin], options.logY));
         }
         return;
     }
@@ -100,11 +107,17 @@ void compute(const unsigned char *frame, const WindowTable &window, const Option
         CFFT::Forward(a, Points);
     if (result.hasSecond)
         CFFT::Forward(b, Points);
+    for (int k = 0; k < Points; ++k) {
+        if (result.hasFirst)
+            result.norms1[k] = a[k].norm();
+        if (result.hasSecond)
+            result.norms2[k] = b[k].norm();
+    }
     for (int j = 0; j < OutputPoints; ++j) {
         if (result.hasFirst)
-            result.values1.append(plotValueOfNorm(a[j].norm(), options.logY));
+            result.values1.append(plotValueOfNorm(result.norms1[j], options.logY));
         if (result.hasSecond)
-            result.values2.append(plotValueOfNorm(b[j].norm(), options.logY));
+            result.values2.append(plotValueOfNorm(result.norms2[j], options.logY));
     }
 }
 

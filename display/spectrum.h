@@ -1,5 +1,7 @@
 #pragma once
 
+#include "traces.h"
+
 #include <QVector>
 
 #include <array>
@@ -9,6 +11,10 @@ namespace spectrum {
 
 constexpr int Points = 256; // transform length: one channel record
 constexpr int OutputPoints = 128;
+
+// The sample value of a channel's 0 V (the plot's zero level): samples are
+// centred on it before the window, so a signal without DC has no 0 Hz line.
+constexpr double ZeroSample = frame::MaxSampleIndex - frame::ZeroLevelOffset / 2.0;
 
 enum Window { Rectangular = 0, Hamming = 1, Hann = 2, Blackman = 3 };
 
@@ -28,12 +34,21 @@ struct Options
     int firstBin = 0;  // IQ mode: first of the 128 bins shown; wraps after 255
 };
 
+using Norms = std::array<double, Points>;
+
 struct Result
 {
     bool hasFirst = false;  // values1 filled (IQ or CH1)
     bool hasSecond = false; // values2 filled (CH2, not in IQ mode)
     QVector<double> values1;
     QVector<double> values2;
+    // Squared magnitude of every bin of the transforms behind values1 and
+    // values2 (for the peak read-out); valid where hasFirst / hasSecond.
+    Norms norms1{};
+    Norms norms2{};
+    bool iq = false;
+    int firstBin = 0;        // IQ: bin shown at point 0
+    double windowSum = 0;    // sum of the window's coefficients
 };
 
 // Plot value of a magnitude. Always finite: a zero magnitude, whose logarithm

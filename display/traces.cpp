@@ -16,7 +16,7 @@ double bitLabelY(int line, int chdPosition, int chdSize)
 
 ColumnPlan columnPlan(int samplingValue, bool rollMode, unsigned char rollIndex, int scrollValue)
 {
-    if (samplingValue > LastHalfRecordTimeBase)
+    if (reg::isSlowTimeBase(samplingValue))
         return {rollMode ? int(rollIndex) : 0, 1};
     return {scrollValue, 2};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/registers.h"
+
 #include <QVector>
 
 // The acquisition frame and how its samples become plot values.
@@ -12,15 +14,14 @@ constexpr int Ch2Offset = 256;
 constexpr int LogicOffset = 512;
 constexpr int CounterOffset = 768;
 constexpr int RollIndexOffset = 769;
-constexpr int LogicLines = 8;
+constexpr int LogicLines = reg::LogicLines;
 constexpr int MaxSampleIndex = SamplesPerChannel - 1;
 
 // What the instrument's frames carry (the window's deviceMode).
 enum DeviceMode { OscilloscopeFrames = 0, SnifferFrames = 1 };
 
-// samplingSlider values above this show the whole record (and allow roll mode);
-// at or below it the scroll bar chooses a half-record window.
-constexpr int LastHalfRecordTimeBase = 10;
+// Time bases above reg::LastFrameTimeBase show the whole record (and allow
+// roll mode); at or below it the scroll bar chooses a half-record window.
 // The fastest time base, at which CH2 is never drawn.
 constexpr int FastestTimeBase = 0;
 // X of the bit labels' right end: pixels from the plot's right edge.

@@ -6,9 +6,6 @@ namespace trigger {
 
 namespace {
 constexpr int TopLevel = 511; // level units of plot value 0 at position 0
-constexpr int TriggerLevelLow = 5, TriggerLevelHigh = 506;
-constexpr int WindowLevelLow = -1, WindowLevelHigh = 512;
-constexpr int RegisterMax = 255;
 constexpr int LastPlotColumn = 255;
 
 // Clamp that stays defined when the rectangle is narrower than two margins.
@@ -38,7 +35,7 @@ QPoint markerPixel(QPointF point, const QRect &visible, int samplingValue)
 {
     const int x = clampInside(int(point.x()), EdgeMargin, visible.right() - EdgeMargin);
     const int y = clampInside(int(point.y()), EdgeMargin, visible.bottom() - EdgeMargin);
-    return {samplingValue >= FirstSlowTimeBase ? SlowTimeBaseX : x, y};
+    return {reg::isSlowTimeBase(samplingValue) ? SlowTimeBaseX : x, y};
 }
 
 int levelFromPointer(int plotValue, int position)
@@ -49,24 +46,6 @@ int levelFromPointer(int plotValue, int position)
 double plotValueOfLevel(int level, int position)
 {
     return position + TopLevel - level;
-}
-
-int triggerLevelRegister(int level)
-{
-    if (level <= TriggerLevelLow)
-        return TriggerRegisterMin;
-    if (level >= TriggerLevelHigh)
-        return TriggerRegisterMax;
-    return level / 2;
-}
-
-int windowLevelRegister(int level)
-{
-    if (level < WindowLevelLow)
-        return 0;
-    if (level >= WindowLevelHigh)
-        return RegisterMax;
-    return level / 2;
 }
 
 int positionFromPointer(int plotX, int scrollValue)

@@ -26,7 +26,6 @@ int mirroredIcon(int icon);
 // slow time bases, where it stands at the left edge.
 constexpr int EdgeMargin = 16;
 constexpr int SlowTimeBaseX = 10;
-constexpr int FirstSlowTimeBase = 11;
 
 // Marker pixel for a pointer or a computed point: truncated and kept EdgeMargin
 // pixels inside the right and bottom edges of the visible rectangle; x is
@@ -37,26 +36,14 @@ QPoint markerPixel(QPointF point, const QRect &visible, int samplingValue);
 int levelFromPointer(int plotValue, int position);
 // Plot value at which a level sits on a source drawn at the given position.
 double plotValueOfLevel(int level, int position);
-// Level of a register byte read from the instrument.
-inline int levelFromRegister(int registerValue)
-{
-    return 2 * registerValue;
-}
-
-// Register 25 for a trigger level, kept off the instrument's extreme rows.
-int triggerLevelRegister(int level);
-constexpr int TriggerRegisterMin = 3, TriggerRegisterMax = 252;
-// Registers 26 and 27 for a window level.
-int windowLevelRegister(int level);
+// The level of a register byte, and the register bytes of levels, are the
+// register map's: reg::levelUnits(), reg::triggerLevelRegister(),
+// reg::windowLevelRegister().
 
 // Trigger position in samples for a pointer at plot column x: two columns per
 // sample, counted from the scroll offset.
 int positionFromPointer(int plotX, int scrollValue);
-// Value of the trigger-position request for a trigger position.
-inline int positionRequestValue(int triggerPosition)
-{
-    return 256 - triggerPosition;
-}
+// The trigger-position request's value is reg::postTriggerValue().
 // Plot x of a trigger position at the fast time bases.
 inline double plotXOfPosition(int triggerPosition, int scrollValue)
 {

@@ -11,7 +11,7 @@
 // and a value change dump (VCD) of the eight logic lines.
 namespace dataexport {
 
-constexpr int LogicLines = 8;
+constexpr int LogicLines = reg::LogicLines;
 
 // One frame as drawn, in time order, and the scales that give it meaning.
 struct Frame

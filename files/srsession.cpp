@@ -251,17 +251,9 @@ bool Writer::finish()
                               analog[c]->fileName(), 4 * start, 4 * length);
     }
     ok = ok && addBytes(archive, "frames", frameLines);
-    if (!ok) {
-        const QString text = zipErrorText(archive);
-        zip_discard(archive);
-        drop();
-        if (created)
-            QFile::remove(path);
-        return fail(text);
-    }
     // The archive is written to a temporary file and renamed over path, so
     // a failure leaves no part of it.
-    if (zip_close(archive) != 0) {
+    if (!ok || zip_close(archive) != 0) {
         const QString text = zipErrorText(archive);
         zip_discard(archive);
         drop();

@@ -67,9 +67,9 @@ int prescalerFor(qint32 hundredths)
 FrequencyRequest frequencyRequest(double hertz)
 {
     FrequencyRequest r;
-    if (!(hertz >= MinDesiredHz)) // also NaN
-        hertz = MinDesiredHz;
-    hertz = std::min(hertz, MaxDesiredHz);
+    if (!(hertz >= reg::DesiredFrequencyRange.min)) // also NaN
+        hertz = reg::DesiredFrequencyRange.min;
+    hertz = std::min(hertz, reg::DesiredFrequencyRange.max);
     r.hundredths = qint32(reg::encodeDesiredFrequency(hertz));
     r.prescaler = prescalerFor(r.hundredths);
     const qint64 q = r.prescaler * PeriodScale / r.hundredths;

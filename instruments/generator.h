@@ -25,8 +25,6 @@ using reg::Range100K;
 // only the value it can show before it reports it. (The slider to spin box
 // and spin box to register conversions are the register map's.)
 constexpr int SpinBoxDecimals = 3;
-constexpr double MinDesiredHz = 1.0;
-constexpr double MaxDesiredHz = reg::DesiredFrequencyRequestMax;
 
 // x rounded to `decimals` decimals, as a spin box stores it.
 double roundToDecimals(double x, int decimals);
@@ -50,7 +48,7 @@ struct FrequencyRequest
 
 // The request and the read-out for a desired frequency. The hertz value is
 // taken to the nearest hundredth (the spin box's step) and kept within
-// 1 .. 200000 Hz.
+// reg::DesiredFrequencyRange.
 FrequencyRequest frequencyRequest(double hertz);
 
 // Prescale factor the timer uses for a request of `hundredths` (> 0).

@@ -613,4 +613,24 @@ FrequencyControls frequencyControls(double hertz)
     return c;
 }
 
+double triggerLevelSample(double volts, double voltsPerDivision)
+{
+    return ZeroVoltsSample - volts * SamplesPerDivision / voltsPerDivision;
+}
+
+double triggerLevelVolts(double sample, double voltsPerDivision)
+{
+    return (ZeroVoltsSample - sample) * voltsPerDivision / SamplesPerDivision;
+}
+
+int triggerLevelRegister(int levelUnits)
+{
+    return std::clamp(levelUnits / 2, TriggerLevelMin, TriggerLevelMax);
+}
+
+int windowLevelRegister(int levelUnits)
+{
+    return std::clamp(levelUnits / 2, 0, 255);
+}
+
 } // namespace reg

@@ -83,6 +83,14 @@ constexpr quint16 DesiredFrequency = 40; // 40 to 43, hundredths of a hertz, LSB
 
 // Ranges of the controls that show the byte registers.
 constexpr int SamplingRateMax = 21;
+// Time bases 0 to LastFrameTimeBase take whole frames, of which the scroll bar
+// picks a half-record window; the slower ones stream single samples over the
+// whole record (roll mode allowed).
+constexpr int LastFrameTimeBase = 10;
+constexpr bool isSlowTimeBase(int timeBase)
+{
+    return timeBase > LastFrameTimeBase;
+}
 constexpr int GainMax = 6;
 constexpr int HPosMax = 127;
 constexpr int LogicLines = 8;
@@ -290,6 +298,37 @@ quint8 encodeTriggerHold(double milliseconds);
 // Trigger source: a byte above 10 reads as CH1.
 int decodeTriggerSource(quint8 value);
 
+// Trigger level (register 25) and window levels (26, 27): a level register is
+// a sample value, 0 at the top of the screen; 0 V is sample 127 and a volts
+// division 32 samples. The instrument's extreme rows are no trigger level.
+constexpr int TriggerLevelMin = 3, TriggerLevelMax = 252;
+constexpr int ZeroVoltsSample = 127;
+constexpr int SamplesPerDivision = 32;
+// The sample value (unrounded) of a level in volts at a channel's volts/div.
+double triggerLevelSample(double volts, double voltsPerDivision);
+// The level in volts a sample value stands for.
+double triggerLevelVolts(double sample, double voltsPerDivision);
+// Level units, the markers' arithmetic: twice the register value.
+constexpr int levelUnits(int registerValue)
+{
+    return 2 * registerValue;
+}
+// Register 25 for a level in level units, kept within TriggerLevelMin..Max.
+int triggerLevelRegister(int levelUnits);
+// Registers 26 and 27 for a window level in level units (0..255).
+int windowLevelRegister(int levelUnits);
+
+// Post-trigger (registers 22, 23, and the trigger-position request): the
+// samples after the trigger, 256 - the trigger position in the record.
+constexpr int postTriggerValue(int triggerPosition)
+{
+    return 256 - triggerPosition;
+}
+constexpr int triggerPosition(int postTrigger)
+{
+    return 256 - postTrigger;
+}
+
 // Trigger time-out: (value + 1) x 40.96 ms.
 constexpr double TriggerTimeoutStep = 0.04096;
 double triggerTimeoutSeconds(quint8 value);
@@ -341,10 +380,25 @@ quint8 encodeOffset(double volts); // nearest step, -128..127
 
 // Desired frequency: hertz to hundredths, nearest.
 quint32 encodeDesiredFrequency(double hertz);
-constexpr double DesiredFrequencyMin = 1.0;
-constexpr double DesiredFrequencyMax = 100000.0;
-// The highest desired frequency the generator asks for (above the ranges'
-// 100 kHz); a block holding more is no settings block.
+
+// The generator's values as the controls show them, for every program: the
+// window's controls take these ranges and the command line refuses values
+// outside them. The desired frequency's controls show 1 Hz .. 100 kHz (the
+// "100K" range at its end).
+struct ValueRange
+{
+    double min, max;
+    constexpr bool contains(double v) const { return v >= min && v <= max; } // false for NaN
+};
+constexpr ValueRange DesiredFrequencyRange{1.0, 100000.0};   // hertz
+constexpr ValueRange AmplitudeRange{0.0, 4.0};               // volts, 128 steps
+constexpr ValueRange OffsetRange{-2.0, 2.0};                 // volts
+constexpr ValueRange DutyCycleRange{0.0, 99.9};              // percent
+constexpr double DesiredFrequencyMin = DesiredFrequencyRange.min;
+constexpr double DesiredFrequencyMax = DesiredFrequencyRange.max;
+// A block holding a desired frequency above this is no settings block (a
+// reply cut or shifted); one between DesiredFrequencyMax and this is shown
+// clamped and written back clamped.
 constexpr double DesiredFrequencyRequestMax = 200000.0;
 
 // Frequency range buttons "10" .. "100K" and the frequencySlider position

@@ -2,7 +2,11 @@
 
 #include "settings/registers.h"
 
+#include <QVector>
 #include <QtGlobal>
+
+#include <cstddef>
+#include <type_traits>
 
 namespace reg {
 
@@ -15,7 +19,10 @@ struct RegisterWrite
 };
 
 // What the register writer sends to: the instrument link, or anything that
-// stands for the instrument.
+// stands for the instrument. The instrument link is a port to the writer
+// alone (a private base, with the writer its friend), so that no other code
+// writes a register: it is handed to the writer as the link itself, and the
+// writer takes its port from it.
 class InstrumentPort
 {
 public:
@@ -37,9 +44,20 @@ public:
 class RegisterWriter
 {
 public:
-    explicit RegisterWriter(InstrumentPort *port = nullptr) : port(port) {}
+    RegisterWriter() = default;
+    // `instrument` is an InstrumentPort: a public one, or the instrument link,
+    // which is one only here.
+    template <class Port, class = std::enable_if_t<std::is_base_of<InstrumentPort, Port>::value>>
+    explicit RegisterWriter(Port *instrument) : port(instrument)
+    {
+    }
 
-    void setPort(InstrumentPort *instrument) { port = instrument; }
+    template <class Port, class = std::enable_if_t<std::is_base_of<InstrumentPort, Port>::value>>
+    void setPort(Port *instrument)
+    {
+        port = instrument;
+    }
+    void setPort(std::nullptr_t) { port = nullptr; }
 
     // Register `index` takes `value`: sent now, or held back while a block is applied.
     void write(quint16 index, quint8 value);
@@ -58,6 +76,10 @@ public:
     // whatever their handlers wrote meanwhile: nothing is sent for it.
     void keepInstrumentValue(quint16 index);
 
+    // What the last apply wrote back (values the controls could not show and
+    // showed clamped): register indices, and 40 for the desired frequency.
+    const QVector<quint16> &writtenBack() const { return wroteBack; }
+
     // The block last read (all zero before the first read).
     const DeviceSettings &lastRead() const { return block; }
     // Writes and requests that reached the instrument port.
@@ -70,7 +92,11 @@ private:
     DeviceSettings block;
     bool applying = false;
     int heldBack[WritableCount] = {}; // -1: none
+    QVector<quint16> wroteBack;
     quint64 sent = 0;
 };
+
+// The info line's text for what a settings read wrote back (empty for nothing).
+QString writtenBackText(const QVector<quint16> &indices);
 
 } // namespace reg

@@ -16,6 +16,13 @@ namespace {
 constexpr int UploadPauseMs = 1000;  // a half command is dropped after this much silence
 constexpr int MaxQueuedStream = 2 * (SerialPayloadSize + 6);
 constexpr int IdlePollMs = 10;
+// Line noise comes in bursts this far apart (at random within the range):
+// no pause is long enough for a reply and the quiet after it to pass clean.
+constexpr int NoiseGapMinMs = 12;
+constexpr int NoiseGapMaxMs = 30;
+// Noise not yet on the line at most: a reader that stops reading does not
+// make the wire queue without bound.
+constexpr int MaxQueuedNoise = 4096;
 
 int argumentBytes(char letter)
 {
@@ -244,12 +251,8 @@ void PtyWire::produceStream(Clock::time_point now)
     }
     QByteArray bytes;
     if (sim().fault(Fault::SerialGarbage))
-        for (int i = 0; i < sim().garbageLength; ++i) {
-            garbageState ^= garbageState << 13;
-            garbageState ^= garbageState >> 7;
-            garbageState ^= garbageState << 17;
-            bytes.append(char(0x80 | (garbageState & 0x7F))); // never a marker byte
-        }
+        for (int i = 0; i < sim().garbageLength; ++i)
+            bytes.append(char(0x80 | (nextRandom() & 0x7F))); // never a marker byte
     bytes.append(FrameStartMarker, 3);
     bytes.append(reinterpret_cast<const char *>(frame), SerialPayloadSize);
     bytes.append(EndMarker, 3);
@@ -260,6 +263,42 @@ void PtyWire::produceStream(Clock::time_point now)
     // drift; more than a frame behind, the pace starts again from now.
     const Clock::duration step = std::max<Clock::duration>(paced, lineTime(bytes.size()));
     nextDue = nextDue + 2 * step <= now ? now : nextDue + step;
+}
+
+quint64 PtyWire::nextRandom()
+{
+    garbageState ^= garbageState << 13;
+    garbageState ^= garbageState >> 7;
+    garbageState ^= garbageState << 17;
+    return garbageState;
+}
+
+bool PtyWire::produceNoise(Clock::time_point now)
+{
+    {
+        std::lock_guard<std::mutex> lock(sim().mutex);
+        if (!sim().fault(Fault::SerialNoise))
+            return false;
+    }
+    if (now < nextNoise)
+        return true;
+    const int gapMs = NoiseGapMinMs + int(nextRandom() % (NoiseGapMaxMs - NoiseGapMinMs + 1));
+    nextNoise = now + std::chrono::milliseconds(gapMs);
+    int byteRate = 0;
+    {
+        std::lock_guard<std::mutex> lock(sim().mutex);
+        byteRate = sim().serialByteRate > 0 ? sim().serialByteRate : 11520;
+    }
+    int queued = 0;
+    for (const Chunk &c : out)
+        queued += c.bytes.size() - c.offset;
+    if (queued >= MaxQueuedNoise)
+        return true;
+    QByteArray bytes(qMax(1, byteRate * gapMs / 1000), Qt::Uninitialized);
+    for (char &b : bytes)
+        b = char(nextRandom() >> 24);
+    queue(bytes, false);
+    return true;
 }
 
 void PtyWire::flushOut()
@@ -278,6 +317,7 @@ void PtyWire::flushOut()
 void PtyWire::run()
 {
     nextDue = Clock::now();
+    nextNoise = Clock::now();
     lastByte = Clock::now();
     while (!quit) {
         const Clock::time_point now = Clock::now();
@@ -288,12 +328,16 @@ void PtyWire::run()
             sim().changed.notify_all();
         }
         produceStream(now);
+        const bool noiseOn = produceNoise(now);
 
         int waitMs = IdlePollMs;
-        if (autoMode) {
-            const auto until = std::chrono::duration_cast<std::chrono::milliseconds>(nextDue - Clock::now()).count();
-            waitMs = int(std::max<qint64>(0, std::min<qint64>(waitMs, until)));
-        }
+        const auto msUntil = [](Clock::time_point t) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+        };
+        if (autoMode)
+            waitMs = int(std::max<qint64>(0, std::min<qint64>(waitMs, msUntil(nextDue))));
+        if (noiseOn)
+            waitMs = int(std::max<qint64>(0, std::min<qint64>(waitMs, msUntil(nextNoise))));
         pollfd fds[2] = {{master, short(POLLIN | (out.empty() ? 0 : POLLOUT)), 0}, {wakeRead, POLLIN, 0}};
         const int r = ::poll(fds, 2, waitMs);
         if (r < 0 && errno != EINTR)

@@ -80,10 +80,13 @@ private:
     int streamIndex = 0;
     Clock::time_point nextDue;
     quint64 garbageState = 0x9E3779B97F4A7C15ull;
+    Clock::time_point nextNoise;
 
     void run();
     void handleCommand(const SerialCommandParser::Parsed &c);
     void produceStream(Clock::time_point now);
+    bool produceNoise(Clock::time_point now); // false while there is no noise
+    quint64 nextRandom();
     void flushOut();
     int queuedStreamBytes() const;
     void queue(const QByteArray &bytes, bool stream);

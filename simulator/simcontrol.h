@@ -32,6 +32,9 @@
 //    Garbage (Fault::SerialGarbage, setGarbageLength) uses bytes 0x80-0xFF
 //    only, so it never forms a marker; a length that is no multiple of three
 //    moves every later frame off a reader's groups of three.
+//  * Line noise (Fault::SerialNoise): random bytes 0x00-0xFF at the line's
+//    byte rate (setSerialByteRate), sent in bursts 12-30 ms apart whatever
+//    else the line carries, so every reply comes with noise around it.
 //
 // Frame stamping (setFrameStamping): every USB frame is then filled with a
 // pattern that depends on a per-frame sequence number, so that a consumer can
@@ -87,6 +90,7 @@ enum class Fault : unsigned {
     SerialGarbage = 1u << 6,  // the serial wire sends garbage bytes between frames
     SerialJunkBeforeReply = 1u << 7, // the serial wire sends one junk byte ahead of each reply
     SerialJunkAfterReply = 1u << 8,  // the serial wire sends one junk byte (0xEE) after each reply
+    SerialNoise = 1u << 9,           // line noise: random bytes at the line's byte rate, in bursts 12-30 ms apart
 };
 
 // Back to the state of a new process: factory settings (also in the stored

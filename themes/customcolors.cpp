@@ -74,8 +74,8 @@ void CustomColors::setDefaults()
     ch1Ref = QColor(Qt::red);
     ch2 = QColor(Qt::red);
     ch2Ref = QColor(QStringLiteral("#4be51c"));
-    ch1Fft = green;
-    ch2Fft = QColor(Qt::red);
+    ch1Fft = QColor(0, 200, 255); // not the traces' colours
+    ch2Fft = QColor(255, 160, 0);
     for (int n = 0; n < LogicLines; ++n) {
         bit[n] = QColor(255 - 10 * n, 10 * n + 4, 4);
         bitRef[n] = QColor(Qt::blue);

@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QSettings>
 
+#include "store/safestore.h"
+
 namespace {
 
 constexpr int IconSize = 24;
@@ -74,8 +76,10 @@ void CustomTheme::prepareButtons()
 
 void CustomTheme::loadTheme()
 {
-    QSettings store(themestore::Organisation, themestore::Application);
-    if (!themestore::load(store, colors)) {
+    SafeStore store(themestore::Organisation, themestore::Application);
+    problem = store.problem();
+    path = store.path();
+    if (!themestore::load(store.settings(), colors)) {
         loadDefaultTheme();
         return;
     }
@@ -84,8 +88,12 @@ void CustomTheme::loadTheme()
 
 void CustomTheme::saveTheme()
 {
-    QSettings store(themestore::Organisation, themestore::Application);
-    themestore::save(store, colors);
+    SafeStore store(themestore::Organisation, themestore::Application);
+    themestore::save(store.settings(), colors);
+    QString error;
+    // A store that was not read was told of when the window started.
+    if (!store.save(&error) && store.problem().isEmpty())
+        qWarning("%s", qPrintable(error));
 }
 
 void CustomTheme::loadDefaultTheme()

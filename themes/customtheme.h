@@ -33,6 +33,10 @@ public:
     void loadTheme();
     // Writes the table and the "theme saved" marker into the theme store.
     void saveTheme();
+    // Why the theme store was not read at the last load (see SafeStore::problem),
+    // and where it is.
+    QString storeProblem() const { return problem; }
+    QString storePath() const { return path; }
     // The built-in Dark colours (nothing is stored).
     void loadDefaultTheme();
     void prepareButtons();
@@ -53,4 +57,6 @@ private:
     std::unique_ptr<QColorDialog> colorDialog; // no parent: a window of its own
     CustomColors colors;
     QButtonGroup buttonGroup;
+    QString problem;
+    QString path;
 };

@@ -10,6 +10,11 @@ const QColor LightBlue(QStringLiteral("#2a50fd"));
 const QColor ReferenceGreen(QStringLiteral("#4be51c"));
 const QColor DarkGrid(140, 140, 140);
 const QColor LightGrid(QStringLiteral("#C8C8C8"));
+// Spectrum colours differ from every trace's, so a spectrum is not taken for one.
+const QColor DarkFft1(QStringLiteral("#00c8ff"));
+const QColor DarkFft2(QStringLiteral("#ffa000"));
+const QColor LightFft1(QStringLiteral("#008080"));
+const QColor LightFft2(QStringLiteral("#c000c0"));
 
 void historyPens(QPen *pens, const QColor &color)
 {
@@ -41,8 +46,8 @@ Palette palette(int theme, const CustomColors *colors)
             p.logic[n] = makePen(logic, LogicWidth);
             p.refLogic[n] = makePen(Qt::blue, LogicWidth);
         }
-        p.fft1 = makePen(dark ? ReferenceGreen : LightBlue, TraceWidth);
-        p.fft2 = makePen(Qt::red, TraceWidth);
+        p.fft1 = makePen(dark ? DarkFft1 : LightFft1, TraceWidth);
+        p.fft2 = makePen(dark ? DarkFft2 : LightFft2, TraceWidth);
         p.grid = dark ? makePen(DarkGrid, 1) : makePen(LightGrid, 1, Qt::DotLine);
         p.axis = makePen(dark ? Qt::white : Qt::black, 1);
         p.background = QBrush(dark ? Qt::black : Qt::white);

@@ -36,8 +36,9 @@ QVector<Key> colourKeys()
     return keys;
 }
 
-// The stored colour, or the entry's default when the text is missing or names
-// no colour: an invalid colour would paint black on the black plot.
+// The stored colour, or the entry's default when the text is missing, names
+// no colour or a fully transparent one: an invalid colour would paint black
+// on the black plot, a transparent one nothing.
 // Qt's parser takes some malformed "#..." texts as black; a hexadecimal
 // colour is taken only when every digit is one.
 bool isColourText(const QString &text)
@@ -59,7 +60,11 @@ QColor readColour(const QSettings &store, const QString &key, const QColor &fall
     if (value.type() != QVariant::String && value.type() != QVariant::ByteArray)
         return fallback;
     const QString text = value.toString();
-    return isColourText(text) ? QColor(text) : fallback;
+    if (!isColourText(text))
+        return fallback;
+    // A fully transparent colour would leave its trace invisible.
+    const QColor colour(text);
+    return colour.alpha() == 0 ? fallback : colour;
 }
 
 } // namespace

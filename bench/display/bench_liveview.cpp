@@ -3,9 +3,10 @@
 // the replot median, the share of frames that plotData drew and the CPU the
 // program used; at the end the last interval against the first.
 //   bench_liveview [seconds] [frames per second]
-//   bench_liveview [--seconds S] [--rate R] [--window WxH] [--persistence] [--report S]
-//   bench_liveview --ten-minutes [--window WxH]
+//   bench_liveview [--seconds S] [--rate R] [--window WxH] [--persistence] [--gradient] [--report S]
+//   bench_liveview --ten-minutes [--gradient] [--window WxH]
 //       600 s at 250 frames/s with persistence on, a report every 60 s
+// --gradient: persistence graded by intensity (Color Gradient).
 // Defaults: 10 s at 250 frames/s, persistence off, one report at the end, the
 // plot 850 x 850 pixels (--window sizes the window instead, e.g. 1920x1080).
 #include "benchwindow.h"
@@ -74,6 +75,7 @@ int main(int argc, char *argv[])
     quorveltest::IsolatedEnvironment isolated;
     double seconds = 10.0, rate = 250.0, report = 0;
     bool persistence = false;
+    bool gradient = false;
     QSize windowSize;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
@@ -91,6 +93,9 @@ int main(int argc, char *argv[])
                 windowSize = QSize(wh[0].toInt(), wh[1].toInt());
         } else if (!std::strcmp(a, "--persistence")) {
             persistence = true;
+        } else if (!std::strcmp(a, "--gradient")) {
+            persistence = true; // the colour gradient grades the persistence
+            gradient = true;
         } else if (!std::strcmp(a, "--ten-minutes")) {
             seconds = 600;
             rate = 250;
@@ -119,6 +124,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(persistence);
+    window.findChild<QCheckBox *>("checkBox_21")->setChecked(gradient);
 
     // Each replot in wall time and in CPU time of the GUI thread: on a busy
     // machine the wall time also holds the waits for a core.
@@ -134,10 +140,10 @@ int main(int argc, char *argv[])
         replotCpuMs.push_back((threadCpuSeconds() - replotCpuStart) * 1e3);
     });
 
-    std::printf("plot %dx%d in a %dx%d window, %.0f frames/s requested, persistence %s, "
+    std::printf("plot %dx%d in a %dx%d window, %.0f frames/s requested, persistence %s%s, "
                 "traces, logic lines, both spectra, references, decay 8\n",
                 plot->width(), plot->height(), window.width(), window.height(), rate,
-                persistence ? "on" : "off");
+                persistence ? "on" : "off", gradient ? " with the colour gradient" : "");
     std::printf("%8s %9s %14s %14s %8s %12s %12s %8s %8s\n", "time s", "RSS MB", "replot med ms",
                 "(CPU time) ms", "replots", "frames sent", "processed %", "CPU %", "GUI %");
 

@@ -1,6 +1,8 @@
 // One plotData pass of the window with a new frame (decoding and replot), the
 // cheaper drawing against the library's own drawing in the same run, and a
-// pass with nothing new on the oscilloscope and on the Meter page.
+// pass with nothing new on the oscilloscope and on the Meter page; then the
+// pass with the spectrum, Average 8 and the colour-graded persistence against
+// the pass with the spectrum and plain persistence, in the same run.
 //   bench_plotdata [passes] [--window WxH] [--persistence]
 // Without --window the plot is 850 x 850 pixels; --window 1920x1080 sizes the
 // window as a maximised one on such a screen.
@@ -8,6 +10,7 @@
 #include "quorveltest.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QMetaMethod>
 #include <QTabWidget>
 #include <QThread>
@@ -109,6 +112,40 @@ int main(int argc, char *argv[])
             ++done;
         }
     }
+    // The display extras against the spectrum alone (with plain persistence,
+    // which the gradient grades), in alternating blocks as above.
+    PassTimes extras[2]; // [0] spectrum only, [1] spectrum + Average 8 + Color Gradient
+    auto *average = window.findChild<QComboBox *>("comboBoxAverage");
+    auto *gradient = window.findChild<QCheckBox *>("checkBox_21");
+    window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(true);
+    plot->setCheapDrawing(true);
+    done = 0;
+    for (int block = 0; done < 2 * passes; ++block) {
+        const bool on = block % 2;
+        average->setCurrentIndex(on ? 3 : 0);
+        gradient->setChecked(on);
+        PassTimes &t = extras[on];
+        for (int inBlock = 0; inBlock < Block;) {
+            while (quorvelsim::framesDelivered() < lastFrames + 2)
+                QThread::usleep(200);
+            lastFrames = quorvelsim::framesDelivered();
+            const int before = replots;
+            const double cpuStart = threadCpuMicroseconds();
+            plotData.invoke(&window, Qt::DirectConnection);
+            const double cpuEnd = threadCpuMicroseconds();
+            if (replots != before + 1)
+                continue;
+            t.decode.push_back(cpuBeforeReplot - cpuStart);
+            t.replot.push_back(cpuAfterReplot - cpuBeforeReplot);
+            t.total.push_back(cpuEnd - cpuStart);
+            ++inBlock;
+            ++done;
+        }
+    }
+    average->setCurrentIndex(0);
+    gradient->setChecked(false);
+    window.findChild<QCheckBox *>("checkBoxPersistence")->setChecked(persistence);
+
     // Reference points in the same run: the replot of the same plot with
     // every graph hidden (background, grid, axes and items only), in both
     // drawings, and with only the decay history shown.
@@ -198,6 +235,16 @@ int main(int argc, char *argv[])
         "  replot with every graph hidden: library's %.1f us, cheaper %.1f us; with the 18 decay-history "
         "graphs only: library's %.1f us, cheaper %.1f us\n",
         median(emptyScene[0]), median(emptyScene[1]), median(historyOnly[0]), median(historyOnly[1]));
+    std::printf("spectrum with persistence, %d passes each (cheaper drawing):\n", int(extras[1].total.size()));
+    const char *extraNames[2] = {"spectrum only (reference)", "spectrum + Average 8 + Color Gradient"};
+    for (int k : {0, 1})
+        std::printf("  %-40s decoding median %8.1f us, replot median %8.1f us, whole pass median %8.1f us "
+                    "p90 %8.1f us\n",
+                    extraNames[k], median(extras[k].decode), median(extras[k].replot), median(extras[k].total),
+                    percentile(extras[k].total, 0.9));
+    std::printf("  ratio with the extras / spectrum only, same run: whole pass %.2f, decoding %.2f, replot %.2f\n",
+                median(extras[1].total) / median(extras[0].total), median(extras[1].decode) / median(extras[0].decode),
+                median(extras[1].replot) / median(extras[0].replot));
     std::printf(
         "pass with nothing new (call through the meta-object included), median over batches of 10000:\n");
     std::printf("  oscilloscope page: %.3f us per pass (%d batches), %d paints or replots\n",

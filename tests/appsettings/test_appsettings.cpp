@@ -26,6 +26,7 @@ private slots:
         QCOMPARE(v.wasMaximized, false);
         QCOMPARE(v.defaultDir, QDir::homePath());
         QCOMPARE(v.controlsHidden, false);
+        QCOMPARE(v.fftPosition, 0);
         QVERIFY(!appsettings::sizeApplies(v));
     }
 
@@ -43,6 +44,25 @@ private slots:
         QCOMPARE(v.defaultDir, QString("/data/waves"));
         QCOMPARE(v.controlsHidden, true);
         QVERIFY(appsettings::sizeApplies(v));
+    }
+
+    void fftPositionOutsideItsRangeIsZero_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<int>("read");
+        QTest::newRow("up") << QVariant(120) << 120;
+        QTest::newRow("down to the limit") << QVariant(-512) << -512;
+        QTest::newRow("past the limit") << QVariant(513) << 0;
+        QTest::newRow("huge") << QVariant(qint64(1) << 40) << 0;
+        QTest::newRow("text") << QVariant("high") << 0;
+    }
+    void fftPositionOutsideItsRangeIsZero()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(int, read);
+        auto store = openStore();
+        store->setValue("fftPosition", stored);
+        QCOMPARE(appsettings::read(*store).fftPosition, read);
     }
 
     void sizeApplies_data()
@@ -134,7 +154,8 @@ private slots:
         v.defaultDir = QDir::homePath();
         appsettings::write(*openStore(), v);
         auto store = openStore();
-        QCOMPARE(store->allKeys().size(), 5);
+        QCOMPARE(store->allKeys().size(), 6);
+        QCOMPARE(store->value("fftPosition").toInt(), 0);
         QCOMPARE(store->value("theme").toInt(), 0);
         QVERIFY(store->contains("size"));
         QCOMPARE(store->value("wasMaximized").toBool(), false);
@@ -146,6 +167,7 @@ private slots:
         v.wasMaximized = true;
         v.defaultDir = "/tmp/shots";
         v.controlsHidden = true;
+        v.fftPosition = -40;
         appsettings::write(*openStore(), v);
         const appsettings::Values back = appsettings::read(*openStore());
         QCOMPARE(back.theme, 1);
@@ -153,6 +175,7 @@ private slots:
         QCOMPARE(back.wasMaximized, true);
         QCOMPARE(back.defaultDir, QString("/tmp/shots"));
         QCOMPARE(back.controlsHidden, true);
+        QCOMPARE(back.fftPosition, -40);
     }
 
     void centring_data()

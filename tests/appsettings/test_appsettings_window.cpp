@@ -6,13 +6,20 @@
 #include "quorveltest.h"
 #include "simcontrol.h"
 
+#include "store/safestore.h"
+
 #include <QComboBox>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -84,7 +91,7 @@ private slots:
         window->show();
         quit();
         const QMap<QString, QVariant> stored = storeContents();
-        QCOMPARE(stored.keys(), QStringList({"controlsHidden", "defaultDir", "size", "theme", "wasMaximized"}));
+        QCOMPARE(stored.keys(), QStringList({"controlsHidden", "defaultDir", "fftPosition", "size", "theme", "wasMaximized"}));
         QCOMPARE(stored.value("controlsHidden").toBool(), false);
         QCOMPARE(stored.value("defaultDir").toString(), QDir::homePath());
         QCOMPARE(stored.value("theme").toInt(), 0);
@@ -253,6 +260,50 @@ private slots:
 
         startWindow();
         QVERIFY(!window->findChild<QTabWidget *>("mainTabWidget")->isHidden());
+    }
+
+    // A pipe in the store's place, or a link to one, would block the start
+    // for ever and take the settings on quit: the window starts with the
+    // defaults, says so, and leaves the pipe and the link as they are.
+    void storeThatIsAPipeStartsWithTheDefaults_data()
+    {
+        QTest::addColumn<bool>("throughALink");
+        QTest::newRow("pipe") << false;
+        QTest::newRow("link to a pipe") << true;
+    }
+    void storeThatIsAPipeStartsWithTheDefaults()
+    {
+        QFETCH(bool, throughALink);
+        const QString path = SafeStore(appsettings::Organisation, appsettings::Application).path();
+        QTemporaryDir outside;
+        const QString pipe = throughALink ? outside.filePath("pipe") : path;
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        if (throughALink)
+            QVERIFY(QFile::link(pipe, path));
+        // Removed whatever happens: the other tests open the store.
+        const auto removePipe = qScopeGuard([&] {
+            QFile::remove(path);
+            QFile::remove(pipe);
+        });
+
+        startWindow();
+        QCOMPARE(themeBox()->currentIndex(), 0);
+        auto *notice = window->findChild<QLabel *>("notifLabel");
+        QVERIFY2(notice->text().contains("not a regular file"), qPrintable(notice->text()));
+        QCOMPARE(notice->toolTip(), path);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        themeBox()->setCurrentIndex(1);
+        quit();
+        window.reset();
+
+        struct stat info = {};
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & S_IFMT, throughALink ? mode_t(S_IFLNK) : mode_t(S_IFIFO));
+        QCOMPARE(::lstat(QFile::encodeName(pipe).constData(), &info), 0);
+        QCOMPARE(info.st_mode & S_IFMT, mode_t(S_IFIFO));
     }
 };
 

@@ -81,7 +81,11 @@ private slots:
         QTest::newRow("interval") << "meter vpp --interval 5" << "10 to 86400000";
         QTest::newRow("source on vpp") << "meter vpp --source ext" << "only for freq and pulses";
         QTest::newRow("counter source") << "meter freq --source ch1" << "bit0 ... bit7 ext";
-        QTest::newRow("frequency") << "generate --frequency 300k" << "accepted: 1 to 200000 Hz";
+        // The window's controls show no more than 100 kHz: the command line
+        // leaves nothing in the instrument that the window would clamp.
+        QTest::newRow("frequency") << "generate --frequency 200k" << "accepted: 1 to 100000 Hz";
+        QTest::newRow("frequency just above") << "generate --frequency 100000.01" << "accepted: 1 to 100000 Hz";
+        QTest::newRow("frequency nan") << "generate --frequency nan" << "accepted: 1 to 100000 Hz";
         QTest::newRow("amplitude") << "generate --amplitude 5" << "accepted: 0 to 4 V";
         QTest::newRow("offset") << "generate --offset -2.5V" << "accepted: -2 to 2 V";
         QTest::newRow("duty") << "generate --duty 100" << "accepted: 0 to 99.9 %";

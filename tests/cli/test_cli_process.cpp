@@ -60,8 +60,9 @@ public:
     bool ready() const { return usb || !port.isEmpty(); }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
 
-    // Starts the program with `arguments` (a command and its options).
-    void start(const QStringList &arguments, const QStringList &demoOptions = {})
+    // The program's arguments: the simulated instrument's options and log over
+    // USB, the port over the serial link.
+    QStringList programArguments(const QStringList &arguments, const QStringList &demoOptions) const
     {
         QStringList args;
         if (usb)
@@ -69,6 +70,12 @@ public:
         args << arguments;
         if (!usb)
             args << QStringLiteral("--port") << port;
+        return args;
+    }
+    // Starts the program with `arguments` (a command and its options).
+    void start(const QStringList &arguments, const QStringList &demoOptions = {})
+    {
+        const QStringList args = programArguments(arguments, demoOptions);
         process.setWorkingDirectory(dir.path());
         process.start(QString::fromUtf8(usb ? QUORVEL_CLI_DEMO : QUORVEL_CLI), args);
         process.waitForStarted();
@@ -77,12 +84,7 @@ public:
     // which leaves after that many bytes; the exit code is the program's.
     void startIntoHead(const QStringList &arguments, int bytes, const QStringList &demoOptions = {})
     {
-        QStringList args;
-        if (usb)
-            args << demoOptions << QStringLiteral("--sim-log") << path("sim.log");
-        args << arguments;
-        if (!usb)
-            args << QStringLiteral("--port") << port;
+        const QStringList args = programArguments(arguments, demoOptions);
         process.setWorkingDirectory(dir.path());
         process.start(QStringLiteral("bash"),
                       QStringList{"-c", QStringLiteral("\"$@\" | head -c %1 > head.out; exit ${PIPESTATUS[0]}").arg(bytes),
@@ -758,6 +760,22 @@ private slots:
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.contains("--rate"), r.err.constData());
         QVERIFY(r.out.isEmpty());
+    }
+
+    // Line noise garbles every reply once the log runs: the program gives up
+    // after two bad replies in a row, as the window does, with exit 3 and
+    // the reason, instead of asking for ever.
+    void meterGivesUpOnGarbledReplies()
+    {
+        Session s(false);
+        QVERIFY(s.ready());
+        s.start({"meter", "vdc", "--count", "3", "--interval", "1000"});
+        QVERIFY(sim::waitForCommand('m'));
+        sim::setFault(sim::Fault::SerialNoise);
+        const Result r = s.finish(15000);
+        QCOMPARE(r.code, 3);
+        QVERIFY2(r.err.contains("Device replies garbled during the meter log"), r.err.constData());
+        QVERIFY2(r.out.count('\n') < 3, r.out.constData()); // the header and at most the first reading
     }
 
     void generatorPrintsWhatItProduces_data() { wires(); }

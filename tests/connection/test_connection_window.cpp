@@ -4,6 +4,7 @@
 // serial transport over the simulator's pseudo-terminal wire.
 
 #include "app/quorvelinterface.h"
+#include "device/serialportconnection.h"
 #include "linkrows.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
@@ -65,6 +66,9 @@ private:
         return w;
     }
     QString info() { return child<QLabel>("infoLabel")->text(); }
+    // The simulated instrument's factory time-out lies below the window's
+    // time-out box: the first connect writes the box's value back and says so.
+    const QString factoryWriteBack = QStringLiteral("Shown clamped and written back: M 28 Trigger Timeout");
     QString connectLabel() { return child<QLabel>("connectLabel")->text(); }
     QAbstractButton *connectButton() { return child<QAbstractButton>("connectButton"); }
     bool windowEnabled() { return child<QWidget>("centralWidget")->isEnabled(); }
@@ -159,7 +163,7 @@ private slots:
         QVERIFY(!child<QWidget>("radioButton")->isEnabled());
         QVERIFY(!child<QWidget>("radioButton_2")->isEnabled());
         QVERIFY(!child<QWidget>("rescanButton")->isEnabled());
-        QCOMPARE(info(), QString());
+        QCOMPARE(info(), factoryWriteBack);
         QVERIFY(windowEnabled());
         QVERIFY(boxesSeen.isEmpty());
 
@@ -337,7 +341,7 @@ private slots:
         sim::clearFaults();
         connectButton()->click();
         QCOMPARE(window->windowTitle(), titleUsb);
-        QCOMPARE(info(), QString());
+        QCOMPARE(info(), factoryWriteBack);
     }
 
     void unplugMidStream_data()
@@ -460,7 +464,7 @@ private slots:
         connectSerial(path);
         QCOMPARE(window->windowTitle(), titleSerial);
         QCOMPARE(child<QLineEdit>("currentFirwareVersion")->text(), QString("2.37"));
-        QCOMPARE(info(), QString());
+        QCOMPARE(info(), factoryWriteBack);
         QVERIFY(boxesSeen.isEmpty());
         // The factory settings: 1 ms/div, CH2 at position 0, gains 3.
         QCOMPARE(child<QSlider>("samplingSlider")->value(), 7);
@@ -488,12 +492,22 @@ private slots:
         QVERIFY(windowEnabled());
     }
 
-    // A silent instrument on the Meter page: each meter request waits at
-    // most its 1 s bound, and the second unanswered one in a row ends the
-    // link as not responding. A GUI-thread timer measures how long the
-    // window was held at a time.
-    void serialSilentInstrumentOnMeterPage()
+    // A silent instrument, or line noise that garbles every reply, on the
+    // Meter page: each meter request waits at most its 1 s bound, and the
+    // second one in a row without a usable reply ends the link with the
+    // reason. A GUI-thread timer measures how long the window was held at a
+    // time.
+    void serialMeterPageWithoutUsableReplies_data()
     {
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("silent") << int(sim::Fault::SerialSilent) << QString("Device not responding");
+        QTest::newRow("line noise") << int(sim::Fault::SerialNoise) << QString("Device replies garbled");
+    }
+    void serialMeterPageWithoutUsableReplies()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, reason);
         const QString path = sim::startPtyWire();
         openWindowWithoutInstrument();
         connectSerial(path);
@@ -502,7 +516,7 @@ private slots:
         child<QTabWidget>("mainTabWidget")->setCurrentIndex(1);
         const int answered = sim::commandsWithLetter('m').size();
         QTRY_VERIFY(sim::commandsWithLetter('m').size() >= answered + 3);
-        QCOMPARE(info(), QString());
+        QCOMPARE(info(), factoryWriteBack);
 
         QElapsedTimer clock, sinceTick;
         qint64 longestGap = 0;
@@ -510,12 +524,13 @@ private slots:
         connect(&ticker, &QTimer::timeout, this, [&] {
             longestGap = qMax(longestGap, sinceTick.restart());
         });
-        sim::setFault(sim::Fault::SerialSilent);
+        sim::setFault(sim::Fault(fault));
         clock.start();
         sinceTick.start();
         ticker.start(10);
-        QTRY_COMPARE_WITH_TIMEOUT(info(), QString("Device not responding"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), titleNotConnected, 15000);
         const qint64 ended = clock.elapsed();
+        QCOMPARE(info(), reason);
         ticker.stop();
         longestGap = qMax(longestGap, sinceTick.elapsed());
         qInfo("link ended after %lld ms; the window was held %lld ms at most", ended, longestGap);

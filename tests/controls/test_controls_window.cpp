@@ -746,6 +746,32 @@ private slots:
         QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString());
     }
 
+    // A value no control can show is written back as the controls show it,
+    // and the info line names it.
+    void readWritesBackOnlyWhatNoControlShows_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QString>("info");
+        const QByteArray factory = withBytes(factoryBlock(), {{reg::TriggerTimeout, 26}});
+        QTest::newRow("nothing") << factory << QString() << QString();
+        QTest::newRow("time-out below the box") << factoryBlock() << QString("28: 2 -> 3")
+                                                << QString("Shown clamped and written back: M 28 Trigger Timeout");
+        // 150 kHz, above the frequency controls' 100 kHz.
+        QTest::newRow("frequency above the controls")
+            << withFrequency(factory, 15000000) << QString("40: 192 -> 128, 41: 225 -> 150, 42: 228 -> 152")
+            << QString("Shown clamped and written back: 40 Desired frequency");
+    }
+    void readWritesBackOnlyWhatNoControlShows()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, changes);
+        QFETCH(QString, info);
+        QVERIFY(connectTo(block));
+        QCOMPARE(blockDifferences(block, sim::settingsBlock()), changes);
+        QCOMPARE(child<QLabel>("infoLabel")->text(), info);
+    }
+
     // Over the serial link the stream stops ("p") before the factory
     // settings; the settings read then turns it on again.
     void restoreOverSerialLink()

@@ -317,7 +317,7 @@ void TestCursorArithmetic::triggerLevelRegister()
     QFETCH(int, level);
     QFETCH(int, reg);
     QCOMPARE(trigger::levelFromPointer(plotValue, position), level);
-    QCOMPARE(trigger::triggerLevelRegister(level), reg);
+    QCOMPARE(reg::triggerLevelRegister(level), reg);
 }
 
 void TestCursorArithmetic::windowLevelRegister_data()
@@ -337,7 +337,7 @@ void TestCursorArithmetic::windowLevelRegister()
 {
     QFETCH(int, level);
     QFETCH(int, reg);
-    QCOMPARE(trigger::windowLevelRegister(level), reg);
+    QCOMPARE(reg::windowLevelRegister(level), reg);
 }
 
 void TestCursorArithmetic::droppedLevelReadBackWithinOnePlotUnit()
@@ -348,10 +348,10 @@ void TestCursorArithmetic::droppedLevelReadBackWithinOnePlotUnit()
     for (int position : {-128, -64, 0, 1, 64, 127}) {
         for (int y = 0; y <= 512; ++y) {
             const int level = trigger::levelFromPointer(y, position);
-            const int reg = trigger::triggerLevelRegister(level);
-            if (reg == trigger::TriggerRegisterMin || reg == trigger::TriggerRegisterMax)
+            const int reg = reg::triggerLevelRegister(level);
+            if (reg == reg::TriggerLevelMin || reg == reg::TriggerLevelMax)
                 continue;
-            const double back = trigger::plotValueOfLevel(trigger::levelFromRegister(reg), position);
+            const double back = trigger::plotValueOfLevel(reg::levelUnits(reg), position);
             QVERIFY2(std::fabs(back - y) <= 1.0,
                      qPrintable(QString("position %1, y %2 -> %3").arg(position).arg(y).arg(back)));
             // A re-placement from the stored (unrounded) level leaves it exactly.
@@ -366,7 +366,7 @@ void TestCursorArithmetic::storedLevelSitsWhereTheTraceCrossesIt()
     // between sample r and the next one up, whatever the channel's position.
     for (int position : {-128, 0, 127}) {
         for (int reg = 0; reg <= 255; ++reg) {
-            const double marker = trigger::plotValueOfLevel(trigger::levelFromRegister(reg), position);
+            const double marker = trigger::plotValueOfLevel(reg::levelUnits(reg), position);
             const double sample = frame::channelValue((unsigned char)reg, position);
             QCOMPARE(marker, sample + 1.0);
         }
@@ -393,7 +393,7 @@ void TestCursorArithmetic::triggerPosition()
     QFETCH(int, request);
     const int p = trigger::positionFromPointer(plotX, scroll);
     QCOMPARE(p, position);
-    QCOMPARE(trigger::positionRequestValue(p), request);
+    QCOMPARE(reg::postTriggerValue(p), request);
     if (plotX >= 0 && plotX <= 255 && plotX % 2 == 0)
         QCOMPARE(trigger::plotXOfPosition(p, scroll), double(plotX));
 }

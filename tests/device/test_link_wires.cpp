@@ -7,7 +7,37 @@
 #include "quorveltest.h"
 #include "simcontrol.h"
 
+#include <type_traits>
+
 namespace sim = quorvelsim;
+
+namespace {
+// Nothing but the register writer writes a register: the link's instrument
+// port (a register write, a frequency request) is out of everyone else's reach.
+template <class T, class = void>
+struct CanWriteRegister : std::false_type
+{
+};
+template <class T>
+struct CanWriteRegister<T, std::void_t<decltype(std::declval<T &>().writeRegister(quint16(0), quint8(0)))>>
+    : std::true_type
+{
+};
+template <class T, class = void>
+struct CanRequestFrequency : std::false_type
+{
+};
+template <class T>
+struct CanRequestFrequency<
+    T, std::void_t<decltype(std::declval<T &>().requestGeneratorFrequency(quint16(0), quint16(0)))>>
+    : std::true_type
+{
+};
+static_assert(!CanWriteRegister<InstrumentLink>::value, "only the register writer writes a register");
+static_assert(!CanRequestFrequency<InstrumentLink>::value, "only the register writer requests a frequency");
+static_assert(!std::is_convertible<InstrumentLink *, reg::InstrumentPort *>::value,
+              "the link is an instrument port to the register writer alone");
+} // namespace
 
 class TestLinkWires : public QObject
 {
@@ -73,6 +103,31 @@ private slots:
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).letter, 'a');
         QVERIFY(!link->isLinkLost());
+    }
+
+    // A register write and a frequency request go through the writer to
+    // the instrument in the wire's own form, and change it.
+    void writerReachesTheInstrument_data()
+    {
+        QTest::addColumn<bool>("usb");
+        QTest::newRow("usb") << true;
+        QTest::newRow("serial") << false;
+    }
+    void writerReachesTheInstrument()
+    {
+        QFETCH(bool, usb);
+        QVERIFY(connectWire());
+        QCOMPARE(link->isUsb(), usb);
+        reg::RegisterWriter writer(link);
+        writer.write(13, 6);
+        QVERIFY(sim::waitForCommand('b'));
+        QCOMPARE(int(sim::peekRegister(13)), 6);
+        writer.requestFrequency(100000, 0x0001, 0x86A0);
+        QVERIFY(sim::waitForCommand('c'));
+        const sim::Command c = sim::commandsWithLetter('c').at(0);
+        QCOMPARE(int(c.value), 0x0001);
+        QCOMPARE(int(c.index), 0x86A0);
+        QCOMPARE(writer.sentCount(), quint64(2));
     }
 };
 

@@ -5,6 +5,7 @@
 // is read from the link's USB half.
 
 #include "device/instrumentlink.h"
+#include "device/usbwire.h"
 #include "linkrows.h"
 #include "quorveltest.h"
 #include "settings/registers.h"
@@ -27,10 +28,12 @@ class TestUsbLink : public QObject
 
 private:
     InstrumentLink *link = nullptr;
+    // Register writes reach the link through its writer alone.
+    reg::RegisterWriter writer;
 
     bool connectUsb() { return link->open(InstrumentLink::Wire::Usb); }
-    // The link's USB half.
-    LibUsbDevice *usb() const { return link->findChild<LibUsbDevice *>(); }
+    // The link's USB wire.
+    UsbWire *usb() const { return link->findChild<UsbWire *>(); }
 
     // Consumes frames the way the plot timer does, until `count` arrived.
     int takeFrames(int count, bool checkStamps, quint32 *lastSequence = nullptr)
@@ -74,6 +77,7 @@ private slots:
     {
         sim::reset();
         link = new InstrumentLink;
+        writer.setPort(link);
         QVERIFY(usb());
     }
 
@@ -91,9 +95,9 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::addColumn<int>("index");
         QTest::newRow("register write")
-            << Operation([](InstrumentLink &l) { l.writeRegister(12, 4); }) << 'b' << 4 << 12;
+            << Operation([](InstrumentLink &l) { reg::RegisterWriter(&l).write(12, 4); }) << 'b' << 4 << 12;
         QTest::newRow("generator frequency")
-            << Operation([](InstrumentLink &l) { l.requestGeneratorFrequency(0x0001, 0x86A0); }) << 'c' << 0x0001
+            << Operation([](InstrumentLink &l) { reg::RegisterWriter(&l).requestFrequency(100000, 0x0001, 0x86A0); }) << 'c' << 0x0001
             << 0x86A0;
         QTest::newRow("trigger position")
             << Operation([](InstrumentLink &l) { l.requestTriggerPosition(256 - 100, 0); }) << 'j' << 156 << 0;
@@ -136,7 +140,7 @@ private slots:
     void registerWriteChangesTheInstrument()
     {
         QVERIFY(connectUsb());
-        link->writeRegister(12, 4);
+        writer.write(12, 4);
         QCOMPARE(int(sim::peekRegister(12)), 4);
     }
 
@@ -196,7 +200,7 @@ private slots:
         QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::NotResponding);
         QCOMPARE(lost.count(), 1);
         sim::clearCommandLog();
-        link->writeRegister(12, 4);
+        writer.write(12, 4);
         link->forceTrigger();
         QVERIFY(sim::commandLog().isEmpty());
     }
@@ -210,12 +214,12 @@ private slots:
         sim::setFault(sim::Fault::ControlTimeout);
         reg::DeviceSettings block;
         for (int i = 0; i < 5; ++i) {
-            link->writeRegister(12, quint8(i));
+            writer.write(12, quint8(i));
             QVERIFY(link->readSettings(block));
         }
         QVERIFY(!link->isLinkLost());
-        link->writeRegister(12, 1);
-        link->writeRegister(12, 2);
+        writer.write(12, 1);
+        writer.write(12, 2);
         QVERIFY(link->linkLoss() == InstrumentLink::LinkLoss::NotResponding);
     }
 
@@ -228,11 +232,11 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < 12; ++i)
-            link->writeRegister(0, quint8(i));
+            writer.write(0, quint8(i));
         const qint64 blocked = clock.elapsed();
         QVERIFY(link->isLinkLost());
-        QVERIFY2(blocked >= 2 * int(LibUsbDevice::controlTimeoutMs), qPrintable(QString::number(blocked)));
-        QVERIFY2(blocked < 2 * int(LibUsbDevice::controlTimeoutMs) + 500,
+        QVERIFY2(blocked >= 2 * int(UsbWire::controlTimeoutMs), qPrintable(QString::number(blocked)));
+        QVERIFY2(blocked < 2 * int(UsbWire::controlTimeoutMs) + 500,
                  qPrintable(QString::number(blocked)));
         QCOMPARE(sim::commandsWithLetter('b').size(), 2);
     }
@@ -243,7 +247,7 @@ private slots:
             QTest::ignoreMessage(QtDebugMsg, "Device not connected");
         unsigned char reply[InstrumentLink::meterReplyLength] = {};
         reg::DeviceSettings block;
-        link->writeRegister(12, 4);
+        writer.write(12, 4);
         QVERIFY(!link->readSettings(block));
         QCOMPARE(link->firmwareVersion(), QString());
         QCOMPARE(link->requestMeter(reply), -1);
@@ -430,12 +434,12 @@ private slots:
     void snifferFramesPass()
     {
         sim::setFrameRate(0);
-        sim::setWrongLengthFrames(1, LibUsbDevice::snifferFrameMinSize);
+        sim::setWrongLengthFrames(1, UsbWire::snifferFrameMinSize);
         QVERIFY(connectUsb());
         link->startReception();
         QTRY_VERIFY(link->hasNewFrame());
         unsigned char frame[InstrumentLink::frameCapacity];
-        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), LibUsbDevice::snifferFrameMinSize);
+        QCOMPARE(link->takeLatestFrame(frame, sizeof frame), UsbWire::snifferFrameMinSize);
         QCOMPARE(link->droppedFrames(), quint64(0));
     }
 
@@ -468,11 +472,10 @@ private slots:
     // nothing.
     void closeWithoutConnectionEndsTheLibrary()
     {
-        LibUsbDevice half;
-        half.initializeDevice();
-        QVERIFY(half.isInitialized());
+        UsbWire half;
+        QVERIFY(half.initialize());
         QVERIFY(half.hasUsbContext());
-        half.closeDevice();
+        half.close();
         QVERIFY(!half.hasUsbContext());
         QVERIFY(sim::commandLog().isEmpty());
     }
@@ -508,7 +511,7 @@ private slots:
         QVERIFY(connectUsb());
         QSignalSpy lost(link, &InstrumentLink::linkLost);
         sim::unplug();
-        link->writeRegister(12, 1);
+        writer.write(12, 1);
         QCOMPARE(lost.count(), 1);
         QVERIFY(link->isLinkLost());
         link->forceTrigger();

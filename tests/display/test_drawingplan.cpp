@@ -291,15 +291,20 @@ private slots:
     {
         QTest::addColumn<int>("columns");
         QTest::addColumn<double>("lastKey");
-        QTest::newRow("fast time base") << 128 << 254.0;
-        QTest::newRow("slow time base") << 256 << 127.0;
+        QTest::addColumn<int>("position");
+        QTest::newRow("fast time base") << 128 << 254.0 << 0;
+        QTest::newRow("slow time base") << 256 << 127.0 << 0;
+        QTest::newRow("moved up") << 256 << 127.0 << 40;
+        QTest::newRow("moved down") << 128 << 254.0 << -100;
     }
     void spectrumUsesTheFirst128Keys()
     {
         QFETCH(int, columns);
         QFETCH(double, lastKey);
+        QFETCH(int, position);
         drawing::Options options = timeMode();
         options.fftTrace = true;
+        options.fftPosition = position;
         spectrum::Result fft;
         fft.hasSecond = true;
         fft.values2.fill(3.0, 128);
@@ -308,6 +313,8 @@ private slots:
         QCOMPARE(plan.fft2.action, Action::Set);
         QCOMPARE(plan.fft2.keys.size(), 128);
         QCOMPARE(plan.fft2.keys.last(), lastKey);
+        QCOMPARE(plan.fft2.values, QVector<double>(128, 3.0 + position));
+        QCOMPARE(fft.values2, QVector<double>(128, 3.0)); // the spectrum itself is left as it is
     }
 };
 

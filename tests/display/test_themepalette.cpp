@@ -29,8 +29,8 @@ private slots:
         QTest::newRow("CH1 REF") << "CH1 REF" << QColor(Qt::red);
         QTest::newRow("CH2") << "CH2" << QColor(Qt::red);
         QTest::newRow("CH2 REF") << "CH2 REF" << QColor(75, 229, 28);
-        QTest::newRow("CH1 FFT") << "CH1 FFT" << QColor(75, 229, 28);
-        QTest::newRow("CH2 FFT") << "CH2 FFT" << QColor(Qt::red);
+        QTest::newRow("CH1 FFT") << "CH1 FFT" << QColor(0, 200, 255);
+        QTest::newRow("CH2 FFT") << "CH2 FFT" << QColor(255, 160, 0);
         QTest::newRow("BIT 0") << "BIT 0" << QColor(255, 4, 4);
         QTest::newRow("BIT 7") << "BIT 7" << QColor(185, 74, 4);
         QTest::newRow("BIT 3 REF") << "BIT 3 REF" << QColor(Qt::blue);
@@ -88,15 +88,16 @@ private slots:
         QTest::addColumn<QColor>("ch1");
         QTest::addColumn<QColor>("logic3");
         QTest::addColumn<QColor>("fft1");
+        QTest::addColumn<QColor>("fft2");
         QTest::addColumn<QColor>("grid");
         QTest::addColumn<int>("gridStyle");
         QTest::addColumn<QColor>("axis");
         QTest::addColumn<QColor>("background");
         QTest::addColumn<QColor>("labels");
-        QTest::newRow("dark") << 0 << QColor(75, 229, 28) << QColor(225, 34, 4) << QColor("#4be51c")
+        QTest::newRow("dark") << 0 << QColor(75, 229, 28) << QColor(225, 34, 4) << QColor("#00c8ff") << QColor("#ffa000")
                               << QColor(140, 140, 140) << int(Qt::SolidLine) << QColor(Qt::white)
                               << QColor(Qt::black) << QColor("#4be51c");
-        QTest::newRow("light") << 1 << QColor("#2a50fd") << QColor(64, 3, 240) << QColor("#2a50fd")
+        QTest::newRow("light") << 1 << QColor("#2a50fd") << QColor(64, 3, 240) << QColor("#008080") << QColor("#c000c0")
                                << QColor("#C8C8C8") << int(Qt::DotLine) << QColor(Qt::black)
                                << QColor(Qt::white) << QColor(Qt::red);
     }
@@ -106,6 +107,7 @@ private slots:
         QFETCH(QColor, ch1);
         QFETCH(QColor, logic3);
         QFETCH(QColor, fft1);
+        QFETCH(QColor, fft2);
         QFETCH(QColor, grid);
         QFETCH(int, gridStyle);
         QFETCH(QColor, axis);
@@ -128,7 +130,11 @@ private slots:
         QCOMPARE(p.logic[3].widthF(), 1.5);
         QCOMPARE(p.refLogic[6].color(), QColor(Qt::blue));
         QCOMPARE(p.fft1.color(), fft1);
-        QCOMPARE(p.fft2.color(), QColor(Qt::red));
+        QCOMPARE(p.fft2.color(), fft2);
+        // A spectrum is never drawn in a trace's colour.
+        for (const QPen &trace : {p.ch1, p.ch2, p.refCh1, p.refCh2})
+            for (const QPen &fft : {p.fft1, p.fft2})
+                QVERIFY(trace.color() != fft.color());
         QCOMPARE(p.grid.color(), grid);
         QCOMPARE(int(p.grid.style()), gridStyle);
         QCOMPARE(p.axis.color(), axis);

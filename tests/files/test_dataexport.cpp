@@ -319,6 +319,7 @@ private slots:
                                     "#2500\n";
         QCOMPARE(text, expected);
 
+        QVERIFY(vcdBodyIsPlain(text));
         const ReadVcd vcd = readVcd(text);
         QVERIFY(vcd.ok);
         QCOMPARE(vcd.timescale, QByteArray("100 ns"));
@@ -401,6 +402,26 @@ private slots:
             const double ticks = dataexport::columnTime(key, frame) / unit;
             QVERIFY(std::fabs(ticks - std::round(ticks)) < 1e-6);
         }
+    }
+
+    // The check the capture tests put every VCD through: a body with anything
+    // but time stamps and values (where some readers stop) fails it.
+    void vcdBodyCheckRefusesWhatReadersStopAt_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("stamps and values") << QByteArray("#0\n$dumpvars\n0!\nx\"\n$end\n#625\n1!\n#1250\n") << true;
+        QTest::newRow("comment") << QByteArray("#0\n0!\n$comment frame 2 $end\n#625\n1!\n") << false;
+        QTest::newRow("vector") << QByteArray("#0\n0!\nb10 #\n#625\n") << false;
+        QTest::newRow("bad stamp") << QByteArray("#0\n0!\n#x1\n") << false;
+    }
+    void vcdBodyCheckRefusesWhatReadersStopAt()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, plain);
+        const QByteArray header = "$timescale 100 ns $end\n$scope module logic $end\n$var wire 1 ! bit0 $end\n"
+                                  "$var wire 1 \" bit1 $end\n$upscope $end\n$enddefinitions $end\n";
+        QCOMPARE(vcdBodyIsPlain(header + body), plain);
     }
 };
 

@@ -127,6 +127,28 @@ private slots:
         QCOMPARE(writer.sentCount(), quint64(sent.size()));
     }
 
+    // What an apply wrote back, in register order, for the info line.
+    void writtenBackNamesWhatTheReadChanged()
+    {
+        RecordingPort port;
+        reg::RegisterWriter writer(&port);
+        QVERIFY(writer.beginApplying(readBlock()));
+        writer.requestFrequency(10000000, 0x98, 0x9680); // differs from the 1000 Hz read
+        writer.write(reg::Offset, 128);                   // as read
+        writer.write(reg::Gain1, 6);
+        writer.write(reg::MStatus, 0);
+        writer.keepInstrumentValue(reg::MStatus);
+        writer.endApplying();
+        QCOMPARE(writer.writtenBack(), (QVector<quint16>{reg::Gain1, reg::DesiredFrequency}));
+        QCOMPARE(reg::writtenBackText(writer.writtenBack()),
+                 QString("Shown clamped and written back: M 12 Gain CH1, 40 Desired frequency"));
+        // The next read starts a new list.
+        QVERIFY(writer.beginApplying(readBlock()));
+        writer.endApplying();
+        QVERIFY(writer.writtenBack().isEmpty());
+        QCOMPARE(reg::writtenBackText(writer.writtenBack()), QString());
+    }
+
     void noPortSendsNothingButCounts()
     {
         reg::RegisterWriter writer;

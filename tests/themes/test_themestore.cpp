@@ -216,12 +216,44 @@ private slots:
         QCOMPARE(colors.ch2, QColor(Qt::red));
         QCOMPARE(colors.bit[4], QColor(215, 44, 4));
         QCOMPARE(colors.grid, QColor(140, 140, 140));
-        QCOMPARE(colors.ch1Fft, QColor(75, 229, 28));
+        QCOMPARE(colors.ch1Fft, QColor(0, 200, 255));
         QCOMPARE(colors.background.color(), QColor(Qt::black));
         QCOMPARE(colors.background.style(), Qt::SolidPattern);
         QCOMPARE(colors.bitRef[3], QColor(Qt::yellow));
         QCOMPARE(colors.ch1, QColor(75, 229, 28));
         QCOMPARE(colors.bit[5], QColor(205, 54, 4));
+    }
+    // A colour that paints nothing is no colour: the entry's default is used.
+    void transparentColoursGiveTheEntrysDefault_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("expected");
+        const QColor green(75, 229, 28);
+        QTest::newRow("alpha 0, #AARRGGBB") << "ch1" << "CH1" << "#00ff0000" << green;
+        QTest::newRow("named transparent") << "grid" << "GRID" << "transparent" << QColor(140, 140, 140);
+        QTest::newRow("background alpha 0") << "background" << "BACKGROUND" << "#00ffffff" << QColor(Qt::black);
+        QTest::newRow("alpha 1 still paints") << "ch1" << "CH1" << "#01ff0000" << QColor(255, 0, 0, 1);
+        QTest::newRow("opaque #AARRGGBB") << "bit0" << "BIT 0" << "#ff0000ff" << QColor(Qt::blue);
+    }
+    void transparentColoursGiveTheEntrysDefault()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QColor, expected);
+        std::unique_ptr<QSettings> store(openStore());
+        CustomColors saved = CustomColors::defaults();
+        saved.setColor(name, Qt::cyan); // told apart from the default
+        themestore::save(*store, saved);
+        store->setValue(key, text);
+        store->sync();
+
+        CustomColors colors;
+        QVERIFY(themestore::load(*store, colors));
+        QCOMPARE(colors.colorAt(name), expected);
+        QCOMPARE(colors.colorAt(name).alpha(), expected.alpha());
     }
 };
 

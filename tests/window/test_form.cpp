@@ -666,7 +666,9 @@ private slots:
         row("checkBox", "text", "Parallel");
         row("checkBox", "toolTip", "Shows the hexadecimal value of the 8 bit digital input lines");
         row("checkBox_2", "text", "Serial");
-        row("checkBox_2", "toolTip", "Shows the hexadecimal value of the stream of bits on each channel");
+        row("checkBox_2", "toolTip",
+            "Shows the hexadecimal value of the stream of bits on each channel: the bits the line shows, left to "
+            "right, eight to a byte, the leftmost bit the most significant");
         row("checkBoxLogY", "text", "Log Y");
         row("checkBoxIQFFT", "text", "IQ FFT");
         row("xyMode", "text", "XY Mode");
@@ -724,7 +726,7 @@ private slots:
         }
         range("frequencySlider", 10, 100, 10, 10);
         row("doubleSpinBoxDesiredFreq", "minimum", 1.0);
-        row("doubleSpinBoxDesiredFreq", "maximum", 200000.0);
+        row("doubleSpinBoxDesiredFreq", "maximum", 100000.0);
         row("doubleSpinBoxDesiredFreq", "value", 1000.0);
         row("doubleSpinBoxDesiredFreq", "decimals", 2);
         const char *const sweepChecks[] = {"checkBoxSweepFrequency", "checkBoxSweepAmplitude",
