@@ -282,10 +282,14 @@ void DecodePanel::frameTaken(const unsigned char *frameData, int samplingValue, 
     QVector<quint8> logic(frame::SamplesPerChannel);
     for (int k = 0; k < frame::SamplesPerChannel; ++k)
         logic[k] = frameData[frame::LogicOffset + (first + k) % frame::SamplesPerChannel];
+    Placement placement;
     placement.firstKeySample = reg::isSlowTimeBase(samplingValue) ? 0 : plan.start;
     placement.step = plan.step;
-    worker.submit(++frameNumber, logic, decode::sampleRateOf(samplingValue));
-    frameClock.start();
+    placements.insert(++frameNumber, placement);
+    // The worker keeps only the newest frame: older ones may never come back.
+    while (placements.size() > 16)
+        placements.erase(placements.begin());
+    worker.submit(frameNumber, logic, decode::sampleRateOf(samplingValue));
 }
 
 void DecodePanel::showResult(const decode::FrameResult &result)
@@ -293,6 +297,13 @@ void DecodePanel::showResult(const decode::FrameResult &result)
     // A result decoded before the decoders were removed is not shown.
     if (stackList.isEmpty() || result.stacks.size() != result.annotations.size())
         return;
+    const auto found = placements.constFind(result.frame);
+    if (found == placements.constEnd())
+        return;
+    const Placement placement = *found;
+    // Frames up to this one are done with.
+    while (!placements.isEmpty() && placements.firstKey() <= result.frame)
+        placements.erase(placements.begin());
     QVector<DecodeRowsLayer::Row> rows;
     QVector<DecodeRowsLayer::Band> bands;
     struct Line
@@ -347,9 +358,11 @@ void DecodePanel::showResult(const decode::FrameResult &result)
     }
     annotationTable->setUpdatesEnabled(true);
     ++shown;
-    // While frames arrive their own replot draws the rows; a replot here
-    // would paint the whole plot a second time per frame.
-    if (!frameClock.isValid() || frameClock.elapsed() > 100)
+    // The traces of this frame are already drawn: repaint only the rows'
+    // layer, so the rows join their own frame at once at little cost.
+    if (QCPLayer *rowsLayer = layer->layer())
+        rowsLayer->replot();
+    else
         plot->replot(QCustomPlot::rpQueuedReplot);
 }
 

@@ -4,7 +4,7 @@
 // of annotations drawn under the logic lines and a table of the current
 // frame's annotations that can be copied and saved as CSV.
 
-#include <QElapsedTimer>
+#include <QMap>
 #include <QWidget>
 
 #include "decode/decodeworker.h"
@@ -56,11 +56,13 @@ private:
     QTableWidget *annotationTable = nullptr;
     quint64 frameNumber = 0;
     quint64 shown = 0;
-    QElapsedTimer frameClock; // since the last frame was handed to the worker
-    // Where the submitted frame's samples are drawn: key = (k - firstKeySample) * step.
+    // Where a submitted frame's samples are drawn: key = (k - firstKeySample) * step.
     struct Placement
     {
         int firstKeySample = 0;
         int step = 1;
-    } placement;
+    };
+    // The placements of the frames handed to the worker and not yet shown,
+    // by frame number: a result is drawn where its own frame was drawn.
+    QMap<quint64, Placement> placements;
 };

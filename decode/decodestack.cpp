@@ -11,7 +11,11 @@ extern "C" {
 #include "decoderlibrary.h"
 #include "display/measurements.h"
 #include "display/traces.h"
+#include "pythonbools.h"
 #include "srdvalue.h"
+
+#include <memory>
+#include <vector>
 
 namespace decode {
 
@@ -75,7 +79,6 @@ void insert(GHashTable *table, const QString &key, GVariant *value)
 
 struct Run
 {
-    const Stack *stack = nullptr;
     QVector<srd_decoder_inst *> instances;
     QVector<const DecoderInfo *> infos;
     QVector<Annotation> *out = nullptr;
@@ -87,7 +90,7 @@ void annotationArrived(srd_proto_data *pdata, void *data)
     if (!pdata || !pdata->pdo || !pdata->data)
         return;
     const int index = run->instances.indexOf(pdata->pdo->di);
-    if (index < 0)
+    if (index < 0 || !run->out)
         return;
     const auto *ann = static_cast<const srd_proto_data_annotation *>(pdata->data);
     Annotation a;
@@ -112,6 +115,105 @@ QString failure(const char *what, int rc)
             break;
         }
     return QStringLiteral("%1: %2").arg(QString::fromLatin1(what), detail);
+}
+
+// One library session per decoder stack and sample rate, kept between frames:
+// building a session costs a few kilobytes the library never gives back, so
+// a session per frame would grow without end in a running window.
+struct DecoderSession
+{
+    QString key;
+    srd_session *session = nullptr;
+    Run run;
+    bool used = false;
+};
+
+constexpr int MaxDecoderSessions = 16;
+
+std::vector<std::unique_ptr<DecoderSession>> &decoderSessions()
+{
+    static std::vector<std::unique_ptr<DecoderSession>> sessions;
+    return sessions;
+}
+
+void dropDecoderSession(DecoderSession *session)
+{
+    auto &sessions = decoderSessions();
+    for (auto it = sessions.begin(); it != sessions.end(); ++it)
+        if (it->get() == session) {
+            if (session->session)
+                srd_session_destroy(session->session);
+            sessions.erase(it);
+            return;
+        }
+}
+
+// The session for this stack at this rate, built on first use; nullptr with
+// the reason in error when the library refuses the stack.
+DecoderSession *decoderSession(const Stack &stack, quint64 rate, QString *error)
+{
+    const QString key = stackText(stack) + QLatin1Char('@') + QString::number(rate);
+    auto &sessions = decoderSessions();
+    for (auto &s : sessions)
+        if (s->key == key)
+            return s.get();
+    if (int(sessions.size()) >= MaxDecoderSessions)
+        dropDecoderSession(sessions.front().get());
+
+    auto made = std::make_unique<DecoderSession>();
+    made->key = key;
+    Run &run = made->run;
+    srd_session *session = nullptr;
+    int rc = srd_session_new(&session);
+    if (rc != SRD_OK)
+        *error = failure("session", rc);
+    for (int i = 0; error->isEmpty() && i < stack.decoders.size(); ++i) {
+        const DecoderConfig &config = stack.decoders[i];
+        const DecoderInfo *info = findDecoder(config.id);
+        GHashTable *options = newTable();
+        for (auto it = config.options.cbegin(); it != config.options.cend(); ++it) {
+            QVariant v;
+            parseOptionValue(*info->option(it.key()), valueText(it.value()), &v);
+            insert(options, it.key(), toVariant(v));
+        }
+        srd_decoder_inst *di = srd_inst_new(session, config.id.toUtf8().constData(), options);
+        g_hash_table_destroy(options);
+        if (!di) {
+            *error = failure(config.id.toUtf8().constData(), SRD_ERR_ARG);
+            break;
+        }
+        run.instances.append(di);
+        run.infos.append(info);
+        if (i == 0) {
+            GHashTable *channels = newTable();
+            for (auto it = config.channels.cbegin(); it != config.channels.cend(); ++it)
+                insert(channels, it.key(), g_variant_new_int32(it.value()));
+            rc = srd_inst_channel_set_all(di, channels);
+            g_hash_table_destroy(channels);
+            if (rc != SRD_OK)
+                *error = failure(config.id.toUtf8().constData(), rc);
+        } else {
+            rc = srd_inst_stack(session, run.instances[i - 1], di);
+            if (rc != SRD_OK)
+                *error = failure(config.id.toUtf8().constData(), rc);
+        }
+    }
+    if (error->isEmpty()) {
+        srd_pd_output_callback_add(session, SRD_OUTPUT_ANN, annotationArrived, &run);
+        rc = srd_session_metadata_set(session, SRD_CONF_SAMPLERATE, g_variant_new_uint64(rate));
+        if (rc == SRD_OK)
+            rc = srd_session_start(session);
+        if (rc != SRD_OK)
+            *error = failure(stack.name().toUtf8().constData(), rc);
+    }
+    if (!error->isEmpty()) {
+        if (session)
+            srd_session_destroy(session);
+        return nullptr;
+    }
+    made->session = session;
+    sessions.push_back(std::move(made));
+    return sessions.back().get();
 }
 
 } // namespace
@@ -221,57 +323,32 @@ QVector<Annotation> decodeFrame(const Stack &stack, const quint8 *samples, int c
     capture.errors.clear();
     srd_log_callback_set(captureLog, nullptr);
 
-    Run run;
-    run.stack = &stack;
-    run.out = &out;
-    srd_session *session = nullptr;
-    int rc = srd_session_new(&session);
+    keepPythonBoolsAlive();
     QString error;
-    if (rc != SRD_OK)
-        error = failure("session", rc);
-    for (int i = 0; error.isEmpty() && i < stack.decoders.size(); ++i) {
-        const DecoderConfig &config = stack.decoders[i];
-        const DecoderInfo *info = findDecoder(config.id);
-        GHashTable *options = newTable();
-        for (auto it = config.options.cbegin(); it != config.options.cend(); ++it) {
-            QVariant v;
-            parseOptionValue(*info->option(it.key()), valueText(it.value()), &v);
-            insert(options, it.key(), toVariant(v));
+    DecoderSession *session = decoderSession(stack, quint64(rate), &error);
+    if (session) {
+        session->run.out = &out;
+        int rc = SRD_OK;
+        if (session->used) {
+            // Each frame is a capture of its own: the decoders start afresh at
+            // sample 0, as on a new session, without the cost of building one.
+            rc = srd_session_terminate_reset(session->session);
+            if (rc == SRD_OK)
+                rc = srd_session_metadata_set(session->session, SRD_CONF_SAMPLERATE,
+                                              g_variant_new_uint64(quint64(rate)));
+            if (rc == SRD_OK)
+                rc = srd_session_start(session->session);
         }
-        srd_decoder_inst *di = srd_inst_new(session, config.id.toUtf8().constData(), options);
-        g_hash_table_destroy(options);
-        if (!di) {
-            error = failure(config.id.toUtf8().constData(), SRD_ERR_ARG);
-            break;
-        }
-        run.instances.append(di);
-        run.infos.append(info);
-        if (i == 0) {
-            GHashTable *channels = newTable();
-            for (auto it = config.channels.cbegin(); it != config.channels.cend(); ++it)
-                insert(channels, it.key(), g_variant_new_int32(it.value()));
-            rc = srd_inst_channel_set_all(di, channels);
-            g_hash_table_destroy(channels);
-            if (rc != SRD_OK)
-                error = failure(config.id.toUtf8().constData(), rc);
-        } else {
-            rc = srd_inst_stack(session, run.instances[i - 1], di);
-            if (rc != SRD_OK)
-                error = failure(config.id.toUtf8().constData(), rc);
-        }
-    }
-    if (error.isEmpty()) {
-        srd_pd_output_callback_add(session, SRD_OUTPUT_ANN, annotationArrived, &run);
-        rc = srd_session_metadata_set(session, SRD_CONF_SAMPLERATE, g_variant_new_uint64(quint64(rate)));
+        session->used = true;
         if (rc == SRD_OK)
-            rc = srd_session_start(session);
-        if (rc == SRD_OK)
-            rc = srd_session_send(session, 0, quint64(count), samples, quint64(count), 1);
-        if (rc != SRD_OK)
+            rc = srd_session_send(session->session, 0, quint64(count), samples, quint64(count), 1);
+        session->run.out = nullptr;
+        if (rc != SRD_OK) {
             error = failure(stack.name().toUtf8().constData(), rc);
+            // A decoder that failed may hold any state: the next frame builds anew.
+            dropDecoderSession(session);
+        }
     }
-    if (session)
-        srd_session_destroy(session);
     capture.active = false;
     if (!error.isEmpty())
         fail(error);

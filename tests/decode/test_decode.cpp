@@ -339,6 +339,38 @@ private slots:
         QVERIFY(!errors(decodeFrame(good, frame, 0)).isEmpty());
     }
 
+    // A running window decodes frame after frame: an idle UART line and an SPI
+    // bus whose select never falls used to wear out Python's True and False
+    // (the process aborted after about 650 frames), and every frame left a few
+    // kilobytes behind. A session lives across frames and each still decodes
+    // on its own.
+    void decodesLongRunsOfFrames()
+    {
+        const double rate = sampleRateOf(0);
+        const Stack uart = stackOf("uart:rx=2:baudrate=115200");
+        const Stack spi = stackOf("spi:cs=2:clk=3:mosi=4");
+        const QVector<quint8> idle(256, 0xFF);
+        for (int i = 0; i < 2000; ++i) {
+            QVERIFY(decodeFrame(uart, idle, rate).isEmpty());
+            QVERIFY(decodeFrame(spi, idle, rate).isEmpty());
+        }
+        // Each frame starts afresh: the same byte reads the same after many
+        // frames, and a byte cut off at the end of one frame is not finished
+        // by the next.
+        const QVector<quint8> byte = busframes::uart(rate, 115200, 2, {0x5A}, 0);
+        // The same byte moved late, so the frame ends three data bits into it.
+        const double bit = rate / 115200;
+        const int shift = idle.size() - int(7.5 * bit);
+        QVector<quint8> cut = idle;
+        for (int i = shift; i < cut.size(); ++i)
+            cut[i] = byte[i - shift];
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(bytesOf(ofClass(uart, decodeFrame(uart, byte, rate), "rx-data")), QVector<quint8>{0x5A});
+            QCOMPARE(bytesOf(ofClass(uart, decodeFrame(uart, cut, rate), "rx-data")), QVector<quint8>{});
+            QCOMPARE(bytesOf(ofClass(uart, decodeFrame(uart, idle, rate), "rx-data")), QVector<quint8>{});
+        }
+    }
+
     void workerDecodesTheLatestFrameOffTheCallersThread()
     {
         DecodeWorker worker;
