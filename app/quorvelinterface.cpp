@@ -118,6 +118,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     updateCh1Label();
     updateCh2Label();
     setupMeasurements();
+    setupPlotState();
 
     ui->rescanButton->setEnabled(ui->radioButton->isChecked());
 

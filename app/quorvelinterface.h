@@ -589,4 +589,17 @@ private:
     // Export's message: the files and, fitted to its line, their folder
     // (the message's last line holds %3 for it).
     void showFilesCreated(const QString &message);
+
+    // The scope's state on the plot (_state.cpp): one text in the plot's
+    // corner, refreshed by its own timer; STOP, FORCE and AUTO only while
+    // connected.
+    void setupPlotState();
+    void showPlotState();
+    // Single waits for its frame again (the trigger mode written, FORCE).
+    void armSingleShot();
+    QCPItemText *stateLabel = nullptr;
+    QTimer stateTimer;
+    QString linkLostReason;          // why the link was lost; empty once connected again
+    quint64 singleArmedAt = 0;       // processedFrameCount when Single was armed
+    QElapsedTimer singleArmedClock;  // since Single was armed
 };

@@ -85,6 +85,7 @@ void QuorvelInterface::sendTriggerControls()
     t.type = choices::checked(*ui, choices::triggerTypes, reg::Dual);
     t.circular = ui->checkBoxCircular->isChecked();
     registers.write(reg::Trigger, reg::encodeTrigger(t));
+    armSingleShot(); // the instrument arms Single again on this write
 }
 
 void QuorvelInterface::sendCursorControls()

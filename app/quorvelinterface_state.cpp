@@ -6,11 +6,13 @@
 
 #include "display/measurements.h"
 #include "display/plotstate.h"
+#include "display/plotwidget.h"
 #include "display/traces.h"
+
+#include <QPushButton>
 
 #include <algorithm>
 #include <cmath>
-#include "display/plotwidget.h"
 
 namespace {
 // Often enough that "Waiting for trigger" follows a late frame closely.
@@ -21,12 +23,20 @@ void QuorvelInterface::setupPlotState()
 {
     QCustomPlot *plot = ui->plotterWidget;
     stateLabel = new QCPItemText(plot);
+    stateLabel->setObjectName(QStringLiteral("plotStateText"));
     stateLabel->setSelectable(false);
     stateLabel->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     stateLabel->position->setType(QCPItemPosition::ptAxisRectRatio);
     stateLabel->position->setCoords(0.01, 0.01);
     stateLabel->setPadding(QMargins(3, 1, 3, 1));
     stateLabel->setText(QLatin1String(plotstate::NotConnected));
+    // The reason is read when the link reports the loss, while it still holds it.
+    connect(&link, &InstrumentLink::linkLost, this, [this] {
+        if (const char *reason = link.lossText())
+            linkLostReason = tr(reason);
+    });
+    // FORCE gives Single one frame and leaves it waiting again.
+    connect(ui->forceButton, &QPushButton::clicked, this, &QuorvelInterface::armSingleShot);
     stateTimer.setInterval(StateRefreshMs);
     connect(&stateTimer, &QTimer::timeout, this, &QuorvelInterface::showPlotState);
     stateTimer.start();
@@ -34,14 +44,17 @@ void QuorvelInterface::setupPlotState()
 
 void QuorvelInterface::armSingleShot()
 {
-    singleArmedAt = processedFrameCount;
+    // A frame that arrived before the mode was written is no Single frame.
+    singleArmedAt = processedFrameCount + (link.hasNewFrame() ? 1 : 0);
     singleArmedClock.start();
 }
 
 void QuorvelInterface::showPlotState()
 {
     plotstate::Inputs in;
-    in.connected = link.isConnected();
+    in.connected = link.isConnected() && !link.isLinkLost();
+    if (in.connected)
+        linkLostReason.clear();
     in.linkLostReason = linkLostReason;
     in.stopped = !scopeRunning;
     if (ui->radioButtonNormal->isChecked())
@@ -50,9 +63,6 @@ void QuorvelInterface::showPlotState()
         in.mode = plotstate::Mode::Single;
     else if (ui->radioButtonAuto->isChecked())
         in.mode = plotstate::Mode::Auto;
-    if (in.mode == plotstate::Mode::Single && lastStateMode != plotstate::Mode::Single)
-        armSingleShot();
-    lastStateMode = in.mode;
     in.singleCaptured = processedFrameCount > singleArmedAt;
     // Since the last frame, or since arming when none came after it.
     qint64 since = frameTakenClock.isValid() ? frameTakenClock.elapsed() : -1;
@@ -64,7 +74,7 @@ void QuorvelInterface::showPlotState()
     in.frameIntervalMs = std::max(plotTimer.interval(), int(std::ceil(sweepMs)));
 
     const QString text = plotstate::text(in);
-    const QColor colour = plotPalette.labels.color();
+    const QColor colour = plotPalette.labels;
     if (stateLabel->text() != text || stateLabel->color() != colour) {
         stateLabel->setText(text);
         stateLabel->setColor(colour);
