@@ -598,6 +598,15 @@ private:
     // Single waits for its frame again (the trigger mode written, FORCE).
     void armSingleShot();
     QCPItemText *stateLabel = nullptr;
+    // The trigger level under the state text ("T 0.500 V ↑"), in the source's
+    // colour, and a line at each level while it is dragged and for a moment
+    // after.
+    // True when something shown changed (the caller replots).
+    bool showTriggerLevel();
+    void flashTriggerLevel();
+    QCPItemText *triggerReadout = nullptr;
+    QCPItemStraightLine *triggerLevelLines[2] = {};
+    QTimer triggerLineTimer;
     QTimer stateTimer;
     QString linkLostReason;          // why the link was lost; empty once connected again
     quint64 singleArmedAt = 0;       // processedFrameCount when Single was armed

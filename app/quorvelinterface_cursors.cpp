@@ -77,7 +77,12 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
 
 void QuorvelInterface::deselectItem(QMouseEvent *)
 {
+    const bool levelDragged = selectedItem == cursors::TriggerMarker || selectedItem == cursors::WindowMarker1 ||
+                              selectedItem == cursors::WindowMarker2;
     selectedItem = cursors::NoItem;
+    // The level lines stay a moment after the marker is let go.
+    if (levelDragged)
+        flashTriggerLevel();
     for (QCPItemPixmap *marker : {hCursorMarkerA, hCursorMarkerB, vCursorMarkerA, vCursorMarkerB,
                                   ch1ZeroMarker, ch2ZeroMarker, triggerMarker, windowMarker1, windowMarker2})
         marker->setPen(Qt::NoPen);
@@ -135,6 +140,7 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
         triggerState.level = trigger::levelFromPointer(plotY, triggerSourcePosition());
         triggerState.position = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
         setTriggerLevelPosition(pixel, 2);
+        flashTriggerLevel();
         break;
     case cursors::WindowMarker1:
     case cursors::WindowMarker2: {
@@ -145,6 +151,7 @@ void QuorvelInterface::dragItem(int item, QPoint pixel)
             return; // the levels do not pass each other
         triggerState.position = trigger::positionFromPointer(plotX, ui->horizontalScrollBar->value());
         setTriggerLevelPosition(pixel, which);
+        flashTriggerLevel();
         break;
     }
     case cursors::Ch1Zero:

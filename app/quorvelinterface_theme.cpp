@@ -49,6 +49,8 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     }
 
     setSpectrumExtrasColors();
+    if (stateLabel)
+        showPlotState(); // the state and trigger texts in the new colours
     // The history graphs get the palette's pens, dimmed to intensity 0.
     on_intensitySlider_valueChanged(0);
     plot->replot();

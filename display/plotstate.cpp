@@ -27,3 +27,43 @@ QString text(const Inputs &in)
 }
 
 } // namespace plotstate
+
+namespace triggertext {
+
+QString arrow(int icon)
+{
+    switch (icon) {
+    case 0: // rising edge
+        return QStringLiteral("↑");
+    case 1: // falling edge
+        return QStringLiteral("↓");
+    case 3: // positive slope
+        return QStringLiteral("↑ slope");
+    case 4: // negative slope
+        return QStringLiteral("↓ slope");
+    default: // both edges, window
+        return QStringLiteral("↕");
+    }
+}
+
+QString channel(const QString &level, int icon)
+{
+    return QStringLiteral("T ") + level + QLatin1Char(' ') + arrow(icon);
+}
+
+QString window(const QString &lower, const QString &upper)
+{
+    return QStringLiteral("T ") + lower + QStringLiteral(" … ") + upper;
+}
+
+QString logic(int line, int icon)
+{
+    return QStringLiteral("T bit %1 ").arg(line) + arrow(icon);
+}
+
+QString external(int icon)
+{
+    return QStringLiteral("T EXT ") + arrow(icon);
+}
+
+} // namespace triggertext

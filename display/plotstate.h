@@ -33,3 +33,15 @@ extern const char *const LinkLost;
 QString text(const Inputs &in);
 
 } // namespace plotstate
+
+// The trigger readout on the plot: "T 0.500 V ↑" for a channel source,
+// "T -0.400 V … 1.200 V" for a window trigger, "T bit 3 ↑" for a logic line,
+// "T EXT ↑" for the external input.
+namespace triggertext {
+// The arrow of a trigger type as its marker shows it (display/triggermarkers.h icons).
+QString arrow(int icon);
+QString channel(const QString &level, int icon);
+QString window(const QString &lower, const QString &upper);
+QString logic(int line, int icon);
+QString external(int icon);
+} // namespace triggertext

@@ -194,13 +194,18 @@ private slots:
                 texts << text->text();
                 QCOMPARE(text->font().family(), QStringLiteral("Courier New"));
                 QCOMPARE(text->font().pixelSize(), 13);
-                QVERIFY(!text->visible());
+                // The scope's state is always shown; the trigger level whenever something triggers.
+                if (text->objectName() == QLatin1String("plotStateText"))
+                    QCOMPARE(text->text(), QStringLiteral("Not connected"));
+                else if (text->objectName() != QLatin1String("triggerLevelText"))
+                    QVERIFY(!text->visible());
             }
         }
         QCOMPARE(pixmaps, 9);
-        QCOMPARE(lines, 7); // cursors and zero lines, and the logic labels' hidden right-edge anchor
+        // Cursor, zero and trigger level lines, and the logic labels' hidden right-edge anchor.
+        QCOMPARE(lines, 9);
         QCOMPARE(tracers, 4);
-        QCOMPARE(texts.size(), 13);
+        QCOMPARE(texts.size(), 15);
         for (const char *expected :
              {"Bit 0", "Bit 7", "ΔT = 0 ms", " 1/ΔT = 0 ms ", "ΔV = 0 V", "Vb = 0 V", "Va = 0 V"})
             QVERIFY2(texts.contains(QString::fromUtf8(expected)), expected);
@@ -622,7 +627,8 @@ private slots:
         QVERIFY(std::fabs(plot->graph(persistCh1(4))->pen().color().lightnessF() - (1.0 - l)) < 0.002);
         for (int i = 0; i < plot->itemCount(); ++i)
             if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)))
-                if (!text->text().startsWith(QLatin1String("Bit")) && !text->objectName().startsWith("fft"))
+                if (!text->text().startsWith(QLatin1String("Bit")) && !text->objectName().startsWith("fft") &&
+                    text->objectName() != QLatin1String("triggerLevelText")) // in its source's colour
                     QCOMPARE(text->color(), QColor(Qt::red));
 
         theme->setCurrentIndex(0);
@@ -666,11 +672,12 @@ private slots:
         int readOuts = 0;
         for (int i = 0; i < plot->itemCount(); ++i)
             if (auto *text = qobject_cast<QCPItemText *>(plot->item(i));
-                text && !text->text().startsWith("Bit") && !text->objectName().startsWith("fft")) {
+                text && !text->text().startsWith("Bit") && !text->objectName().startsWith("fft") &&
+                text->objectName() != QLatin1String("triggerLevelText")) {
                 QCOMPARE(text->color(), QColor(1, 2, 3));
                 ++readOuts;
             }
-        QCOMPARE(readOuts, 5);
+        QCOMPARE(readOuts, 6); // the five cursor read-outs and the state
         // The Custom grid colour also feeds the grid modes.
         child<QComboBox>("comboBoxTheme")->setCurrentIndex(2);
         child<QComboBox>("comboBoxGrid")->setCurrentIndex(2);

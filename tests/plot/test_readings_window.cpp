@@ -10,10 +10,32 @@
 #include <qcustomplot.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSlider>
+
+#include <cmath>
 
 namespace sim = quorvelsim;
+
+namespace {
+// The number of a readout such as "T -0.320 V ↑" or "T 640.0 mV ↑", in volts.
+double voltsIn(const QString &text)
+{
+    const QStringList parts = text.split(' ');
+    if (parts.size() < 3)
+        return std::nan("");
+    bool ok = false;
+    const double number = parts[1].toDouble(&ok);
+    if (!ok)
+        return std::nan("");
+    if (parts[2] == QLatin1String("mV"))
+        return number / 1e3;
+    return parts[2] == QLatin1String("V") ? number : std::nan("");
+}
+} // namespace
 
 class TestReadingsWindow : public QObject
 {
@@ -28,6 +50,57 @@ class TestReadingsWindow : public QObject
         auto *label = f.plot()->findChild<QCPItemText *>(QStringLiteral("plotStateText"));
         return label && label->visible() ? label->text() : QStringLiteral("(no state text)");
     }
+    QCPItemText *triggerText() { return f.plot()->findChild<QCPItemText *>(QStringLiteral("triggerLevelText")); }
+    // The level lines shown, as plot values.
+    QList<double> levelLines()
+    {
+        QList<double> out;
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *line = qobject_cast<QCPItemStraightLine *>(f.plot()->item(i)))
+                if (line->visible() && line->pen().style() == Qt::DashLine)
+                    out << line->point1->value();
+        return out;
+    }
+    // The pixmap markers in the scene's order: cursors, zero markers, then the
+    // trigger marker and the two window markers.
+    QCPItemPixmap *marker(int index)
+    {
+        int n = 0;
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *p = qobject_cast<QCPItemPixmap *>(f.plot()->item(i)))
+                if (n++ == index)
+                    return p;
+        return nullptr;
+    }
+    QPoint centre(QCPItemPixmap *m)
+    {
+        return (QPointF(m->left->pixelPosition().x(), m->top->pixelPosition().y()) +
+                QPointF(m->pixmap().width(), m->pixmap().height()) / 2)
+            .toPoint();
+    }
+    // Mouse events through the window system, as a user's mouse arrives.
+    QPoint toWindow(QPoint p) { return f.plot()->mapTo(f.get(), p); }
+    void press(QPoint p) { QTest::mousePress(f.get()->windowHandle(), Qt::LeftButton, {}, toWindow(p)); }
+    void move(QPoint p) { QTest::mouseMove(f.get()->windowHandle(), toWindow(p)); }
+    void release(QPoint p) { QTest::mouseRelease(f.get()->windowHandle(), Qt::LeftButton, {}, toWindow(p)); }
+    QPoint pixelOf(double x, double y)
+    {
+        return QPoint(int(std::lround(f.plot()->xAxis->coordToPixel(x + 0.5))),
+                      int(std::lround(f.plot()->yAxis->coordToPixel(y + 0.5))));
+    }
+
+    // Logic line n: the graphs drawn in steps that cannot be selected (their
+    // references can).
+    QCPGraph *logicGraph(int n)
+    {
+        for (int i = 0; i < f.plot()->graphCount(); ++i) {
+            QCPGraph *g = f.plot()->graph(i);
+            if (g->lineStyle() == QCPGraph::lsStepCenter && g->selectable() == QCP::stNone && n-- == 0)
+                return g;
+        }
+        return nullptr;
+    }
+
     bool scopeButtonsEnabled()
     {
         return child<QAbstractButton>("stopButton")->isEnabled() && child<QAbstractButton>("forceButton")->isEnabled() &&
@@ -107,6 +180,80 @@ private slots:
         QVERIFY(!reason.isEmpty());
         QCOMPARE(state(), "Link lost: " + reason);
         QVERIFY(scopeButtonsDisabled());
+    }
+
+    // The readout gives the level in volts of the source at its volts/div,
+    // wherever its position puts the trace; the line shows while dragging.
+    void triggerLevelReadout_data()
+    {
+        QTest::addColumn<int>("gain");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("divisions");
+        QTest::newRow("0.64 V/div, centred, +1 div") << 3 << 0 << 1;
+        QTest::newRow("0.16 V/div, centred, -2 div") << 5 << 0 << -2;
+        QTest::newRow("0.64 V/div, raised, +1 div") << 3 << 60 << 1;
+        QTest::newRow("0.16 V/div, lowered, +1 div") << 5 << -60 << 1;
+    }
+    void triggerLevelReadout()
+    {
+        QFETCH(int, gain);
+        QFETCH(int, position);
+        QFETCH(int, divisions);
+        QVERIFY(f.startStreaming(QSize(1200, 1100)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        child<QRadioButton>("radioButtonNormal")->click();
+        child<QSlider>("ch1GainSlider")->setValue(gain);
+        child<QSlider>("ch1PositionSlider")->setValue(position);
+        QVERIFY(f.waitForReplots(2));
+        QTRY_VERIFY(triggerText()->visible());
+        QVERIFY(levelLines().isEmpty());
+
+        const double voltsPerDiv = 5.12 / (1 << gain);
+        const double target = 256 + position + 64 * divisions; // plot value
+        QCPItemPixmap *trigger = marker(6);
+        const QPoint from = centre(trigger), to = pixelOf(100, target);
+        press(from);
+        move((from + to) / 2);
+        move(to);
+        // While held, one line at the level, in CH1's colour.
+        const QList<double> lines = levelLines();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(std::fabs(lines[0] - target) <= 2, qPrintable(QString::number(lines[0])));
+        release(to);
+        QCOMPARE(levelLines().size(), 1); // a moment after too
+        QTRY_VERIFY_WITH_TIMEOUT(levelLines().isEmpty(), 3000);
+
+        const QString text = triggerText()->text();
+        QVERIFY2(text.startsWith("T ") && text.endsWith(" ↑"), qPrintable(text));
+        const double count = voltsPerDiv / 32;
+        QVERIFY2(std::fabs(voltsIn(text) - divisions * voltsPerDiv) <= count, qPrintable(text));
+        // The volts of where the marker stands.
+        const double markerValue = f.plot()->yAxis->pixelToCoord(centre(trigger).y());
+        const double markerVolts = (markerValue - 256 - position) * voltsPerDiv / 64;
+        QVERIFY2(std::fabs(voltsIn(text) - markerVolts) <= count, qPrintable(text));
+        QCOMPARE(triggerText()->color(), f.plot()->graph(0)->pen().color());
+    }
+
+    void triggerReadoutOfOtherSources()
+    {
+        QVERIFY(f.startStreaming());
+        // Free: nothing triggers, nothing to read.
+        child<QRadioButton>("radioButtonFree")->click();
+        QTRY_VERIFY(!triggerText()->visible());
+        child<QRadioButton>("radioButtonNormal")->click();
+        QTRY_VERIFY(triggerText()->visible());
+
+        child<QRadioButton>("radioButtonWindow")->click();
+        QTRY_VERIFY(triggerText()->text().contains(" … "));
+        const QStringList levels = triggerText()->text().mid(2).split(" … ");
+        QCOMPARE(levels.size(), 2);
+        QVERIFY2(voltsIn("T " + levels[0]) < voltsIn("T " + levels[1]), qPrintable(triggerText()->text()));
+
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        child<QRadioButton>("radioButtonFalling")->click();
+        child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(2 + 3);
+        QTRY_COMPARE(triggerText()->text(), QString("T bit 3 ↓"));
+        QCOMPARE(triggerText()->color(), logicGraph(3)->pen().color());
     }
 };
 
