@@ -1,5 +1,8 @@
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
 #include "app/steadyreadout.h"
+
+#include <QPushButton>
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -77,6 +80,19 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     customColors = *customTheme.colorTable();
     setupValues();
     setupGrid(ui->plotterWidget);
+    // The decoders' settings and table open in a window of their own: the
+    // LOGIC page has no room for them.
+    decodePanel = new DecodePanel(ui->plotterWidget, this);
+    decodePanel->setWindowFlags(Qt::Tool);
+    decodePanel->setWindowTitle(tr("Protocol decoders"));
+    decodePanel->resize(520, 560);
+    auto *decodersButton = new QPushButton(tr("Decoders…"), ui->logicTab);
+    decodersButton->setObjectName(QStringLiteral("decodersButton"));
+    connect(decodersButton, &QPushButton::clicked, decodePanel, [this] {
+        decodePanel->show();
+        decodePanel->raise();
+    });
+    ui->horizontalLayout_4->addWidget(decodersButton, 0, Qt::AlignTop);
 
     connect(ui->plotterWidget, &PlotWidget::sizeChanged, this, &QuorvelInterface::on_sizeChanged);
     connect(ui->plotterWidget, &QCustomPlot::itemDoubleClick, this, &QuorvelInterface::itemDoubleClick);

@@ -28,6 +28,7 @@
 #include <QString>
 #include <QTimer>
 
+class DecodePanel;
 class QCloseEvent;
 class BusRowLayer;
 class SpectrumOverlay;
@@ -401,6 +402,7 @@ private:
     QCPItemPixmap *windowMarker1 = nullptr;
     QCPItemPixmap *windowMarker2 = nullptr;
     QCPItemText *bitLabels[logicLines] = {};
+    DecodePanel *decodePanel = nullptr; // the LOGIC page's protocol decoders
     QCPItemTracer *ch1TracerA = nullptr;
     QCPItemTracer *ch1TracerB = nullptr;
     QCPItemTracer *ch2TracerA = nullptr;

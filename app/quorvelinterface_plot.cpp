@@ -2,6 +2,7 @@
 // arriving frames, its replot pacing, the scroll bar, capture, and the
 // spectrum window table.
 #include "app/quorvelinterface.h"
+#include "app/decodepanel.h"
 #include "ui_quorvelinterface.h"
 
 #include "display/plotwidget.h"
@@ -111,6 +112,9 @@ void QuorvelInterface::plotData()
     PlotRequest request;
     readControls(*ui, plotColumns, chdBitEnabled, request);
     frame::buildTraces(frameBuffer, request.inputs, traces);
+    // The decoders read the frame's own logic bytes, before any averaging.
+    decodePanel->frameTaken(frameBuffer, request.inputs.samplingValue, request.inputs.rollMode,
+                            request.inputs.scrollValue);
     averageTraces();
     noteTraces(request.options.decay);
     if (meterShown)

@@ -2,6 +2,7 @@
 // quorvel-cli-demo is the same program wired to the simulated instrument.
 
 #include "cli/commands.h"
+#include "cli/decodecommand.h"
 #include "cli/options.h"
 
 #include <QCoreApplication>
@@ -122,6 +123,14 @@ void onSignal(int)
 // Parses the command and runs it; the exit code.
 int run(const QStringList &args)
 {
+    if (cli::isDecodeCommand(args)) {
+        struct sigaction action = {};
+        action.sa_handler = onSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, nullptr);
+        sigaction(SIGTERM, &action, nullptr);
+        return cli::runDecodeCommand(args);
+    }
     const cli::Parsed parsed = cli::parse(args);
     if (!parsed.ok) {
         std::fprintf(stderr, "quorvel-cli: %s\n", parsed.text.toLocal8Bit().constData());

@@ -260,6 +260,7 @@ QString usage()
         "  capture    frames into a file (.csv, .vcd, .omx)\n"
         "  meter      log meter readings: vpp, vdc, freq or pulses\n"
         "  generate   set the waveform generator\n"
+        "  decode     protocol decoders on the logic lines, one CSV line per annotation\n"
         "\n"
         "'quorvel-cli <command> --help' describes a command's options.\n"
         "Exit codes: 0 done, 1 usage error, 2 no instrument or it could not be opened,\n"
