@@ -358,12 +358,7 @@ void DecodePanel::showResult(const decode::FrameResult &result)
     }
     annotationTable->setUpdatesEnabled(true);
     ++shown;
-    // The traces of this frame are already drawn: repaint only the rows'
-    // layer, so the rows join their own frame at once at little cost.
-    if (QCPLayer *rowsLayer = layer->layer())
-        rowsLayer->replot();
-    else
-        plot->replot(QCustomPlot::rpQueuedReplot);
+    emit rowsChanged();
 }
 
 QByteArray DecodePanel::tableCsv() const

@@ -36,6 +36,12 @@ public:
     DecodeRowsLayer *rowsLayer() const { return layer; }
     quint64 framesShown() const { return shown; }
 
+signals:
+    // New rows are ready to be drawn. The window paints them with its next
+    // paced replot, so a stream of results never paints more often than
+    // the frames themselves do.
+    void rowsChanged();
+
 private:
     void showResult(const decode::FrameResult &result);
     void rebuildList();

@@ -86,6 +86,9 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     decodePanel->setWindowFlags(Qt::Tool);
     decodePanel->setWindowTitle(tr("Protocol decoders"));
     decodePanel->resize(520, 560);
+    // The rows of a frame arrive after the frame was drawn: the next paced
+    // replot shows them with their own frame.
+    connect(decodePanel, &DecodePanel::rowsChanged, this, [this] { scheduleReplot(); });
     auto *decodersButton = new QPushButton(tr("Decoders…"), ui->logicTab);
     decodersButton->setObjectName(QStringLiteral("decodersButton"));
     connect(decodersButton, &QPushButton::clicked, decodePanel, [this] {

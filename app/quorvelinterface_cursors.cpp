@@ -247,16 +247,6 @@ void QuorvelInterface::updateCursorReadouts()
     const bool ch1 = ui->radioButtonCursorCH1->isChecked();
     const bool ch2 = ui->radioButtonCursorCH2->isChecked();
     if (!ui->radioButtonCursorNone->isChecked() && (ch1 || ch2)) {
-        const int gain = (ch1 ? ui->ch1GainSlider : ui->ch2GainSlider)->value();
-        const cursors::VoltReadout v = cursors::voltReadout(
-            ch1 ? cursorState.ch1CursorA : cursorState.ch2CursorA, ch1 ? cursorState.ch1CursorB : cursorState.ch2CursorB, scales::gainText(gainTexts, gain));
-        deltaVLabel->setText(v.deltaVText);
-        vaLabel->setText(v.vaText);
-        vbLabel->setText(v.vbText);
-        deltaVLabel->setVisible(true);
-        vaLabel->setVisible(true);
-        vbLabel->setVisible(true);
-
         // Automatic and tracking cursors follow the trace; the instrument runs
         // the same modes itself, so nothing is written.
         int a = 0, b = 0;
@@ -289,6 +279,17 @@ void QuorvelInterface::updateCursorReadouts()
             placeLeftMiddle(hCursorMarkerB, QPointF(x, plot->yAxis->coordToPixel(b)));
             cursorState.follow(ch1, a, b);
         }
+
+        // The texts after the markers have moved: they read what is shown.
+        const int gain = (ch1 ? ui->ch1GainSlider : ui->ch2GainSlider)->value();
+        const cursors::VoltReadout v = cursors::voltReadout(
+            ch1 ? cursorState.ch1CursorA : cursorState.ch2CursorA, ch1 ? cursorState.ch1CursorB : cursorState.ch2CursorB, scales::gainText(gainTexts, gain));
+        deltaVLabel->setText(v.deltaVText);
+        vaLabel->setText(v.vaText);
+        vbLabel->setText(v.vbText);
+        deltaVLabel->setVisible(true);
+        vaLabel->setVisible(true);
+        vbLabel->setVisible(true);
     }
 
     placeZeroMarkers();

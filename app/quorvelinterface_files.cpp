@@ -176,6 +176,14 @@ void QuorvelInterface::on_loadWave_clicked()
         ui->notifLabel->setText(tr("File %1 is not a wave file.").arg(QFileInfo(path).fileName()));
         return;
     }
+    const wavefile::OutOfRange beyond = wavefile::firstOutOfRange(load.wave);
+    if (beyond.record >= 0) {
+        ui->notifLabel->setText(tr("File %1 is not loaded: %2 value %3 is %4, beyond the plot.")
+                                    .arg(QFileInfo(path).fileName(), QLatin1String(wavefile::recordLabel(beyond.record)))
+                                    .arg(beyond.index + 1)
+                                    .arg(beyond.value, 0, 'g', 6));
+        return;
+    }
     waveCh1 = std::move(load.wave.records[0]);
     waveCh2 = std::move(load.wave.records[1]);
     for (int n = 0; n < logicLines; ++n)

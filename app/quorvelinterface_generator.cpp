@@ -188,9 +188,20 @@ void QuorvelInterface::on_saveAWGButton_clicked()
 {
     if (!link.isConnected())
         return;
-    // A text with fewer values than the wave has keeps the rest of the last upload.
-    parseCSV(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(customWave));
+    // A text with fewer values than the wave has keeps the rest of the last
+    // upload. A value the instrument cannot take refuses the whole text.
+    const customwave::Checked checked =
+        customwave::parseChecked(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(customWave));
+    if (!checked.error.isEmpty()) {
+        ui->notifLabel->setText(tr("Custom wave not uploaded: %1. %2").arg(checked.error, customwave::formatHint()));
+        return;
+    }
     link.uploadWave(customWave);
+    ui->notifLabel->setText(checked.values > customwave::Samples
+                                ? tr("Custom wave uploaded: the first %1 of %2 values.")
+                                      .arg(checked.count)
+                                      .arg(checked.values)
+                                : tr("Custom wave uploaded: %1 values.").arg(checked.count));
     ui->radioButtonCustom->setChecked(true);
     selectWaveForm(generator::Custom);
 }

@@ -17,6 +17,17 @@ struct Boxes
     QLineEdit *vdc, *vpp, *frequency;
 };
 
+// A reading to be doubted (clipped, possibly an alias) stands out in the
+// box itself, in every theme.
+const QString WarningStyle = QStringLiteral("color: #e07000; font-weight: bold;");
+
+void markWarning(QWidget *box, bool warning)
+{
+    const QString style = warning ? WarningStyle : QString();
+    if (box->styleSheet() != style)
+        box->setStyleSheet(style);
+}
+
 // Only changed texts are set: an unchanged box is not repainted.
 void showTexts(const Boxes &boxes, const measure::Texts &texts)
 {
@@ -24,13 +35,34 @@ void showTexts(const Boxes &boxes, const measure::Texts &texts)
     {
         QLineEdit *box;
         const QString &text;
-    } rows[] = {{boxes.vdc, texts.vdc}, {boxes.vpp, texts.vpp}, {boxes.frequency, texts.frequency}};
+        bool warning;
+    } rows[] = {{boxes.vdc, texts.vdc, texts.vdcWarning},
+                {boxes.vpp, texts.vpp, texts.vppWarning},
+                {boxes.frequency, texts.frequency, texts.frequencyWarning}};
     for (const auto &row : rows) {
         if (row.box->text() != row.text)
             row.box->setText(row.text);
         if (row.box->toolTip() != texts.toolTip)
             row.box->setToolTip(texts.toolTip);
+        markWarning(row.box, row.warning);
     }
+}
+
+// The Meter page's VDC: a clipped trace's mean is marked as the boxes are.
+void showMeterVolts(QLabel *label, const measure::Result &r)
+{
+    QString text = meter::dcVoltsText(r.vdc);
+    if (r.clipped)
+        text = (r.clippedHigh && r.clippedLow ? QLatin1Char('~') : r.clippedHigh ? QLatin1Char('>') : QLatin1Char('<')) +
+               text.trimmed();
+    if (label->text() != text)
+        label->setText(text);
+    const QString tip = r.clipped ? QStringLiteral("Clipped: the trace reaches the end of the input range; "
+                                                   "the mean is not the signal's. Choose a larger V/div.")
+                                  : QString();
+    if (label->toolTip() != tip)
+        label->setToolTip(tip);
+    markWarning(label, r.clipped);
 }
 } // namespace
 
@@ -99,6 +131,6 @@ void QuorvelInterface::showMeterDcVolts()
         measure::channelScale(ui->ch1PositionSlider->value(), ui->ch1GainSlider->value(), sampling);
     const measure::Scale ch2 =
         measure::channelScale(ui->ch2PositionSlider->value(), ui->ch2GainSlider->value(), sampling);
-    ui->vdcChannel1->setText(meter::dcVoltsText(measure::trace(traces.ch1, ch1).vdc));
-    ui->vdcChannel2->setText(meter::dcVoltsText(measure::trace(traces.ch2, ch2).vdc));
+    showMeterVolts(ui->vdcChannel1, measure::trace(traces.ch1, ch1));
+    showMeterVolts(ui->vdcChannel2, measure::trace(traces.ch2, ch2));
 }

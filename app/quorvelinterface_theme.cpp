@@ -42,8 +42,11 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     plot->setBackground(plotPalette.background);
     for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
         label->setColor(plotPalette.labels);
-    for (QCPItemText *label : bitLabels)
-        label->setBrush(plotPalette.background);
+    // Each bit label in its line's colour, on the plot's background.
+    for (int n = 0; n < logicLines; ++n) {
+        bitLabels[n]->setBrush(plotPalette.background);
+        bitLabels[n]->setColor(plotPalette.logic[n].color());
+    }
 
     setSpectrumExtrasColors();
     // The history graphs get the palette's pens, dimmed to intensity 0.

@@ -611,8 +611,10 @@ bool planGenerator(const reg::DeviceSettings &block, const GenerateOptions &o, G
             *error = QStringLiteral("--csv: %1 is larger than 1 MiB; it is no custom wave").arg(o.csv);
             return false;
         }
-        if (customwave::parseCSV(file.text, reinterpret_cast<unsigned char *>(p.wave)) == 0) {
-            *error = QStringLiteral("--csv: %1 holds no values").arg(o.csv);
+        const customwave::Checked checked =
+            customwave::parseChecked(file.text, reinterpret_cast<unsigned char *>(p.wave));
+        if (!checked.error.isEmpty()) {
+            *error = QStringLiteral("--csv: %1: %2 (%3)").arg(o.csv, checked.error, customwave::formatHint());
             return false;
         }
         p.uploadWave = true;

@@ -21,9 +21,22 @@ constexpr double BottomSampleValue = -256;
 // A trace spanning at most this many counts is flat: no period is measured.
 constexpr double FlatCounts = 2;
 // A crossing of the mid level counts once the trace is this far past it, so
-// that noise makes no extra crossings. A trace spanning twice this or less
+// that noise makes no extra crossings: a fraction of the trace's span, never
+// less than a few counts. A trace spanning twice the least band or less
 // (noise alone) has no crossings.
 constexpr double HysteresisCounts = 3;
+constexpr double HysteresisOfSpan = 0.15;
+// A period is measured only when it repeats: every rise-to-rise and
+// fall-to-fall interval within this fraction (or one plotted value, whichever
+// is more) of their mean. Noise crosses at random intervals.
+constexpr double PeriodSpread = 0.1;
+// A single period on screen cannot show that it repeats; it is trusted only
+// from a trace spanning at least this many counts, well above noise. A
+// smaller trace needs this many rise-to-rise and fall-to-fall intervals.
+constexpr double SinglePeriodCounts = 16;
+constexpr int SmallTracePeriods = 4;
+// Fewer samples than this per period: the frequency may be an alias.
+constexpr double AliasSamplesPerPeriod = 4;
 
 // How one channel's plotted values map to volts and seconds.
 struct Scale
@@ -53,6 +66,9 @@ struct Result
     double vdc = 0, vpp = 0, rms = 0;   // volts, over all values
     double minimum = 0, maximum = 0;    // volts
     bool clipped = false;               // the trace reaches sample 0 or 255
+    bool clippedHigh = false, clippedLow = false; // which end it reaches
+    double countVolts = 0;              // volts of one sample count at this scale
+    double samplesPerPeriod = 0;        // plotted values (samples) per period
     bool hasPeriod = false;             // at least one whole period, not flat
     int periods = 0;                    // whole periods the period is averaged over
     double period = 0;                  // seconds
@@ -71,14 +87,28 @@ inline Result trace(const QVector<double> &values, const Scale &scale)
 bool channelShown(int channel, bool traceOn, bool xyMode, int samplingValue);
 
 // Four significant digits in the window's number style with a unit prefix
-// (µ, m, k, M): "1.234 V", "62.50 mV", "998.0 Hz", "12.50 kHz".
+// (µ, m, k, M): "1.234 V", "62.50 mV", "998.0 Hz", "12.50 kHz". A value that
+// is not finite or needs more than four digits before the point at "M"
+// gives "----": the text never grows beyond its field.
 QString quantityText(double value, const QString &unit);
+// The same, with no digit finer than `resolution` (for volts, a tenth of one
+// sample count): the value is rounded to the decade of `resolution` and shows
+// no decimals below it. "-0.2 mV" for -156 µV at 2.5 mV per count.
+QString quantityText(double value, const QString &unit, double resolution);
+// Volts-readout resolution at a channel's count: the decade of a tenth count.
+double voltsResolution(double countVolts);
 
-// What a channel page's three boxes and their tool tip show.
+// What a channel page's three boxes and their tool tip show. A box whose
+// warning is set shows a reading to be doubted: the window marks it.
 struct Texts
 {
     QString vdc, vpp, frequency, toolTip;
+    bool vdcWarning = false, vppWarning = false, frequencyWarning = false;
 };
+// The marks: a clipped VPP ">2.550 V"; a clipped VDC ">" (clipped at the top),
+// "<" (at the bottom) or "~" (both); a frequency that may be an alias
+// "~279.7 Hz?".
+bool aliasSuspected(const Result &result);
 extern const char *const NoValue; // "----"
 Texts texts(const Result &result);
 Texts noValueTexts();

@@ -96,9 +96,15 @@ QString shortChannelLabel(int channel, const QString &gain)
     return (channel == 1 ? QStringLiteral("CH1 = ") : QStringLiteral("CH2 = ")) + gain;
 }
 
+constexpr double MaxFieldMagnitude = 9999.5;
+
 QString get4Digits(double x)
 {
     const double magnitude = std::fabs(x);
+    // The field holds four digits: anything wider (or no number at all)
+    // shows as no value rather than a run of digits.
+    if (!std::isfinite(x) || magnitude >= MaxFieldMagnitude)
+        return QStringLiteral(" ----");
     int decimals = 3;
     if (magnitude >= 1000)
         decimals = 0;

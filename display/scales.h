@@ -45,7 +45,8 @@ QString channelLabel(int channel, const ChannelLabelState &state, const QString 
 QString shortChannelLabel(int channel, const QString &gainText);
 
 // Four significant digits with a constant width for a given magnitude; a
-// leading space takes the place of the minus sign for x >= 0.
+// leading space takes the place of the minus sign for x >= 0. A value that
+// needs more than four integer digits, or is not finite, gives " ----".
 QString get4Digits(double x);
 
 } // namespace scales

@@ -257,6 +257,23 @@ qint64 appendRecordValues(const char *begin, const char *end, QVector<double> &v
     return numbers;
 }
 
+OutOfRange firstOutOfRange(const Wave &wave)
+{
+    OutOfRange out;
+    for (int r = 0; r < RecordCount; ++r) {
+        const QVector<double> &values = wave.records[r];
+        for (int i = 0; i < values.size(); ++i) {
+            if (std::fabs(values[i]) > MaxPlotMagnitude) {
+                out.record = r;
+                out.index = i;
+                out.value = values[i];
+                return out;
+            }
+        }
+    }
+    return out;
+}
+
 WaveLoad loadWave(const QByteArray &text)
 {
     WaveLoad load;

@@ -66,6 +66,20 @@ struct WaveLoad
 };
 WaveLoad loadWave(const QByteArray &text);
 
+// Plot values a saved wave can hold: the plot spans 0 to 512 plus the
+// positions, so anything this far out is no wave this program wrote (a file
+// of 1e308 would make every read-out meaningless).
+constexpr double MaxPlotMagnitude = 1e4;
+// The first value beyond MaxPlotMagnitude: its record and index, or
+// record -1 when every value is within.
+struct OutOfRange
+{
+    int record = -1;
+    int index = -1;
+    double value = 0;
+};
+OutOfRange firstOutOfRange(const Wave &wave);
+
 // Splits one record part at every "," and appends items 1 to last as numbers
 // when there are at least two items; item 0 (the label) is ignored. Returns the
 // count of items that were numbers.

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
+
 namespace customwave {
 
 namespace {
@@ -30,6 +32,65 @@ int parseCSV(const QString &text, unsigned char *buffer)
         buffer[i] = byte;
     }
     return n;
+}
+
+Checked parseChecked(const QString &text, unsigned char *buffer)
+{
+    Checked result;
+    unsigned char values[Samples];
+    int line = 1;
+    int start = 0;
+    const int length = text.size();
+    for (int i = 0; i <= length; ++i) {
+        const QChar c = i < length ? text.at(i) : QLatin1Char(',');
+        const bool lineEnd = c == QLatin1Char('\n') || c == QLatin1Char('\r');
+        if (!lineEnd && c != QLatin1Char(','))
+            continue;
+        const QString piece = text.mid(start, i - start).trimmed();
+        start = i + 1;
+        if (!piece.isEmpty()) {
+            bool ok = false;
+            const int value = piece.toInt(&ok, 10);
+            if (!ok || value < MinValue || value > MaxValue) {
+                result.line = line;
+                result.value = piece.left(20);
+                result.error = ok ? QStringLiteral("line %1: %2 is outside %3 to %4")
+                                        .arg(line)
+                                        .arg(result.value)
+                                        .arg(MinValue)
+                                        .arg(MaxValue)
+                                  : QStringLiteral("line %1: \"%2\" is not a whole number").arg(line).arg(result.value);
+                result.count = 0;
+                return result;
+            }
+            if (result.values < Samples) {
+                unsigned char byte = static_cast<unsigned char>(value & 0xFF);
+                if (byte == Excluded)
+                    byte = ExcludedReplacement;
+                values[result.values] = byte;
+            }
+            ++result.values;
+        }
+        // "\r\n" is one line end.
+        if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && !(i + 1 < length && text.at(i + 1) == QLatin1Char('\n'))))
+            ++line;
+    }
+    if (result.values == 0) {
+        result.error = QStringLiteral("no values");
+        return result;
+    }
+    result.count = std::min(result.values, Samples);
+    if (buffer)
+        std::copy(values, values + result.count, buffer);
+    return result;
+}
+
+QString formatHint()
+{
+    return QStringLiteral("One value per line or comma-separated, %1 to %2, up to %3 values.")
+        .arg(MinValue)
+        .arg(MaxValue)
+        .arg(Samples);
 }
 
 FileText readWaveText(const QString &fileName)

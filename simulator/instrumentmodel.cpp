@@ -254,10 +254,12 @@ double InstrumentModel::voltsPerDivision(int gainIndex) { return VoltsPerDiv[cla
 InstrumentModel::TriggerMode InstrumentModel::triggerMode() const
 {
     const quint8 v = settings[reg::Trigger];
-    if (v & 1)
-        return TriggerMode::Normal;
+    // Bit 1 is single-shot whatever bit 0 says: the byte a program writes
+    // for Single (3) has both.
     if (v & 2)
         return TriggerMode::Single;
+    if (v & 1)
+        return TriggerMode::Normal;
     if (v & 4)
         return TriggerMode::Auto;
     return TriggerMode::Free;

@@ -12,8 +12,9 @@
 //    fires on leaving the band of registers 26/27; EXT is the generator output
 //    crossing 0 V; logic sources use the line's edges. Hold-off in ms. Auto
 //    free-runs after the time-out of register 28, Normal sends nothing until a
-//    trigger, Single one frame per arming ('g' or a write of register 5), 'h'
-//    forces one frame.
+//    trigger. Bit 1 of register 5 is single-shot (also with bit 0 set): one
+//    triggered frame, then nothing until register 5 is written again or 'g'
+//    re-arms; 'h' forces one frame in any mode.
 //  * Time bases 11-21 keep a circular record, sent whole with the index of its
 //    oldest sample in byte 769 whether roll mode is on or not; no trigger.
 //  * Average: each sample position follows successive acquisitions by 1/4.

@@ -380,6 +380,13 @@ private slots:
         QTest::newRow("milliseconds") << 1e-3 << "s"
                                       << "1.000 ms";
         QTest::newRow("microseconds") << 25e-6 << "s" << "25.00 " + micro + "s";
+        // Values no input reaches (a loaded wave of 1e308): the text keeps
+        // its field.
+        QTest::newRow("1e308") << 1e308 << "V" << "----";
+        QTest::newRow("-1e308") << -1e308 << "V" << "----";
+        QTest::newRow("infinity") << double(HUGE_VAL) << "V" << "----";
+        QTest::newRow("nan") << std::nan("") << "Hz" << "----";
+        QTest::newRow("largest that fits") << 999.4e6 << "V" << "999.4 MV";
     }
     void quantityTexts()
     {
@@ -387,6 +394,102 @@ private slots:
         QFETCH(QString, unit);
         QFETCH(QString, text);
         QCOMPARE(measure::quantityText(value, unit), text);
+    }
+
+    // No digit finer than the decade of a tenth of one sample count.
+    void resolvedTexts_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("countVolts");
+        QTest::addColumn<QString>("text");
+        const QString micro = QString(QChar(0x00B5));
+        QTest::newRow("-156 uV at 2.5 mV counts") << -156.3e-6 << 0.0025 << "-0.2 mV";
+        QTest::newRow("-156 uV at 20 mV counts") << -156.3e-6 << 0.02 << "0.000 V";
+        QTest::newRow("1.2345 V at 20 mV counts") << 1.2345 << 0.02 << "1.235 V";
+        QTest::newRow("62.51 mV at 160 mV counts") << 0.06251 << 0.16 << "0.06 V";
+        QTest::newRow("12.34 mV at 2.5 mV counts") << 0.01234 << 0.0025 << "12.3 mV";
+        QTest::newRow("4.000 V at 160 mV counts") << 4.0 << 0.16 << "4.00 V";
+        QTest::newRow("no count: four digits") << -156.3e-6 << 0.0 << "-156.3 " + micro + "V";
+    }
+    void resolvedTexts()
+    {
+        QFETCH(double, value);
+        QFETCH(double, countVolts);
+        QFETCH(QString, text);
+        QCOMPARE(measure::quantityText(value, "V", measure::voltsResolution(countVolts)), text);
+    }
+
+    // About 4 mV of noise at 80 mV/div (1.6 counts, 6 to 10 counts peak to
+    // peak) crosses its own mid level at random: no frequency in any frame.
+    // A sine of 24 counts peak to peak under the same noise still measures.
+    void noiseHasNoFrequency()
+    {
+        quint64 state = 12345;
+        const auto gaussian = [&state]() {
+            const auto uniform = [&state]() {
+                state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+                return (double(state >> 11) + 0.5) / double(1ULL << 53);
+            };
+            const double u = uniform(), v = uniform();
+            return std::sqrt(-2 * std::log(u)) * std::cos(2 * M_PI * v);
+        };
+        const measure::Scale scale{256, 0.08, 1e-4};
+        const double sigmaCounts = 0.004 / (0.08 / 32);
+        int measured = 0;
+        for (int frame = 0; frame < 200; ++frame) {
+            QVector<double> values;
+            for (int i = 0; i < 256; ++i) {
+                const long count = std::lround(sigmaCounts * gaussian());
+                values.append(frame::channelValue(static_cast<unsigned char>(127 - count), 0));
+            }
+            const measure::Result r = measure::trace(values, scale);
+            if (r.hasPeriod)
+                ++measured;
+            QVERIFY(r.vpp > 0);
+        }
+        QCOMPARE(measured, 0);
+
+        int sines = 0;
+        for (int frame = 0; frame < 50; ++frame) {
+            QVector<double> values;
+            for (int i = 0; i < 256; ++i) {
+                const double up = 12 * std::sin(2 * M_PI * (i / 32.0 + frame / 50.0)) + sigmaCounts * gaussian();
+                values.append(frame::channelValue(static_cast<unsigned char>(127 - std::lround(up)), 0));
+            }
+            const measure::Result r = measure::trace(values, scale);
+            if (r.hasPeriod && std::fabs(r.frequency - 312.5) < 312.5 * 0.01)
+                ++sines;
+        }
+        QVERIFY2(sines >= 45, qPrintable(QString::number(sines)));
+    }
+
+    // A 1 kHz sine at 50 ms/div (1.5625 ms per sample, 640 Hz) reads as its
+    // alias, 280 Hz: marked. The same sine well sampled keeps its plain reading.
+    void aliasIsMarked()
+    {
+        QVector<double> values;
+        const double dt = 50e-3 / 32;
+        for (int i = 0; i < 256; ++i) {
+            const long count = std::lround(100 * std::sin(2 * M_PI * 1000 * i * dt));
+            values.append(frame::channelValue(static_cast<unsigned char>(127 - count), 0));
+        }
+        const measure::Result r = measure::trace(values, measure::Scale{256, 0.64, dt});
+        QVERIFY(r.hasPeriod);
+        QVERIFY2(std::fabs(r.frequency - 280) < 280 * 0.01, qPrintable(QString::number(r.frequency)));
+        QVERIFY(measure::aliasSuspected(r));
+        const measure::Texts t = measure::texts(r);
+        QCOMPARE(t.frequency, QLatin1Char('~') + measure::quantityText(r.frequency, "Hz") + QLatin1Char('?'));
+        QVERIFY(t.frequencyWarning);
+        QVERIFY2(t.toolTip.contains("alias"), qPrintable(t.toolTip));
+
+        Signal s;
+        s.wave = Wave::Sine;
+        s.period = 32;
+        s.amplitude = 100;
+        const measure::Texts plain = measure::texts(measure::trace(plotted(s), scaleFor(s)));
+        QCOMPARE(plain.frequency, QStringLiteral("312.5 Hz"));
+        QVERIFY(!plain.frequencyWarning);
+        QVERIFY(!plain.toolTip.contains("alias"));
     }
 
     void boxTexts()
@@ -397,7 +500,7 @@ private slots:
         square.amplitude = 50;
         square.duty = 0.25;
         measure::Texts t = measure::texts(measure::trace(plotted(square), scaleFor(square)));
-        QCOMPARE(t.vdc, QStringLiteral("-500.0 mV"));
+        QCOMPARE(t.vdc, QStringLiteral("-0.500 V")); // 20 mV counts: no digit below 1 mV
         QCOMPARE(t.vpp, QStringLiteral("2.000 V"));
         QCOMPARE(t.frequency, QStringLiteral("312.5 Hz"));
         QCOMPARE(t.toolTip, QStringLiteral("Period: 3.200 ms\nDuty: 25.00 %\nRMS: 1.000 V"));
@@ -405,9 +508,9 @@ private slots:
         Signal dc;
         dc.offset = 30;
         t = measure::texts(measure::trace(plotted(dc), scaleFor(dc)));
-        QCOMPARE(t.vdc, QStringLiteral("600.0 mV"));
+        QCOMPARE(t.vdc, QStringLiteral("0.600 V"));
         QCOMPARE(t.frequency, QStringLiteral("----"));
-        QCOMPARE(t.toolTip, QStringLiteral("Period: ----\nDuty: ----\nRMS: 600.0 mV"));
+        QCOMPARE(t.toolTip, QStringLiteral("Period: ----\nDuty: ----\nRMS: 0.600 V"));
 
         Signal clipped;
         clipped.wave = Wave::Sine;
@@ -416,6 +519,25 @@ private slots:
         clipped.offset = 60;
         t = measure::texts(measure::trace(plotted(clipped), scaleFor(clipped)));
         QVERIFY2(t.toolTip.contains("Clipped"), qPrintable(t.toolTip));
+        // Clipped at the top: the VPP box says "at least", VDC "higher".
+        QCOMPARE(t.vpp, QStringLiteral(">3.340 V"));
+        QVERIFY2(t.vdc.startsWith('>'), qPrintable(t.vdc));
+        QVERIFY(t.vppWarning && t.vdcWarning && !t.frequencyWarning);
+        clipped.offset = -60;
+        t = measure::texts(measure::trace(plotted(clipped), scaleFor(clipped)));
+        QVERIFY2(t.vdc.startsWith('<') && t.vpp.startsWith('>'), qPrintable(t.vdc + " " + t.vpp));
+        clipped.offset = 0;
+        clipped.amplitude = 200;
+        t = measure::texts(measure::trace(plotted(clipped), scaleFor(clipped)));
+        QVERIFY2(t.vdc.startsWith('~') && t.vpp.startsWith('>'), qPrintable(t.vdc + " " + t.vpp));
+        QVERIFY(!measure::texts(measure::trace(plotted(square), scaleFor(square))).vppWarning);
+
+        // A loaded wave of 1e308: every box stays within its field.
+        const QVector<double> huge{1e308, -1e308, 1e308, -1e308};
+        t = measure::texts(measure::trace(huge, measure::Scale{256, 0.64, 1e-4}));
+        for (const QString &text : {t.vdc, t.vpp, t.frequency})
+            QVERIFY2(text.size() <= 12, qPrintable(text));
+        QVERIFY2(t.toolTip.size() < 300, qPrintable(t.toolTip));
 
         t = measure::noValueTexts();
         QCOMPARE(t.vdc, QStringLiteral("----"));

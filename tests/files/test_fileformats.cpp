@@ -335,6 +335,29 @@ private slots:
         QCOMPARE(compareWaveWithReference(text), QString());
     }
 
+    // A wave of values no plot can hold is found before it reaches a read-out.
+    void valuesBeyondThePlot_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<int>("index");
+        QTest::newRow("1e308 in CH1") << QByteArray("CH1,1e308,-1e308,<*>\nCH2,1,2,") << 0 << 0;
+        QTest::newRow("-1e308 in Bit7") << QByteArray("CH1,1,<*>\nCH2,<*>\nBit0,<*>\nBit1,<*>\nBit2,<*>\n"
+                                                      "Bit3,<*>\nBit4,<*>\nBit5,<*>\nBit6,<*>\nBit7,0,-1e308,")
+                                        << 9 << 1;
+        QTest::newRow("just beyond") << QByteArray("CH1,10000,-10001,") << 0 << 1;
+        QTest::newRow("within") << QByteArray("CH1,-10000,512,1e3,") << -1 << -1;
+    }
+    void valuesBeyondThePlot()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, record);
+        QFETCH(int, index);
+        const wavefile::OutOfRange out = wavefile::firstOutOfRange(wavefile::loadWave(text).wave);
+        QCOMPARE(out.record, record);
+        QCOMPARE(out.index, index);
+    }
+
     void malformedWavesLoadWithinTheirParts_data()
     {
         QTest::addColumn<QByteArray>("text");

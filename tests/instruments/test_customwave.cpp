@@ -65,6 +65,60 @@ private slots:
 
     void nullBufferParsesNothing() { QCOMPARE(parseCSV("1,2,3", nullptr), 0); }
 
+    // The checked reading: a refused text names the line and the value and
+    // leaves the buffer alone; an accepted one stores as parseCSV does.
+    void checked_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count"); // 0: refused
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("decimal point") << "1.5,300,abc" << 0 << 1 << "1.5";
+        QTest::newRow("above the range") << "1,2\n3,300" << 0 << 2 << "300";
+        QTest::newRow("below the range") << "1\r\n2\r\n-128" << 0 << 3 << "-128";
+        QTest::newRow("not a number on line 4") << "1\n\n2\nabc,5" << 0 << 4 << "abc";
+        QTest::newRow("hex") << "0x10" << 0 << 1 << "0x10";
+        QTest::newRow("no values") << ",,\n" << 0 << 0 << "";
+        QTest::newRow("range ends") << "-127, 127 ,0" << 3 << 0 << "";
+        QTest::newRow("lines and commas") << "1,2\r\n3\r4\n" << 4 << 0 << "";
+    }
+    void checked()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        QFETCH(int, line);
+        QFETCH(QString, value);
+        QByteArray wave = filled(0x55);
+        const customwave::Checked c = customwave::parseChecked(text, reinterpret_cast<unsigned char *>(wave.data()));
+        QCOMPARE(c.count, count);
+        QCOMPARE(c.line, line);
+        QCOMPARE(c.value, value);
+        QCOMPARE(c.error.isEmpty(), count > 0);
+        if (count == 0) {
+            QCOMPARE(wave, filled(0x55));
+            if (line > 0)
+                QVERIFY2(c.error.contains(QStringLiteral("line %1").arg(line)) && c.error.contains(value),
+                         qPrintable(c.error));
+            return;
+        }
+        QByteArray expected = filled(0x55);
+        QCOMPARE(parseCSV(text, reinterpret_cast<unsigned char *>(expected.data())), count);
+        QCOMPARE(wave, expected);
+    }
+
+    void checkedKeepsTheFirst256()
+    {
+        QStringList values;
+        for (int i = 0; i < 300; ++i)
+            values << QString::number(i % 100);
+        QByteArray wave = filled(0x55);
+        const customwave::Checked c =
+            customwave::parseChecked(values.join('\n'), reinterpret_cast<unsigned char *>(wave.data()));
+        QCOMPARE(c.count, 256);
+        QCOMPARE(c.values, 300);
+        QCOMPARE(int(quint8(wave[255])), 55);
+    }
+
     void readFile_data()
     {
         QTest::addColumn<QByteArray>("content");

@@ -293,6 +293,35 @@ private slots:
         editor->setPlainText("1,2\r\n3,,4");
         child<QPushButton>("saveAWGButton")->click();
         QCOMPARE(sim::customWave(), QByteArray("\x01\x02\x03\x04", 4) + first.mid(4));
+        QCOMPARE(child<QLabel>("notifLabel")->text(), QStringLiteral("Custom wave uploaded: 4 values."));
+    }
+
+    // A value the instrument cannot take refuses the whole text: nothing is
+    // sent, the status line names the line and the value, the wave and the
+    // chosen waveform stay as they were.
+    void badValuesAreRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("decimal point first") << "1.5,300,abc" << "line 1: \"1.5\" is not a whole number";
+        QTest::newRow("out of range on line 2") << "1,2\n300" << "line 2: 300 is outside -127 to 127";
+        QTest::newRow("not a number on line 3") << "1\r\n2\r\nabc" << "line 3: \"abc\" is not a whole number";
+    }
+    void badValuesAreRefused()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        const QByteArray before = sim::customWave();
+        child<QRadioButton>("radioButtonSine")->click();
+        child<QPlainTextEdit>("textEditCSV")->setPlainText(text);
+        const int from = logSize();
+        child<QPushButton>("saveAWGButton")->click();
+        QCOMPARE(logEntries(from), QStringList());
+        QCOMPARE(sim::customWave(), before);
+        QVERIFY(child<QRadioButton>("radioButtonSine")->isChecked());
+        const QString status = child<QLabel>("notifLabel")->text();
+        QVERIFY2(status.startsWith("Custom wave not uploaded: " + message), qPrintable(status));
+        QVERIFY2(status.contains("-127 to 127"), qPrintable(status));
     }
 
     // Open CSV puts the file's text in the editor and sends nothing; a file

@@ -396,6 +396,18 @@ void TestSimModel::triggerModesGateFrames()
     f.cmd('g');
     QCOMPARE(f.m.nextFrame(buf), 770);
     QCOMPARE(f.m.nextFrame(buf), 0);
+    // The byte a program writes for Single has bit 0 too: still single-shot,
+    // held until the mode is written again or FORCE.
+    f.write(reg::Trigger, 0x83);
+    QCOMPARE(f.m.nextFrame(buf), 770);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(f.m.nextFrame(buf), 0);
+    f.cmd('h');
+    QCOMPARE(f.m.nextFrame(buf), 770);
+    QCOMPARE(f.m.nextFrame(buf), 0);
+    f.write(reg::Trigger, 0x83);
+    QCOMPARE(f.m.nextFrame(buf), 770);
+    QCOMPARE(f.m.nextFrame(buf), 0);
 
     f.write(reg::Trigger, 0x84);
     f.cmd('f');
