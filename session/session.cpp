@@ -43,8 +43,7 @@ ReadOutcome Session::readSettings()
     held = block;
     current = InstrumentState::fromBlock(block);
     meter = current.meterMode;
-    if (block[reg::SamplingRate] <= reg::SamplingRateMax)
-        instrument.setSamplingValue(block[reg::SamplingRate]);
+    instrument.setSamplingValue(current.timeBase);
     return ReadOutcome::Read;
 }
 

@@ -54,7 +54,8 @@ public:
     // Opens the link over `wire` and reads the firmware version.
     OpenResult open(InstrumentLink::Wire wire, const QString &portName = QString());
     // Reads the settings block into the state; the link's sampling value
-    // follows the time base read. The instrument is not written.
+    // follows the time base read (clamped to the slowest). The instrument is
+    // not written.
     ReadOutcome readSettings();
     // The instrument stores its settings and the link is released.
     void close();
