@@ -1,6 +1,5 @@
 #pragma once
 
-#include "device/instrumentlink.h"
 #include "display/averager.h"
 #include "display/decayhistory.h"
 #include "display/cursors.h"
@@ -15,6 +14,7 @@
 #include "instruments/sniffer.h"
 #include "settings/registers.h"
 #include "settings/registerwriter.h"
+#include "session/session.h"
 #include "themes/customcolors.h"
 #include "themes/customtheme.h"
 #include "themes/themepalette.h"
@@ -271,11 +271,12 @@ private:
     Ui::QuorvelInterface *ui;
     int plotInterval = 4;
     QTimer plotTimer;
-    // The link is declared here, between the two timers, so they are
-    // constructed in this order.
-    InstrumentLink link;
+    // The session (link, register writer, instrument state) is declared
+    // here, between the two timers, so they are constructed in this order.
+    session::Session session;
+    InstrumentLink &link = session.link();
     // Every register write goes through it (see settings/registerwriter.h).
-    reg::RegisterWriter registers{&link};
+    reg::RegisterWriter &registers = session.writer();
 
     QFile *logFile = nullptr;
     QTextStream *logStream = nullptr;

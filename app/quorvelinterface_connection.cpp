@@ -33,7 +33,8 @@ void QuorvelInterface::on_connectButton_clicked()
 
     const InstrumentLink::Wire wire =
         ui->radioButton_2->isChecked() ? InstrumentLink::Wire::Usb : InstrumentLink::Wire::Serial;
-    if (!link.open(wire, connection::portNameOfEntry(ui->comboBox_9->currentText()))) {
+    const session::OpenResult opened = session.open(wire, connection::portNameOfEntry(ui->comboBox_9->currentText()));
+    if (opened.outcome == session::OpenResult::NotOpened) {
         // The link reported why through statusMessage, which also re-enabled
         // the window; this only guards against a silent failure.
         if (!ui->centralWidget->isEnabled())
@@ -42,24 +43,21 @@ void QuorvelInterface::on_connectButton_clicked()
     }
 
     ui->connectButton->setText(tr("Close connection"));
-    const QString version = link.firmwareVersion();
-    qDebug() << "VERSION" << version;
-    if (version == QLatin1String("-1")) {
+    qDebug() << "VERSION" << opened.version;
+    if (opened.outcome == session::OpenResult::GaveUp) {
         // The serial link gave up and already shows why.
         disconnectDevice(false);
         return;
     }
-
-    if (link.isLinkLost()) {
+    if (opened.outcome == session::OpenResult::Lost) {
         // Unplugged, or not answering, while asked for its version.
         handleLinkLost();
         return;
     }
     // A failed request is no old firmware: say so, and connect on.
-    const bool versionRead = !version.isEmpty();
-    ui->currentFirwareVersion->setText(version);
-    if (versionRead &&
-        connection::firmwareOlderThan(ui->currentFirwareVersion->text(), ui->latestFirmWareVersion->text())) {
+    const bool versionRead = opened.versionRead();
+    ui->currentFirwareVersion->setText(opened.version);
+    if (opened.firmwareOlderThan(ui->latestFirmWareVersion->text())) {
         QMessageBox::warning(this, "Upgrade Firmware", tr("Please upgrade your device firmware"), QMessageBox::Ok);
         // The link may have broken while the box was open; its handler has
         // already shown that state.
@@ -113,9 +111,9 @@ void QuorvelInterface::setInfoText(QString text, bool mode)
 void QuorvelInterface::disconnectDevice(bool mode)
 {
     if (mode)
-        link.close();
+        session.close();
     else
-        link.release();
+        session.release();
 
     ui->connectButton->setText(tr("Connect"));
     ui->connectLabel->setText(tr("Not Connected"));

@@ -49,8 +49,7 @@ void QuorvelInterface::readDeviceSettings()
     // settings again, but a second decode must not start inside the first.
     if (registers.isApplying())
         return;
-    reg::DeviceSettings block;
-    if (!link.readSettings(block)) {
+    if (session.readSettings() != session::ReadOutcome::Read) {
         // A lost link is shown by its own handler.
         settingsReadFailed = link.isConnected() && !link.isLinkLost();
         if (settingsReadFailed)
@@ -60,6 +59,8 @@ void QuorvelInterface::readDeviceSettings()
     if (settingsReadFailed && ui->infoLabel->text() == tr(connection::SettingsUnreadable))
         setInfoText(QString(), false);
     settingsReadFailed = false;
+    // The session has the block in its state, and the link's sampling value.
+    const reg::DeviceSettings block = session.lastRead();
     registers.beginApplying(block);
 
     const QStringList dump = reg::dumpLines(block);
@@ -69,7 +70,6 @@ void QuorvelInterface::readDeviceSettings()
     const quint8 sampling = block[reg::SamplingRate];
     if (sampling <= reg::SamplingRateMax) {
         ui->samplingSlider->setValue(sampling);
-        link.setSamplingValue(sampling);
         ui->samplingSlider->setSliderPosition(sampling);
     }
     decodeChannels(block);

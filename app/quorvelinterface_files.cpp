@@ -275,14 +275,12 @@ void QuorvelInterface::playbackStep(frame::Traces &values)
         playback = recording::Recording();
         playbackEntry = 0;
         ui->samplingSlider->setValue(savedTimeBase);
-        link.setSamplingValue(savedTimeBase);
         ui->label_13->setText(QString());
         return;
     }
     const int timeBase = recording::playableTimeBase(playback.timeBase(playbackEntry));
-    registers.write(reg::SamplingRate, quint8(timeBase));
+    session.setTimeBase(timeBase);
     ui->samplingSlider->setValue(timeBase);
-    link.setSamplingValue(timeBase);
     playback.frame(playbackEntry++, playedFrame);
     values.ch1 = playedFrame.records[0];
     values.ch2 = playedFrame.records[1];

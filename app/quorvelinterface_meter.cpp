@@ -37,15 +37,15 @@ void QuorvelInterface::mm_request()
 
 void QuorvelInterface::sendMStatusControlsForMM()
 {
-    registers.write(reg::MStatus,
-                  meter::modeValue(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked()));
+    session.setMeterMode(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked());
 }
 
+// The session enters the meter mode: the spectrum register's meter value and
+// the mode of the page shown; the counter source follows on the counter page.
 void QuorvelInterface::prepareMFFTControlsForMM()
 {
-    const reg::SpectrumSettings s = spectrumControls();
-    ui->groupBoxPlot->setEnabled(!s.iq);
-    registers.write(reg::Spectrum, reg::encodeMeterSpectrum(s));
+    ui->groupBoxPlot->setEnabled(!session.state().spectrum.iq);
+    session.enterMeterMode(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked());
 }
 
 void QuorvelInterface::clearMMLabels()
@@ -137,7 +137,6 @@ void QuorvelInterface::enterMeterPage()
 {
     checkFCRadioButtons(ui->comboBoxTrigSource->currentIndex());
     prepareMFFTControlsForMM();
-    sendMStatusControlsForMM();
     if (ui->mmTabWidget->currentIndex() == meter::Counter)
         sendTSource(-1);
     startMeterPolling();
@@ -146,20 +145,17 @@ void QuorvelInterface::enterMeterPage()
 
 void QuorvelInterface::leaveMeterPage()
 {
-    sendMFFTControls();
     meterTimer.stop();
     restoreUiSettings();
-    link.streamOn();
 }
 
-// Re-sends the scope settings the meter modes changed on the instrument.
+// The session re-sends, from its state, the scope settings the meter modes
+// changed on the instrument (spectrum, trigger source, a forced trigger, both
+// gains, the time base) and turns the stream on. The controls show those
+// values already.
 void QuorvelInterface::restoreUiSettings()
 {
-    on_comboBoxTrigSource_currentIndexChanged(ui->comboBoxTrigSource->currentIndex());
-    link.forceTrigger();
-    on_ch1GainSlider_valueChanged(ui->ch1GainSlider->value());
-    on_ch2GainSlider_valueChanged(ui->ch2GainSlider->value());
-    on_samplingSlider_valueChanged(ui->samplingSlider->value());
-    if (ui->mmTabWidget->currentIndex() != meter::Vdc)
-        link.streamOn();
+    ui->groupBoxPlot->setEnabled(!session.state().spectrum.iq);
+    session.leaveMeterMode();
+    updateTriggerPos();
 }

@@ -51,8 +51,7 @@ void QuorvelInterface::on_samplingSlider_valueChanged(int value)
 {
     if (!link.isConnected())
         return;
-    registers.write(reg::SamplingRate, quint8(value));
-    link.setSamplingValue(value);
+    session.setTimeBase(value);
     ui->timeLabel->setText(scales::timeLabel(timeBaseTexts, ui->samplingSlider->value()));
     // From 20ms/div on the marker stands at the left edge.
     updateTriggerPos();

@@ -7,7 +7,7 @@
 #include "files/outputfile.h"
 #include "instruments/generator.h"
 #include "instruments/meter.h"
-#include "settings/registerwriter.h"
+#include "session/session.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -45,12 +45,12 @@ bool stderrIsTerminal()
 constexpr int PollMs = 20;
 constexpr int ProgressMs = 200;
 
-// The link, its register writer and the block read on connecting.
+// The session (link, register writer, state) and the block read on connecting.
 class Connection
 {
 public:
-    InstrumentLink link;
-    reg::RegisterWriter writer{&link};
+    session::Session session;
+    InstrumentLink &link = session.link();
     reg::DeviceSettings block;
     QString version;
     bool serial = false;
@@ -68,8 +68,10 @@ public:
     int open(const Common &common)
     {
         serial = !common.port.isEmpty();
-        if (!link.open(serial ? InstrumentLink::Wire::Serial : InstrumentLink::Wire::Usb, common.port)) {
-            link.release();
+        const session::OpenResult opened =
+            session.open(serial ? InstrumentLink::Wire::Serial : InstrumentLink::Wire::Usb, common.port);
+        if (opened.outcome == session::OpenResult::NotOpened) {
+            session.release();
             if (serial)
                 error(QStringLiteral("%1 (serial port %2)")
                           .arg(status.isEmpty() ? QString(connection::PortUnreachable) : status, common.port));
@@ -79,26 +81,27 @@ public:
                           .arg(QString(connection::CannotOpenDevice)));
             return NoInstrument;
         }
-        version = link.firmwareVersion();
-        if (version == QLatin1String("-1") || link.isLinkLost()) {
+        version = opened.version;
+        if (opened.outcome != session::OpenResult::Opened) {
             error(openLossText());
-            link.release();
+            session.release();
             return NoInstrument;
         }
-        if (!link.readSettings(block)) {
-            error(link.isLinkLost() ? openLossText()
-                                    : QStringLiteral("%1: the settings block could not be read")
-                                          .arg(QString(connection::DeviceNotResponding)));
-            link.release();
+        const session::ReadOutcome read = session.readSettings();
+        if (read != session::ReadOutcome::Read) {
+            error(read == session::ReadOutcome::Lost ? openLossText()
+                                                     : QStringLiteral("%1: the settings block could not be read")
+                                                           .arg(QString(connection::DeviceNotResponding)));
+            session.release();
             return NoInstrument;
         }
+        block = session.lastRead();
         return Done;
     }
 
     void write(const QVector<Write> &writes)
     {
-        for (const Write &w : writes)
-            writer.write(w.index, w.value);
+        session.write(writes);
         wrote = wrote || !writes.isEmpty();
     }
 
@@ -123,16 +126,16 @@ public:
     void finish()
     {
         if (link.isLinkLost() || !link.isConnected()) {
-            link.release();
+            session.release();
             return;
         }
         if (wrote) {
-            link.close();
+            session.close();
             return;
         }
         if (serial)
             link.streamOff();
-        link.release();
+        session.release();
     }
 
 private:
@@ -199,6 +202,20 @@ QByteArray isoNow()
 {
     const QDateTime now = QDateTime::currentDateTime();
     return now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs).toUtf8();
+}
+
+int meterPage(MeterKind kind)
+{
+    switch (kind) {
+    case MeterKind::Vpp:
+        return meter::Vpp;
+    case MeterKind::Vdc:
+        return meter::Vdc;
+    case MeterKind::Frequency:
+    case MeterKind::Pulses:
+        break;
+    }
+    return meter::Counter;
 }
 
 QByteArray signedVolts(const meter::Volts &v)
@@ -300,7 +317,6 @@ int runCapture(const Common &common, const CaptureOptions &o)
     const bool single = o.triggerMode == reg::Single;
     if (single && !plan.writes.contains({reg::Trigger, plan.block[reg::Trigger]}))
         c.link.startAcquisition(); // armed for the first frame
-    c.link.setSamplingValue(plan.timeBase);
     // Frames carry the time they arrived, from here on.
     const qint64 startNs = steadyNs();
     c.link.startReception();
@@ -361,7 +377,7 @@ int runCapture(const Common &common, const CaptureOptions &o)
     const QString where = o.out == QLatin1String("-") ? QStringLiteral("standard output") : o.out;
     if (lost || c.link.isLinkLost()) {
         error(QStringLiteral("%1 during the capture; %2 frames written to %3").arg(c.lossText()).arg(written).arg(where));
-        c.link.release();
+        c.session.release();
         return LinkLost;
     }
     c.finish();
@@ -409,8 +425,8 @@ int runMeter(const Common &common, const MeterOptions &o)
         break;
     }
     bool writeFailed = !out.line(header);
-    QVector<Write> restore;
-    c.write(meterWrites(c.block, o, &restore));
+    c.session.enterMeterMode(meterPage(o.kind), o.kind == MeterKind::Pulses, o.source);
+    c.wrote = true;
 
     QEventLoop loop;
     QTimer reading, watch;
@@ -476,11 +492,11 @@ int runMeter(const Common &common, const MeterOptions &o)
                   .arg(c.lossText())
                   .arg(taken)
                   .arg(out.name()));
-        c.link.release();
+        c.session.release();
         return LinkLost;
     }
-    // The registers the meter mode changed get their values back.
-    c.write(restore);
+    // The scope's settings the meter mode changed are sent again.
+    c.session.leaveMeterMode();
     c.wrote = false; // given back: nothing for the instrument to store
     c.finish();
     if (writeFailed || !closed) {
@@ -513,12 +529,12 @@ int runGenerate(const Common &common, const GenerateOptions &o)
     c.write(plan.writes);
     const generator::FrequencyRequest request = generator::frequencyRequest(plan.hertz);
     if (plan.frequencyRequest) {
-        c.writer.requestFrequency(quint32(request.hundredths), request.value, request.index);
+        c.session.writer().requestFrequency(quint32(request.hundredths), request.value, request.index);
         c.wrote = true;
     }
     if (c.link.isLinkLost()) {
         error(c.lossText());
-        c.link.release();
+        c.session.release();
         return LinkLost;
     }
 

@@ -5,10 +5,9 @@
 #include "decode/decoderlibrary.h"
 #include "decode/decodestack.h"
 #include "device/connectionrules.h"
-#include "device/instrumentlink.h"
 #include "display/traces.h"
 #include "files/dataexport.h"
-#include "settings/registerwriter.h"
+#include "session/session.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -223,35 +222,33 @@ int runDecodeCommand(const QStringList &arguments)
         return UsageError;
     }
 
-    InstrumentLink link;
-    reg::RegisterWriter writer{&link};
-    reg::DeviceSettings block;
+    session::Session session;
+    InstrumentLink &link = session.link();
     const bool serial = !o.common.port.isEmpty();
-    if (!link.open(serial ? InstrumentLink::Wire::Serial : InstrumentLink::Wire::Usb, o.common.port) ||
-        link.firmwareVersion() == QLatin1String("-1") || link.isLinkLost() || !link.readSettings(block)) {
+    if (session.open(serial ? InstrumentLink::Wire::Serial : InstrumentLink::Wire::Usb, o.common.port).outcome !=
+            session::OpenResult::Opened ||
+        session.readSettings() != session::ReadOutcome::Read) {
         error(QStringLiteral("%1: no instrument answered%2")
                   .arg(QString(connection::CannotOpenDevice),
                        serial ? QStringLiteral(" on serial port %1").arg(o.common.port) : QString()));
-        link.release();
+        session.release();
         if (!toStdout)
             out.remove();
         return NoInstrument;
     }
     CapturePlan plan;
     QString text;
-    if (!planCapture(block, o.capture, serial, &plan, &text)) {
+    if (!planCapture(session.lastRead(), o.capture, serial, &plan, &text)) {
         error(text);
-        link.release();
+        session.release();
         if (!toStdout)
             out.remove();
         return UsageError;
     }
-    for (const Write &w : plan.writes)
-        writer.write(w.index, w.value);
+    session.write(plan.writes);
     const bool single = o.capture.triggerMode == reg::Single;
     if (single && !plan.writes.contains({reg::Trigger, plan.block[reg::Trigger]}))
         link.startAcquisition();
-    link.setSamplingValue(plan.timeBase);
     link.startReception();
 
     const double rate = decode::sampleRateOf(plan.timeBase);
@@ -301,13 +298,13 @@ int runDecodeCommand(const QStringList &arguments)
 
     const bool lost = link.isLinkLost();
     if (lost)
-        link.release();
+        session.release();
     else if (!plan.writes.isEmpty())
-        link.close(); // as the window disconnects: the instrument keeps the settings written
+        session.close(); // as the window disconnects: the instrument keeps the settings written
     else {
         if (serial)
             link.streamOff();
-        link.release();
+        session.release();
     }
     out.close();
     if (lost) {

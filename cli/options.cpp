@@ -597,28 +597,6 @@ bool planCapture(const reg::DeviceSettings &block, const CaptureOptions &o, bool
     return true;
 }
 
-QVector<Write> meterWrites(const reg::DeviceSettings &block, const MeterOptions &o, QVector<Write> *restore)
-{
-    reg::DeviceSettings b = block;
-    QVector<Write> writes;
-    const reg::SpectrumSettings s = reg::decodeSpectrum(b[reg::Spectrum]);
-    plan(writes, b, reg::Spectrum, reg::encodeMeterSpectrum(s));
-    int page = meter::Counter;
-    if (o.kind == MeterKind::Vpp)
-        page = meter::Vpp;
-    else if (o.kind == MeterKind::Vdc)
-        page = meter::Vdc;
-    if (o.source >= 0)
-        plan(writes, b, reg::TriggerSource, quint8(o.source));
-    plan(writes, b, reg::MStatus, meter::modeValue(page, o.kind == MeterKind::Pulses));
-    if (restore) {
-        restore->clear();
-        for (const Write &w : writes)
-            restore->append({w.index, block[w.index]});
-    }
-    return writes;
-}
-
 bool planGenerator(const reg::DeviceSettings &block, const GenerateOptions &o, GeneratorPlan *out, QString *error)
 {
     GeneratorPlan p;

@@ -5,6 +5,7 @@
 // link is opened, or before the first register is written.
 
 #include "settings/registers.h"
+#include "settings/registerwriter.h"
 
 #include <QString>
 #include <QStringList>
@@ -105,12 +106,7 @@ int waveform(const QString &text);
 QString waveformChoices();
 
 // ---- what the options write
-struct Write
-{
-    quint16 index = 0;
-    quint8 value = 0;
-    bool operator==(const Write &other) const { return index == other.index && value == other.value; }
-};
+using Write = reg::RegisterWrite;
 
 // The settings a capture runs with: the block read, with the options applied.
 struct CapturePlan
@@ -126,10 +122,6 @@ struct CapturePlan
 // at a fast time base).
 bool planCapture(const reg::DeviceSettings &block, const CaptureOptions &options, bool serial, CapturePlan *plan,
                  QString *error);
-
-// The writes that put the instrument in a meter mode (and `restore`, the
-// writes that give back the registers as they were).
-QVector<Write> meterWrites(const reg::DeviceSettings &block, const MeterOptions &options, QVector<Write> *restore);
 
 struct GeneratorPlan
 {

@@ -14,6 +14,8 @@ void RegisterWriter::send(quint16 index, quint8 value)
     ++sent;
     if (port)
         port->writeRegister(index, value);
+    if (sentHook)
+        sentHook(index, value);
 }
 
 void RegisterWriter::write(quint16 index, quint8 value)

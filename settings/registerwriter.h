@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <cstddef>
+#include <functional>
 #include <type_traits>
 
 namespace reg {
@@ -76,6 +77,10 @@ public:
     // whatever their handlers wrote meanwhile: nothing is sent for it.
     void keepInstrumentValue(quint16 index);
 
+    // Called with every register write after it went to the port (the
+    // session keeps the instrument's state with it).
+    void setSentHook(std::function<void(quint16 index, quint8 value)> hook) { sentHook = std::move(hook); }
+
     // What the last apply wrote back (values the controls could not show and
     // showed clamped): register indices, and 40 for the desired frequency.
     const QVector<quint16> &writtenBack() const { return wroteBack; }
@@ -89,6 +94,7 @@ private:
     void send(quint16 index, quint8 value);
 
     InstrumentPort *port = nullptr;
+    std::function<void(quint16, quint8)> sentHook;
     DeviceSettings block;
     bool applying = false;
     int heldBack[WritableCount] = {}; // -1: none

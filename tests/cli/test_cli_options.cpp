@@ -231,23 +231,6 @@ private slots:
         QCOMPARE(plan.timeBase, -5); // the plan is left as it was
     }
 
-    void meterModesAndTheirRestore()
-    {
-        const reg::DeviceSettings block = factoryLikeBlock();
-        MeterOptions o;
-        o.kind = MeterKind::Pulses;
-        o.source = ::trigger::SourceExt;
-        QVector<Write> restore;
-        const QVector<Write> writes = meterWrites(block, o, &restore);
-        const QVector<Write> expected = {{reg::Spectrum, 0}, {reg::TriggerSource, 10}, {reg::MStatus, 0xC1}};
-        QCOMPARE(writes, expected);
-        const QVector<Write> back = {{reg::Spectrum, 32}, {reg::TriggerSource, 0}, {reg::MStatus, 0}};
-        QCOMPARE(restore, back);
-        o.kind = MeterKind::Vpp;
-        o.source = -1;
-        QCOMPARE(meterWrites(block, o, nullptr).last(), (Write{reg::MStatus, 0x41}));
-    }
-
     void generatorTakesTheWindowsArithmetic()
     {
         const Parsed p =

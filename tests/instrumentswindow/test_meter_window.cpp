@@ -221,7 +221,7 @@ private slots:
         child<QSlider>("ch1GainSlider")->setValue(2);
         child<QSlider>("ch2GainSlider")->setValue(5);
         child<QSlider>("samplingSlider")->setValue(6);
-        child<QCheckBox>("checkBoxFFTTrace")->setChecked(true);
+        child<QCheckBox>("checkBoxFFTTrace")->click(); // as the user does: the instrument takes it
         mainTabs()->setCurrentIndex(1);
         const int from = logSize();
         mainTabs()->setCurrentIndex(0);
