@@ -233,15 +233,8 @@ private slots:
     // Meter and frequency counter (_meter.cpp)
     void mm_request();
     void on_mmTabWidget_currentChanged(int index);
-    void on_fcR10_clicked();
-    void on_fcR7_clicked();
-    void on_fcR6_clicked();
-    void on_fcR5_clicked();
-    void on_fcR4_clicked();
-    void on_fcR3_clicked();
-    void on_fcR2_clicked();
-    void on_fcR1_clicked();
-    void on_fcR0_clicked();
+    // The counter source buttons, one group with the sources as ids.
+    void bindCounterSources();
     void clearMMLabels();
     void checkFCRadioButtons(int source);
     void restoreUiSettings();

@@ -8,14 +8,6 @@
 #include "instruments/meter.h"
 #include "settings/registers.h"
 
-namespace {
-// Trigger source combo box / register 24 values of the counter source radios.
-constexpr quint8 sourceOfBit(int bit)
-{
-    return quint8(trigger::FirstLogicSource + bit);
-}
-} // namespace
-
 void QuorvelInterface::mm_request()
 {
     const int page = ui->mmTabWidget->currentIndex();
@@ -61,41 +53,11 @@ void QuorvelInterface::checkFCRadioButtons(int source)
     choices::check(*ui, choices::counterSources, meter::sourceBit(source) < 0 ? int(trigger::SourceExt) : source);
 }
 
-void QuorvelInterface::on_fcR10_clicked()
+void QuorvelInterface::bindCounterSources()
 {
-    registers.write(reg::TriggerSource, trigger::SourceExt);
-}
-void QuorvelInterface::on_fcR7_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(7));
-}
-void QuorvelInterface::on_fcR6_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(6));
-}
-void QuorvelInterface::on_fcR5_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(5));
-}
-void QuorvelInterface::on_fcR4_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(4));
-}
-void QuorvelInterface::on_fcR3_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(3));
-}
-void QuorvelInterface::on_fcR2_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(2));
-}
-void QuorvelInterface::on_fcR1_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(1));
-}
-void QuorvelInterface::on_fcR0_clicked()
-{
-    registers.write(reg::TriggerSource, sourceOfBit(0));
+    // A click writes the button's source to register 24.
+    connect(choices::group(this, *ui, choices::counterSources), &QButtonGroup::idClicked, this,
+            [this](int source) { registers.write(reg::TriggerSource, quint8(source)); });
 }
 
 void QuorvelInterface::on_radioFreq_clicked()

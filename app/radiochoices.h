@@ -6,6 +6,7 @@
 #include "settings/registers.h"
 #include "ui_quorvelinterface.h"
 
+#include <QButtonGroup>
 #include <QRadioButton>
 
 namespace choices {
@@ -86,6 +87,17 @@ const RadioChoice<generator::Range> frequencyRanges[] = {
     {&QuorvelInterface::radioButton100K, generator::Range100K},
 };
 
+
+// The table's buttons in one exclusive group (a child of `parent`), each with
+// its value as the id that idClicked() gives.
+template <typename Value, size_t N>
+QButtonGroup *group(QObject *parent, const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N])
+{
+    auto *buttons = new QButtonGroup(parent);
+    for (const RadioChoice<Value> &c : table)
+        buttons->addButton(ui.*c.button, int(c.value));
+    return buttons;
+}
 
 // The frequency counter's source buttons: logic lines 0 to 7 and EXT
 // (register 24's trigger sources).

@@ -7,9 +7,11 @@
 #include <QVariant>
 #include <QVector>
 
+#include "settings/registers.h"
+
 namespace decode {
 
-constexpr int LogicLines = 8;
+constexpr int LogicLines = reg::LogicLines;
 
 // One decoder of a stack: the first reads the logic lines through its channel
 // map, each further one reads the output of the one before it.

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QButtonGroup>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSlider>
@@ -410,6 +411,9 @@ private slots:
         QVERIFY(f.startConnected());
         if (button == "none") {
             for (QRadioButton *b : f.get()->findChildren<QRadioButton *>(QRegularExpression("^fcR\\d+$"))) {
+                // The buttons are one exclusive group: it would keep one checked.
+                if (b->group())
+                    b->group()->setExclusive(false);
                 b->setAutoExclusive(false);
                 b->setChecked(false);
             }

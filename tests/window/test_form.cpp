@@ -322,9 +322,7 @@ const char *const formSlots[] = {
     "on_radioButtonCH2Multiply_clicked()", "on_restoreSettingButton_clicked()", "on_pauseSnifferButton_clicked()",
     "on_pushButton_4_clicked()", "on_radioButton_clicked()", "on_radioButton_2_clicked()",
     "on_doubleSpinBoxDesiredFreq_editingFinished()", "on_rescanButton_clicked()",
-    "on_mainTabWidget_currentChanged(int)", "on_mmTabWidget_currentChanged(int)", "on_fcR10_clicked()",
-    "on_fcR7_clicked()", "on_fcR6_clicked()", "on_fcR5_clicked()", "on_fcR4_clicked()", "on_fcR3_clicked()",
-    "on_fcR2_clicked()", "on_fcR1_clicked()", "on_fcR0_clicked()", "on_radioFreq_clicked()",
+    "on_mainTabWidget_currentChanged(int)", "on_mmTabWidget_currentChanged(int)", "on_radioFreq_clicked()",
     "on_radioPulse_clicked()",
 };
 
