@@ -33,6 +33,7 @@ class QCloseEvent;
 class BusRowLayer;
 class SpectrumOverlay;
 class QCPAbstractItem;
+class QCPCurve;
 class QCPGraph;
 class QCPItemPixmap;
 class QCPItemStraightLine;
@@ -601,6 +602,13 @@ private:
     QCPItemText *triggerReadout = nullptr;
     QCPItemStraightLine *triggerLevelLines[2] = {};
     QTimer triggerLineTimer;
+
+    // XY (_xy.cpp): CH2 against CH1 as one curve in sampling order, on square divisions.
+    void setupXYCurve(QCustomPlot *plot);
+    void drawXY(const drawing::GraphUpdate &update);
+    void squareXYRanges();
+    void leaveXY();
+    QCPCurve *xyCurve = nullptr;
     QTimer stateTimer;
     QString linkLostReason;          // why the link was lost; empty once connected again
     quint64 singleArmedAt = 0;       // processedFrameCount when Single was armed

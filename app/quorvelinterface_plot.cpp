@@ -252,7 +252,12 @@ void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
 {
     PlotWidget *plot = ui->plotterWidget;
     QVector<PlotGraph *> accumulated;
-    apply(accumulated, ch1Graph, plan.ch1);
+    if (plan.rescaleCh1ValueAxis) { // XY
+        drawXY(plan.ch1);
+    } else {
+        apply(accumulated, ch1Graph, plan.ch1);
+        leaveXY();
+    }
     apply(accumulated, refCh1Graph, plan.refCh1);
     apply(accumulated, ch2Graph, plan.ch2);
     apply(accumulated, refCh2Graph, plan.refCh2);
@@ -270,8 +275,6 @@ void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
         apply(accumulated, fftGraph2, plan.fft2);
     }
     plot->accumulate(accumulated);
-    if (plan.rescaleCh1ValueAxis)
-        ch1Graph->rescaleValueAxis(true);
 }
 
 void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)

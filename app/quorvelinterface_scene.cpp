@@ -156,6 +156,7 @@ void QuorvelInterface::setupGraphs(QCustomPlot *plot)
     fftGraph1->setLineStyle(QCPGraph::lsImpulse);
     fftGraph2 = scope->addPlotGraph();
     fftGraph2->setLineStyle(QCPGraph::lsImpulse);
+    setupXYCurve(plot);
     setupScatterStyles(ui->checkBoxVectors->isChecked());
 }
 
@@ -168,6 +169,8 @@ void QuorvelInterface::setupScatterStyles(bool vectors)
         graph->setScatterStyle(scatter);
         graph->setLineStyle(line);
     }
+    xyCurve->setScatterStyle(scatter);
+    xyCurve->setLineStyle(vectors ? QCPCurve::lsLine : QCPCurve::lsNone);
     for (int k = 0; k < historyGraphs; ++k) {
         for (QCPGraph *graph : {ch1PersistGraphs[k], ch2PersistGraphs[k]}) {
             graph->setScatterStyle(scatter);

@@ -21,6 +21,7 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     };
     for (const auto &[graph, pen] : graphPens)
         graph->setPen(pen);
+    xyCurve->setPen(plotPalette.ch1);
     for (int n = 0; n < logicLines; ++n) {
         logicGraphs[n]->setPen(plotPalette.logic[n]);
         refLogicGraphs[n]->setPen(plotPalette.refLogic[n]);

@@ -1,7 +1,7 @@
 // The plot's state and trigger texts as PNG files, for looking at by eye:
 //   readings_screenshots <folder>
 // writes readings-waiting.png, readings-single.png, readings-trigger-drag.png
-// and readings-light-logic.png.
+// readings-light-logic.png and readings-xy.png.
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "quorveltest.h"
@@ -75,5 +75,13 @@ int main(int argc, char *argv[])
     window.findChild<QComboBox *>("comboBoxTrigSource")->setCurrentIndex(2 + 3);
     QTest::qWait(500);
     shot("readings-light-logic.png");
+
+    theme->setCurrentIndex(0);
+    emit theme->activated(0);
+    window.findChild<QCheckBox *>("checkBoxCHDTrace")->setChecked(false);
+    window.findChild<QCheckBox *>("checkBoxVectors")->setChecked(true);
+    click("xyMode");
+    QTest::qWait(500);
+    shot("readings-xy.png");
     return 0;
 }

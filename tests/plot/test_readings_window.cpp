@@ -255,6 +255,45 @@ private slots:
         QTRY_COMPARE(triggerText()->text(), QString("T bit 3 ↓"));
         QCOMPARE(triggerText()->color(), logicGraph(3)->pen().color());
     }
+
+    // XY: one curve, its points in sampling order, on square divisions.
+    void xyIsACurveInTimeOrder()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        child<QCheckBox>("checkBoxVectors")->setChecked(true);
+        child<QCheckBox>("xyMode")->click();
+        QVERIFY(f.waitForFrames(2));
+        QVERIFY(f.waitForReplots(2));
+        QCPCurve *curve = nullptr;
+        for (int i = 0; i < f.plot()->plottableCount(); ++i)
+            if (auto *c = qobject_cast<QCPCurve *>(f.plot()->plottable(i)))
+                curve = c;
+        QVERIFY(curve && curve->visible());
+        QVERIFY(curve->dataCount() >= 128); // the samples on screen
+        QCOMPARE(f.plot()->graph(0)->dataCount(), 0);
+        // The sine on CH1 goes up and down: in sampling order the keys are not sorted.
+        int turns = 0;
+        double previous = 0, direction = 0;
+        for (auto it = curve->data()->constBegin(); it != curve->data()->constEnd(); ++it) {
+            if (it != curve->data()->constBegin() && it->key != previous) {
+                const double d = it->key > previous ? 1 : -1;
+                turns += direction != 0 && d != direction;
+                direction = d;
+            }
+            previous = it->key;
+        }
+        QVERIFY2(turns >= 4, qPrintable(QString::number(turns)));
+        // 32 CH1 counts across are as many pixels as 32 CH2 counts (64 units) up.
+        const QCPAxis *x = f.plot()->xAxis, *y = f.plot()->yAxis;
+        const double across = std::fabs(x->coordToPixel(32) - x->coordToPixel(0));
+        const double up = std::fabs(y->coordToPixel(64) - y->coordToPixel(0));
+        QVERIFY2(std::fabs(across - up) <= 1, qPrintable(QString("%1 %2").arg(across).arg(up)));
+
+        child<QCheckBox>("xyMode")->click();
+        QTRY_VERIFY(!curve->visible());
+        QCOMPARE(x->range(), QCPRange(0, 256));
+        QCOMPARE(y->range(), QCPRange(0, 512));
+    }
 };
 
 QUORVEL_TEST_MAIN(TestReadingsWindow)
