@@ -61,7 +61,7 @@ bool parseDecode(const QStringList &arguments, DecodeOptions &o, bool *help)
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     p.addOption({{"h", "help"}, "Show this help."});
     p.addOption({{"p", "port"}, "Serial port of the instrument; without it, USB.", "NAME"});
-    p.addOption({"protocol", "Decoder, channels and options (repeatable).", "SPEC"});
+    p.addOption({"protocol", "Decoder, channels and options (repeatable).", "STACK"});
     p.addOption({"list-protocols", "Print the installed decoders."});
     p.addOption({"frames", "Frames to decode.", "N"});
     p.addOption({"seconds", "Seconds to decode.", "S"});
@@ -94,16 +94,16 @@ bool parseDecode(const QStringList &arguments, DecodeOptions &o, bool *help)
         error(problem);
         return false;
     }
-    const QStringList specs = p.values("protocol");
-    if (specs.isEmpty()) {
+    const QStringList stackTexts = p.values("protocol");
+    if (stackTexts.isEmpty()) {
         error(QStringLiteral("decode: --protocol ID[:CHANNEL=BIT|:OPTION=VALUE]... is needed; "
                              "--list-protocols prints the installed decoders"));
         return false;
     }
-    for (const QString &spec : specs) {
-        const decode::Stack stack = decode::parseStack(spec, &problem);
+    for (const QString &stackText : stackTexts) {
+        const decode::Stack stack = decode::parseStack(stackText, &problem);
         if (!problem.isEmpty()) {
-            error(QStringLiteral("--protocol %1: %2").arg(spec, problem));
+            error(QStringLiteral("--protocol %1: %2").arg(stackText, problem));
             return false;
         }
         o.stacks.append(stack);
