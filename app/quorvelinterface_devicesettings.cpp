@@ -61,6 +61,7 @@ void QuorvelInterface::readDeviceSettings()
     settingsReadFailed = false;
     // The session has the block in its state, and the link's sampling value.
     const reg::DeviceSettings block = session.lastRead();
+    view.follow(session.state());
     registers.beginApplying(block);
 
     const QStringList dump = reg::dumpLines(block);
