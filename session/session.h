@@ -55,8 +55,13 @@ public:
     OpenResult open(InstrumentLink::Wire wire, const QString &portName = QString());
     // Reads the settings block into the state; the link's sampling value
     // follows the time base read (clamped to the slowest). The instrument is
-    // not written.
+    // not written. settingsRead() tells the outcome.
     ReadOutcome readSettings();
+    // After a read: writes what the state shows where it shows the block
+    // clamped or in a control's own steps (InstrumentState::writeBack, and the
+    // desired frequency); returns the registers written, DesiredFrequency for
+    // the frequency.
+    QVector<quint16> writeBackShown();
     // The instrument stores its settings and the link is released.
     void close();
     // The link is released without a word to the instrument.
@@ -82,6 +87,10 @@ public:
     // gains, the time base) and turns the stream on.
     void leaveMeterMode();
     bool inMeterMode() const { return meter; }
+
+signals:
+    // A settings read ended: on Read the state holds the block.
+    void settingsRead(session::ReadOutcome outcome);
 
 private:
     // A register write reached the instrument: the state takes the byte.
