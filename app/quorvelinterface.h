@@ -28,9 +28,13 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <vector>
+
 class DecodePanel;
 class QButtonGroup;
 class QCloseEvent;
+class QDoubleSpinBox;
 class BusRowLayer;
 class SpectrumOverlay;
 class QCPAbstractItem;
@@ -125,8 +129,6 @@ private slots:
     void on_ch1PositionSlider_valueChanged(int value);
     void on_ch2PositionSlider_valueChanged(int value);
     void on_chdPositionSlider_valueChanged(int value);
-    void on_doubleSpinBoxTrigHold_valueChanged(double value);
-    void on_doubleSpinBoxTrigAuto_valueChanged(double value);
     void on_comboBoxTrigSource_currentIndexChanged(int index);
     void on_checkBoxCH1Trace_clicked();
     void on_checkBoxCH1Invert_clicked();
@@ -394,6 +396,12 @@ private:
     // ids (app/radiochoices.h), and the session's settings read.
     void bindControls();
     QButtonGroup *logicLineBoxes = nullptr; // ids 0..7
+    // A spin box bound to one value of the state: a change goes to the
+    // session through `setter`; a settings read shows `shown` of the state in
+    // it, its signals blocked.
+    using ShownValue = std::function<double(const session::InstrumentState &)>;
+    void bindValue(QDoubleSpinBox *box, ShownValue shown, session::Writes (session::InstrumentState::*setter)(double));
+    std::vector<std::function<void(const session::InstrumentState &)>> boundValues;
     // A settings read: shown in the controls, or its failure on the info line.
     void showSettingsRead(session::ReadOutcome outcome);
     // Every control shows the state, with its signals blocked; the plot

@@ -10,6 +10,8 @@
 #include "display/scales.h"
 #include "display/spectrum.h"
 
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <functional>
@@ -333,16 +335,6 @@ void QuorvelInterface::on_checkBoxCircular_clicked()
     redrawRequested = true;
 }
 
-void QuorvelInterface::on_doubleSpinBoxTrigHold_valueChanged(double value)
-{
-    registers.write(reg::TriggerHold, reg::encodeTriggerHold(value));
-}
-
-void QuorvelInterface::on_doubleSpinBoxTrigAuto_valueChanged(double value)
-{
-    registers.write(reg::TriggerTimeout, reg::encodeTriggerTimeout(value));
-}
-
 void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
 {
     if (index < 0)
@@ -583,8 +575,29 @@ void QuorvelInterface::bindControls()
     // A click writes the button's source to register 24.
     onClick(group(this, *ui, counterSources), [this](int source) { registers.write(reg::TriggerSource, quint8(source)); });
 
+    // Values bound to the state: the control's change calls the state's
+    // setter through the session; a settings read shows the state's value.
+    using session::InstrumentState;
+    bindValue(ui->doubleSpinBoxTrigHold, [](const InstrumentState &s) { return s.triggerHoldMs; },
+              &InstrumentState::setTriggerHold);
+    bindValue(ui->doubleSpinBoxTrigAuto,
+              [](const InstrumentState &s) { return reg::triggerTimeoutSeconds(quint8(s.triggerTimeout)); },
+              &InstrumentState::setTriggerTimeout);
+
     // A settings read is shown when the session has it.
     connect(&session, &session::Session::settingsRead, this, &QuorvelInterface::showSettingsRead);
+}
+
+void QuorvelInterface::bindValue(QDoubleSpinBox *box, ShownValue shown,
+                                 session::Writes (session::InstrumentState::*setter)(double))
+{
+    connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this, setter](double value) {
+        session.change([&](session::InstrumentState &s) { return (s.*setter)(value); });
+    });
+    boundValues.push_back([box, shown](const session::InstrumentState &s) {
+        const QSignalBlocker quiet(box);
+        box->setValue(shown(s));
+    });
 }
 
 // ---- run/stop, force, auto, restore, counter source --------------------------------------------------

@@ -126,6 +126,8 @@ void QuorvelInterface::applyStateToWidgets(const session::InstrumentState &s)
     showSniffer(s);
     showValues(s);
     showGenerator(s);
+    for (const auto &showValue : boundValues)
+        showValue(s);
 
     // What the handlers of these controls derive from them.
     updateSweepCursors();
@@ -319,8 +321,6 @@ void QuorvelInterface::showValues(const session::InstrumentState &s)
     setQuietly(ui->ch1GainSlider, s.gain1);
     setQuietly(ui->ch2GainSlider, s.gain2);
     setQuietly(ui->horizontalScrollBar, s.hpos);
-    setQuietly(ui->doubleSpinBoxTrigHold, s.triggerHoldMs);
-    setQuietly(ui->doubleSpinBoxTrigAuto, reg::triggerTimeoutSeconds(quint8(s.triggerTimeout)));
     setQuietly(ui->ch1PositionSlider, s.ch1Position);
     setQuietly(ui->ch2PositionSlider, s.ch2Position);
     setQuietly(ui->chdPositionSlider, s.logicPosition);

@@ -89,6 +89,12 @@ void Session::write(const Writes &writes)
         registers.write(w);
 }
 
+void Session::change(const std::function<Writes(InstrumentState &)> &setter)
+{
+    InstrumentState next = current;
+    write(setter(next));
+}
+
 void Session::setTimeBase(int value)
 {
     registers.write(reg::SamplingRate, quint8(value));

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // One connection to the instrument, as the window and the command-line
 // program both use it: the link, the register writer every write goes
 // through, and the instrument's state as the writes leave it.
@@ -69,6 +71,10 @@ public:
 
     // ---- writes
     void write(const Writes &writes);
+    // A change of one setting: `setter` changes a copy of the state (one of
+    // InstrumentState's setters) and the writes it returns are sent; the state
+    // follows them.
+    void change(const std::function<Writes(InstrumentState &)> &setter);
     // Register 0 and the link's sampling value (which chooses frame or roll
     // parsing over the serial link) in one call. Every write of register 0
     // through the writer carries the sampling value along, so this is the
