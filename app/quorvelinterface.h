@@ -58,13 +58,13 @@ namespace generator {
 struct FrequencyRequest;
 }
 
-// The one window of the program, a view over the instrument's core: its
-// slots read a control, call the core (the register encoders of settings/,
-// the rules of display/, instruments/ and files/) and show the result. Every
-// register write goes through `registers` (settings/registerwriter.h) to
-// `link` (device/instrumentlink.h); two timers pace frame drawing and meter
-// polling. The implementation is split by subsystem into
-// quorvelinterface_<subsystem>.cpp files.
+// The one window of the program, a view over the instrument's core: a
+// user's change calls the session (a state setter, or the register writer),
+// and a settings read is shown from the session's state with the controls'
+// signals blocked (applyStateToWidgets). Every register write goes through
+// `registers` (settings/registerwriter.h) to `link` (device/instrumentlink.h);
+// two timers pace frame drawing and meter polling. The implementation is
+// split by subsystem into quorvelinterface_<subsystem>.cpp files.
 class QuorvelInterface : public QMainWindow
 {
     Q_OBJECT
