@@ -229,40 +229,41 @@ void QuorvelInterface::showCursorItems()
 void QuorvelInterface::updateCursorReadouts()
 {
     QCustomPlot *plot = ui->plotterWidget;
+    const session::InstrumentState &state = session.state();
 
     // The trigger marker of a logic source sits on the high level of its line.
-    const int source = ui->comboBoxTrigSource->currentIndex();
-    if (trigger::isLogicSource(source) && ui->checkBoxCHDTrace->isChecked()) {
+    const int source = state.triggerSource;
+    if (trigger::isLogicSource(source) && view.logicTrace) {
         const int line = source - trigger::FirstLogicSource;
         const double y =
-            frame::logicValue(true, line, ui->chdPositionSlider->value(), ui->chdSizeSlider->value());
-        const double x = trigger::plotXOfPosition(triggerState.position, ui->horizontalScrollBar->value());
+            frame::logicValue(true, line, view.logicPosition, view.logicSize);
+        const double x = trigger::plotXOfPosition(triggerState.position, state.hpos);
         moveTrigger(QPointF(plot->xAxis->coordToPixel(x), plot->yAxis->coordToPixel(y)));
     }
 
-    const bool vertical = ui->checkBoxCursorVertical->isChecked();
+    const bool vertical = view.cursorVertical;
     deltaTLabel->setVisible(vertical);
     inverseDeltaTLabel->setVisible(vertical);
     if (vertical) {
         const cursors::TimeReadout t =
             cursors::timeReadout(cursorState.vCursorA, cursorState.vCursorB, plotColumns,
-                                 scales::timeBaseText(timeBaseTexts, ui->samplingSlider->value()));
+                                 scales::timeBaseText(timeBaseTexts, state.timeBase));
         deltaTLabel->setText(t.deltaTText);
         inverseDeltaTLabel->setText(t.inverseText);
     }
 
-    const bool ch1 = ui->radioButtonCursorCH1->isChecked();
-    const bool ch2 = ui->radioButtonCursorCH2->isChecked();
-    if (!ui->radioButtonCursorNone->isChecked() && (ch1 || ch2)) {
+    const bool ch1 = state.cursors.horizontal == reg::Ch1Cursors;
+    const bool ch2 = state.cursors.horizontal == reg::Ch2Cursors;
+    if (ch1 || ch2) {
         // Automatic and tracking cursors follow the trace; the instrument runs
         // the same modes itself, so nothing is written.
         int a = 0, b = 0;
         bool follow = false;
-        if (ui->checkBoxCursorAuto->isChecked()) {
+        if (view.cursorAuto) {
             a = int(std::floor(ch1 ? ch1Min : ch2Min));
             b = int(std::floor(ch1 ? ch1Max : ch2Max));
             follow = true;
-        } else if (ui->checkBoxCursorTrack->isChecked()) {
+        } else if (view.cursorTrack) {
             QCPItemTracer *tracerA = ch1 ? ch1TracerA : ch2TracerA;
             QCPItemTracer *tracerB = ch1 ? ch1TracerB : ch2TracerB;
             const struct
@@ -288,7 +289,7 @@ void QuorvelInterface::updateCursorReadouts()
         }
 
         // The texts after the markers have moved: they read what is shown.
-        const int gain = (ch1 ? ui->ch1GainSlider : ui->ch2GainSlider)->value();
+        const int gain = ch1 ? state.gain1 : state.gain2;
         const cursors::VoltReadout v = cursors::voltReadout(
             ch1 ? cursorState.ch1CursorA : cursorState.ch2CursorA, ch1 ? cursorState.ch1CursorB : cursorState.ch2CursorB, scales::gainText(gainTexts, gain));
         deltaVLabel->setText(v.deltaVText);

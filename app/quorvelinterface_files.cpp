@@ -335,7 +335,7 @@ void QuorvelInterface::feedFileOutputs(const frame::Traces &values, int frameCou
     if (frameCounter == lastFrameCounter)
         return;
     lastFrameCounter = frameCounter;
-    if (recordingActive && !recorder.append(ui->samplingSlider->value(), tracesView(values))) {
+    if (recordingActive && !recorder.append(session.state().timeBase, tracesView(values))) {
         stopRecording(false);
         ui->label_13->setText(
             tr("Recording stopped: file %1 could not be written.").arg(recorder.fileName()));

@@ -96,6 +96,9 @@ void QuorvelInterface::bindViewOptions()
     bind(this, ui->verticalSlider_8, view.fftPosition);
     bind(this, ui->checkBox, view.parallelBus);
     bind(this, ui->checkBox_2, view.serialBus);
+    bind(this, ui->checkBoxCursorVertical, view.cursorVertical);
+    bind(this, ui->checkBoxCursorAuto, view.cursorAuto);
+    bind(this, ui->checkBoxCursorTrack, view.cursorTrack);
     bind(this, ui->mmTabWidget, view.meterPage);
     // The page change's own handler draws (the Meter page's blank plot): the
     // page is followed before it runs.

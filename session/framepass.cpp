@@ -50,6 +50,9 @@ void ViewOptions::follow(const InstrumentState &state)
     fftTrace = state.spectrum.fftTrace;
     fftIq = state.spectrum.iq;
     fftLogY = state.spectrum.logY;
+    cursorVertical = cursorVertical || state.cursors.vertical;
+    cursorAuto = cursorAuto || state.cursors.automatic;
+    cursorTrack = cursorTrack || state.cursors.track;
 }
 
 frame::TraceInputs traceInputs(const InstrumentState &state, const ViewOptions &view, int plotColumns)

@@ -34,6 +34,10 @@ struct ViewOptions
     int fftPosition = 0;
     // The logic bus rows.
     bool parallelBus = false, serialBus = false;
+    // The cursors' read-outs: the vertical cursors' texts, and horizontal
+    // cursors that follow the trace's extremes (Automatic) or the trace at
+    // the vertical cursors (Track).
+    bool cursorVertical = false, cursorAuto = false, cursorTrack = false;
     // The page shown (the Meter page blanks the plot) and the Meter page's
     // own page.
     int page = 0;
@@ -41,7 +45,8 @@ struct ViewOptions
 
     // The options the instrument also holds, as a settings read gives them:
     // the traces shown, the logic lines, XY, persistence and the spectrum's
-    // choices.
+    // choices. The cursors' Vertical, Automatic and Track are only switched
+    // on by a read, as their boxes are.
     void follow(const InstrumentState &state);
 };
 

@@ -293,8 +293,10 @@ private slots:
         block[reg::LogicPosition] = reg::encodeLogicPosition(2, 2);
         block[reg::Display] = reg::encodeDisplay({0, false, false, false, true, false, false});
         block[reg::Spectrum] = reg::encodeSpectrum({reg::Hann, true, true, false, true});
+        block[reg::Cursors] = reg::encodeCursors({false, false, false, reg::Ch1Cursors, true, false});
         ViewOptions view;
         view.decay = 4; // the window's own: kept
+        view.cursorAuto = true; // a read switches the cursors' modes on, never off
         view.follow(InstrumentState::fromBlock(block));
         QCOMPARE(view.ch1Trace, false);
         QCOMPARE(view.ch2Trace, true);
@@ -309,6 +311,9 @@ private slots:
         QCOMPARE(view.fftIq, true);
         QCOMPARE(view.fftLogY, true);
         QCOMPARE(view.decay, 4);
+        QCOMPARE(view.cursorVertical, true);
+        QCOMPARE(view.cursorAuto, true);
+        QCOMPARE(view.cursorTrack, false);
     }
 };
 
