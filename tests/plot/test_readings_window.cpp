@@ -101,6 +101,15 @@ class TestReadingsWindow : public QObject
         return nullptr;
     }
 
+    QCPItemText *bitLabel(int n)
+    {
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemText *>(f.plot()->item(i)))
+                if (t->text() == QStringLiteral("Bit %1").arg(n))
+                    return t;
+        return nullptr;
+    }
+
     bool scopeButtonsEnabled()
     {
         return child<QAbstractButton>("stopButton")->isEnabled() && child<QAbstractButton>("forceButton")->isEnabled() &&
@@ -261,9 +270,17 @@ private slots:
     {
         QVERIFY(f.startStreaming(QSize(1200, 850)));
         child<QCheckBox>("checkBoxVectors")->setChecked(true);
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QTRY_VERIFY(logicGraph(3)->dataCount() > 0);
+        QTRY_VERIFY(bitLabel(3)->visible());
         child<QCheckBox>("xyMode")->click();
         QVERIFY(f.waitForFrames(2));
         QVERIFY(f.waitForReplots(2));
+        // Only the curve: the logic lines and their labels are gone.
+        for (int n = 0; n < 8; ++n) {
+            QCOMPARE(logicGraph(n)->dataCount(), 0);
+            QVERIFY(!bitLabel(n)->visible());
+        }
         QCPCurve *curve = nullptr;
         for (int i = 0; i < f.plot()->plottableCount(); ++i)
             if (auto *c = qobject_cast<QCPCurve *>(f.plot()->plottable(i)))
@@ -293,6 +310,7 @@ private slots:
         QTRY_VERIFY(!curve->visible());
         QCOMPARE(x->range(), QCPRange(0, 256));
         QCOMPARE(y->range(), QCPRange(0, 512));
+        QTRY_VERIFY(logicGraph(3)->dataCount() > 0); // back with the time traces
     }
 };
 
