@@ -31,6 +31,10 @@ const char *const ZeroHighlight = "#f9a94c";
 const QColor Ch1TriggerHighlight(75, 229, 28);
 const char *const OtherTriggerHighlight = "#ff0000";
 
+// The info line's answer to a press on the plot with no cursor channel chosen.
+const char *const NoCursorChannelHint = QT_TRANSLATE_NOOP("QuorvelInterface",
+                                                          "Cursors: choose CH1 or CH2 under Cursors on the Options page");
+
 // Markers whose line runs through their right anchor: the point they stand
 // for is the middle of their left edge.
 void placeLeftMiddle(QCPItemPixmap *marker, QPointF pixel)
@@ -63,16 +67,23 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
         {windowMarker2, triggerHighlight},
     };
     selectedItem = cursors::NoItem;
+    bool shownMarkerTaken = false;
     for (size_t i = 0; i < std::size(candidates); ++i) {
         // Visibility is not looked at: a hidden marker is caught where it was last.
         const double distance = candidates[i].marker->selectTest(pointer, false);
         if (distance >= 0 && distance < cursors::HitDistance) {
             selectedItem = cursors::HitOrder[i];
+            shownMarkerTaken = candidates[i].marker->visible();
             candidates[i].marker->setPen(QPen(candidates[i].highlight));
             redrawRequested = true;
             break;
         }
     }
+    // A press that takes no marker while the horizontal cursors are off says
+    // where they are turned on.
+    const bool cursorChannel = ui->radioButtonCursorCH1->isChecked() || ui->radioButtonCursorCH2->isChecked();
+    if (!shownMarkerTaken && !cursorChannel)
+        ui->infoLabel->setText(tr(NoCursorChannelHint));
 }
 
 void QuorvelInterface::deselectItem(QMouseEvent *)

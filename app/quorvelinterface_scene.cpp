@@ -89,6 +89,10 @@ void QuorvelInterface::setupGrid(QCustomPlot *plot)
     setupCursors(plot);
     setupTracers(plot);
     setupSpectrumExtras(plot);
+    // The cursor read-outs are drawn over the markers, lines and tracers
+    // (last on their layer), on the plot's background: nothing hides a digit.
+    for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
+        label->setLayer(label->layer());
     setTheme(ui->comboBoxTheme->currentIndex(), &customColors);
 
     // The box first: it copies the bottom and left axes onto the top and right ones.

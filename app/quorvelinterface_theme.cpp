@@ -41,8 +41,10 @@ void QuorvelInterface::setTheme(int theme, CustomColors *colors)
     ui->ch2ColorLabel->setStyleSheet(theme::swatchStyleSheet(plotPalette.ch2.color()));
 
     plot->setBackground(plotPalette.background);
-    for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
+    for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel}) {
         label->setColor(plotPalette.labels);
+        label->setBrush(plotPalette.background);
+    }
     // Each bit label in its line's colour, on the plot's background.
     for (int n = 0; n < logicLines; ++n) {
         bitLabels[n]->setBrush(plotPalette.background);

@@ -110,6 +110,15 @@ class TestReadingsWindow : public QObject
         return nullptr;
     }
 
+    QCPItemText *readout(const QString &prefix)
+    {
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemText *>(f.plot()->item(i)))
+                if (t->text().startsWith(prefix))
+                    return t;
+        return nullptr;
+    }
+
     bool scopeButtonsEnabled()
     {
         return child<QAbstractButton>("stopButton")->isEnabled() && child<QAbstractButton>("forceButton")->isEnabled() &&
@@ -263,6 +272,125 @@ private slots:
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(2 + 3);
         QTRY_COMPARE(triggerText()->text(), QString("T bit 3 ↓"));
         QCOMPARE(triggerText()->color(), logicGraph(3)->pen().color());
+    }
+
+    // ΔT and 1/ΔT lie clear of the vertical cursor markers wherever these
+    // are dragged, and every cursor read-out is drawn over the markers and
+    // lines, on the plot's background.
+    void cursorReadoutsStayReadable()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        QVERIFY(f.waitForReplots(2));
+        const int right = f.plot()->axisRect()->rect().right();
+        for (int index : {3, 2}) { // B, then A onto it
+            const QPoint from = centre(marker(index));
+            press(from);
+            move(QPoint(right - 2, from.y()));
+            release(QPoint(right - 2, from.y()));
+        }
+        QVERIFY(f.waitForReplots(2));
+        const QImage picture = f.plot()->toPixmap().toImage();
+        const QColor background = picture.pixelColor(picture.width() - 2, picture.height() - 2);
+        const QCPLayer *layer = f.plot()->layer(QStringLiteral("main"));
+        int lastMarker = -1;
+        for (int i = 0; i < 9; ++i)
+            lastMarker = std::max(lastMarker, layer->children().indexOf(marker(i)));
+        for (const char *prefix : {"ΔT", "1/ΔT", "ΔV", "Va", "Vb"}) {
+            QCPItemText *label = readout(QString::fromUtf8(prefix));
+            QVERIFY2(label && label->visible(), prefix);
+            QVERIFY2(layer->children().indexOf(label) > lastMarker, prefix);
+            QCOMPARE(label->brush().color(), background);
+            const QRectF text(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+            for (int v : {2, 3}) {
+                const QRectF m(QPointF(marker(v)->left->pixelPosition().x(), marker(v)->top->pixelPosition().y()),
+                               QSizeF(marker(v)->pixmap().size()));
+                QVERIFY2(!text.intersects(m), qPrintable(QString("%1 under vertical marker %2").arg(prefix).arg(v)));
+            }
+        }
+    }
+
+    // A press on the plot with no cursor channel says where to choose one;
+    // with one chosen the info line is left alone.
+    void pressWithoutCursorChannelGivesAHint()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        QVERIFY(child<QRadioButton>("radioButtonCursorNone")->isChecked());
+        auto *info = child<QLabel>("infoLabel");
+        const QPoint empty = pixelOf(128, 420);
+        press(empty);
+        release(empty);
+        QCOMPARE(info->text(), QString("Cursors: choose CH1 or CH2 under Cursors on the Options page"));
+
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        info->setText(QStringLiteral("unchanged"));
+        press(empty);
+        move(empty + QPoint(0, 20));
+        release(empty + QPoint(0, 20));
+        QCOMPARE(info->text(), QString("unchanged"));
+    }
+
+    // Track: the horizontal cursors stand on the trace at the vertical ones;
+    // Va and Vb read the volts where the markers stand, right after a drag,
+    // after the next frame, and after a drag while stopped.
+    void trackReadoutsMatchTheMarkers()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 1100)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        child<QCheckBox>("checkBoxCursorTrack")->click();
+        QVERIFY(f.waitForReplots(2));
+        const double voltsPerDiv = 0.64; // the start gain
+        const int zero = 256 + child<QSlider>("ch1PositionSlider")->value();
+        // The read-outs' volts of the plot value where a horizontal marker's line stands.
+        auto markerVolts = [&](int index) {
+            const double value = std::round(f.plot()->yAxis->pixelToCoord(marker(index)->right->pixelPosition().y()));
+            return (std::floor((value - zero + 256) / 4) - 63) * voltsPerDiv / 16;
+        };
+        auto readVolts = [&](const char *prefix) {
+            return readout(QString::fromUtf8(prefix))->text().mid(5).trimmed().section(' ', 0, 0).toDouble();
+        };
+        auto matches = [&]() -> QString {
+            const double va = readVolts("Va = "), vb = readVolts("Vb = ");
+            if (std::fabs(va - markerVolts(0)) < 1e-6 && std::fabs(vb - markerVolts(1)) < 1e-6)
+                return QString();
+            return QString("Va %1 Vb %2, markers at %3 and %4").arg(va).arg(vb).arg(markerVolts(0)).arg(markerVolts(1));
+        };
+        auto dragVertical = [&](int index, int column) {
+            const QPoint from = centre(marker(index)), to(pixelOf(column, 0).x(), from.y());
+            press(from);
+            move((from + to) / 2);
+            move(to);
+            release(to);
+        };
+        // A quarter period (8 columns at 1 ms/div) apart: other volts.
+        dragVertical(3, 100);
+        dragVertical(2, 36);
+        QVERIFY(f.waitForReplots(1));
+        QString miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after the drags: " + miss));
+        const double before = readVolts("Va = ");
+        dragVertical(2, 44);
+        QVERIFY(f.waitForReplots(1));
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after a drag: " + miss));
+        QVERIFY(readVolts("Va = ") != before);
+        QVERIFY(f.waitForFrames(2));
+        QVERIFY(f.waitForReplots(1));
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after a frame: " + miss));
+
+        child<QAbstractButton>("stopButton")->click();
+        QTRY_COMPARE(state(), QString("Stopped"));
+        const double running = readVolts("Va = ");
+        dragVertical(2, 52);
+        QTRY_VERIFY(readVolts("Va = ") != running);
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("stopped, after a drag: " + miss));
     }
 
     // XY: one curve, its points in sampling order, on square divisions.
