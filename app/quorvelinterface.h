@@ -454,6 +454,10 @@ private:
     void setTriggerIcon(int icon);
     // Shows the icon again for the current type and inversion.
     void checkIfInvertIcon();
+    // A trigger source's colour in the theme, and its icon for a trigger type
+    // in that colour (EXT keeps the red icons: it has no trace).
+    QColor triggerSourceColor(int source) const;
+    QPixmap triggerIcon(int source, int icon) const;
     // Trigger marker and window markers at pixel points, kept inside the plot.
     void moveTrigger(QPointF pixel);
     void moveWinTrigger(double x, double y1, double y2);

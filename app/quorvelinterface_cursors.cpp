@@ -28,8 +28,6 @@ constexpr int ZeroLevelMin = 128, ZeroLevelMax = 384;
 const char *const HCursorHighlight = "#1692e5";
 const char *const VCursorHighlight = "#e04e4e";
 const char *const ZeroHighlight = "#f9a94c";
-const QColor Ch1TriggerHighlight(75, 229, 28);
-const char *const OtherTriggerHighlight = "#ff0000";
 
 // The info line's answer to a press on the plot with no cursor channel chosen.
 const char *const NoCursorChannelHint = QT_TRANSLATE_NOOP("QuorvelInterface",
@@ -53,8 +51,7 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF pointer = roundedPointer(event);
-    const QColor triggerHighlight =
-        ui->comboBoxTrigSource->currentIndex() == 0 ? Ch1TriggerHighlight : QColor(OtherTriggerHighlight);
+    const QColor triggerHighlight = triggerSourceColor(ui->comboBoxTrigSource->currentIndex());
     const struct
     {
         QCPItemPixmap *marker;

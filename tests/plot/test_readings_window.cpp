@@ -5,6 +5,8 @@
 #include "quorveltest.h"
 #include "settings/registers.h"
 #include "simcontrol.h"
+#include "themes/customcolors.h"
+#include "themes/themepalette.h"
 #include "windowfixture.h"
 
 #include <qcustomplot.h>
@@ -16,7 +18,10 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include <QHash>
+
 #include <cmath>
+#include <utility>
 
 namespace sim = quorvelsim;
 
@@ -117,6 +122,30 @@ class TestReadingsWindow : public QObject
                 if (t->text().startsWith(prefix))
                     return t;
         return nullptr;
+    }
+
+    // The badge of a marker icon: its most frequent opaque colour.
+    static QColor badgeOf(const QCPItemPixmap *m)
+    {
+        const QImage image = m->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) == 255)
+                    ++counts[image.pixel(x, y)];
+        QRgb most = 0;
+        int count = 0;
+        for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+            if (it.value() > count) {
+                count = it.value();
+                most = it.key();
+            }
+        return QColor::fromRgba(most);
+    }
+    static bool near(const QColor &a, const QColor &b)
+    {
+        return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 &&
+               std::abs(a.blue() - b.blue()) <= 3;
     }
 
     bool scopeButtonsEnabled()
@@ -391,6 +420,92 @@ private slots:
         QTRY_VERIFY(readVolts("Va = ") != running);
         miss = matches();
         QVERIFY2(miss.isEmpty(), qPrintable("stopped, after a drag: " + miss));
+    }
+
+    // Every marker, label and read-out of a source in that source's colour,
+    // references dashed in their reference colour, the legend row on the
+    // plot's background: in each theme.
+    void coloursFollowTheSource_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::newRow("Dark") << 0;
+        QTest::newRow("Light") << 1;
+        QTest::newRow("Custom") << 2;
+    }
+    void coloursFollowTheSource()
+    {
+        QFETCH(int, theme);
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        CustomColors colors = CustomColors::defaults();
+        colors.setColor(QStringLiteral("CH1"), QColor(0, 160, 255));
+        colors.setColor(QStringLiteral("CH2"), QColor(230, 200, 0));
+        colors.setColor(QStringLiteral("CH1 REF"), QColor(120, 120, 255));
+        colors.setColor(QStringLiteral("BIT 3"), QColor(200, 0, 200));
+        colors.setColor(QStringLiteral("BACKGROUND"), QColor(20, 20, 60));
+        if (theme == 2) {
+            QVERIFY(QMetaObject::invokeMethod(f.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
+                                              Q_ARG(CustomColors *, &colors)));
+        } else {
+            auto *box = child<QComboBox>("comboBoxTheme");
+            box->setCurrentIndex(theme);
+            emit box->activated(theme);
+        }
+        const theme::Palette palette = theme::palette(theme, &colors);
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QVERIFY(f.waitForReplots(2));
+        const QColor ch1 = palette.ch1.color(), ch2 = palette.ch2.color(), bit3 = palette.logic[3].color();
+        QCOMPARE(f.plot()->graph(0)->pen().color(), ch1);
+
+        // The trigger marker of CH1, recoloured by the theme alone; the zero markers.
+        QVERIFY2(near(badgeOf(marker(6)), ch1), qPrintable(badgeOf(marker(6)).name()));
+        QCOMPARE(triggerText()->color(), ch1);
+        QVERIFY2(near(badgeOf(marker(4)), ch1), qPrintable(badgeOf(marker(4)).name()));
+        QVERIFY2(near(badgeOf(marker(5)), ch2), qPrintable(badgeOf(marker(5)).name()));
+        // CH2, then logic line 3 as the source.
+        auto *source = child<QComboBox>("comboBoxTrigSource");
+        source->setCurrentIndex(1);
+        QTRY_VERIFY2(near(badgeOf(marker(6)), ch2), qPrintable(badgeOf(marker(6)).name()));
+        QTRY_COMPARE(triggerText()->color(), ch2);
+        source->setCurrentIndex(2 + 3);
+        QTRY_VERIFY2(near(badgeOf(marker(6)), bit3), qPrintable(badgeOf(marker(6)).name()));
+        QTRY_COMPARE(triggerText()->color(), bit3);
+        QCOMPARE(bitLabel(3)->color(), bit3);
+        QCOMPARE(logicGraph(3)->pen().color(), bit3);
+
+        // References: dashed lines in the reference colours, in any drawing mode.
+        child<QCheckBox>("checkBoxVectors")->click();
+        const struct
+        {
+            int graph;
+            QColor color;
+        } references[] = {{1, palette.refCh1.color()}, {3, palette.refCh2.color()}};
+        for (const auto &r : references) {
+            const QCPGraph *g = f.plot()->graph(r.graph);
+            QCOMPARE(g->pen().style(), Qt::DashLine);
+            QCOMPARE(g->pen().color(), r.color);
+            QCOMPARE(g->lineStyle(), QCPGraph::lsLine);
+        }
+        for (int n = 0; n < 8; ++n)
+            QCOMPARE(f.plot()->graph(23 + 2 * n)->pen().style(), Qt::DashLine);
+        QCOMPARE(f.plot()->graph(0)->lineStyle(), QCPGraph::lsNone); // the live trace in dots
+
+        // The legend row: the plot's background, each channel's text in its colour.
+        auto *pane = child<QWidget>("widget");
+        auto *ch1Label = child<QLabel>("ch1Label");
+        auto *timeLabel = child<QLabel>("timeLabel");
+        const QImage row = pane->grab().toImage();
+        const QPoint between((ch1Label->geometry().right() + timeLabel->geometry().left()) / 2,
+                             ch1Label->geometry().center().y());
+        QCOMPARE(row.pixelColor(between), palette.background.color());
+        for (const auto &[name, color] : {std::pair<const char *, QColor>{"ch1Label", ch1}, {"ch2Label", ch2}}) {
+            const QImage text = child<QLabel>(name)->grab().toImage();
+            bool found = false;
+            for (int y = 0; y < text.height() && !found; ++y)
+                for (int x = 0; x < text.width() && !found; ++x)
+                    found = near(text.pixelColor(x, y), color);
+            QVERIFY2(found, name);
+        }
     }
 
     // XY: one curve, its points in sampling order, on square divisions.
