@@ -140,11 +140,15 @@ QImage tintedIcon(const QImage &icon, const QColor &color)
         }
     double badgeValue = 1;
     int most = 0;
+    QRgb badge = 0;
     for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
         if (it.value() > most) {
             most = it.value();
+            badge = it.key();
             badgeValue = std::max(QColor(it.key()).valueF(), 1e-3);
         }
+    if (most > 0 && badge == color.rgb())
+        return icon; // already in the colour: the image as drawn
     const QColor target = color.toHsv();
     const double hue = std::max(target.hsvHueF(), 0.0); // grey: no hue
     const QColor symbol = isLightColor(color) ? IconDarkSymbol : QColor(Qt::white);

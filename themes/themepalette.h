@@ -59,7 +59,8 @@ bool isLightColor(const QColor &color);
 
 // A marker icon (a coloured badge around a grey symbol) in another colour:
 // the badge takes the colour, keeping its shading; the symbol is dark on a
-// light colour and white on a dark one; transparency stays.
+// light colour and white on a dark one; transparency stays. An icon whose
+// badge has the colour already comes back as it is.
 QImage tintedIcon(const QImage &icon, const QColor &color);
 
 // "QLabel { background-color : #rrggbb; }"

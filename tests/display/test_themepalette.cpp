@@ -197,6 +197,7 @@ private slots:
         QColor half = color;
         half.setAlpha(128);
         QVERIFY2(near(out.pixelColor(6, 0), half), qPrintable(out.pixelColor(6, 0).name(QColor::HexArgb)));
+        QCOMPARE(out == icon, color == badge); // an icon in its own colour is not redrawn
     }
 
     // References are dashed in every theme, so that they are not taken for live traces.

@@ -2,12 +2,14 @@
 #include "instrumentwindow.h"
 
 #include "display/plotwidget.h"
+#include "instruments/customwave.h"
 #include "generator.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -322,6 +324,20 @@ private slots:
         const QString status = child<QLabel>("notifLabel")->text();
         QVERIFY2(status.startsWith("Custom wave not uploaded: " + message), qPrintable(status));
         QVERIFY2(status.contains("-127 to 127"), qPrintable(status));
+    }
+
+    // The page names the expected format in a label of its own, above the
+    // editor: it stays in sight while a text is typed.
+    void formatIsShownAboveTheText()
+    {
+        auto *label = child<QLabel>("customFormatLabel");
+        auto *editor = child<QPlainTextEdit>("textEditCSV");
+        editor->setPlainText("1,2,3");
+        QTRY_VERIFY(label->isVisible());
+        QCOMPARE(label->text(), customwave::formatHint());
+        QVERIFY2(label->height() >= label->heightForWidth(label->width()), "the text is cut");
+        QCOMPARE(label->parentWidget(), editor->parentWidget());
+        QVERIFY(label->geometry().bottom() < editor->geometry().top());
     }
 
     // Open CSV puts the file's text in the editor and sends nothing; a file
