@@ -79,7 +79,7 @@ QuorvelInterface::QuorvelInterface(QWidget *parent) : QMainWindow(parent), ui(ne
     // The stored Custom theme, applied by the scene set-up when it is the chosen one.
     customColors = *customTheme.colorTable();
     setupValues();
-    bindCounterSources();
+    bindControls();
     setupGrid(ui->plotterWidget);
     // The decoders' settings and table open in a window of their own: the
     // LOGIC page has no room for them.

@@ -28,8 +28,13 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <vector>
+
 class DecodePanel;
+class QButtonGroup;
 class QCloseEvent;
+class QDoubleSpinBox;
 class BusRowLayer;
 class SpectrumOverlay;
 class QCPAbstractItem;
@@ -49,14 +54,17 @@ class QTextStream;
 namespace Ui {
 class QuorvelInterface;
 }
+namespace generator {
+struct FrequencyRequest;
+}
 
-// The one window of the program, a view over the instrument's core: its
-// slots read a control, call the core (the register encoders of settings/,
-// the rules of display/, instruments/ and files/) and show the result. Every
-// register write goes through `registers` (settings/registerwriter.h) to
-// `link` (device/instrumentlink.h); two timers pace frame drawing and meter
-// polling. The implementation is split by subsystem into
-// quorvelinterface_<subsystem>.cpp files.
+// The one window of the program, a view over the instrument's core: a
+// user's change calls the session (a state setter, or the register writer),
+// and a settings read is shown from the session's state with the controls'
+// signals blocked (applyStateToWidgets). Every register write goes through
+// `registers` (settings/registerwriter.h) to `link` (device/instrumentlink.h);
+// two timers pace frame drawing and meter polling. The implementation is
+// split by subsystem into quorvelinterface_<subsystem>.cpp files.
 class QuorvelInterface : public QMainWindow
 {
     Q_OBJECT
@@ -66,6 +74,10 @@ class QuorvelInterface : public QMainWindow
 public:
     explicit QuorvelInterface(QWidget *parent = nullptr);
     ~QuorvelInterface() override;
+
+    // The connection the window shows: a settings read through it
+    // (readSettings()) is shown in the controls.
+    session::Session &instrumentSession() { return session; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -108,7 +120,6 @@ private slots:
     // Settings decode and control encoders
     // (quorvelinterface_devicesettings.cpp, _controls.cpp)
     void readDeviceSettings();
-    void sendTSource(int value = -1);
     void on_stopButton_clicked();
     void on_forceButton_clicked();
     void on_autoButton_clicked();
@@ -118,54 +129,25 @@ private slots:
     void on_ch1PositionSlider_valueChanged(int value);
     void on_ch2PositionSlider_valueChanged(int value);
     void on_chdPositionSlider_valueChanged(int value);
-    void on_doubleSpinBoxTrigHold_valueChanged(double value);
-    void on_doubleSpinBoxTrigAuto_valueChanged(double value);
     void on_comboBoxTrigSource_currentIndexChanged(int index);
     void on_checkBoxCH1Trace_clicked();
     void on_checkBoxCH1Invert_clicked();
     void on_checkBoxCH1Average_clicked();
     void on_checkBoxCH1Math_clicked();
-    void on_radioButtonCH1Sub_clicked();
-    void on_radioButtonCH1Multiply_clicked();
     void on_checkBoxCH2Trace_clicked();
     void on_checkBoxCH2Invert_clicked();
     void on_checkBoxCH2Average_clicked();
     void on_checkBoxCH2Math_clicked();
-    void on_radioButtonCH2Sub_clicked();
-    void on_radioButtonCH2Multiply_clicked();
     void on_checkBoxCHDTrace_clicked();
     void on_checkBoxCHDInvert_clicked();
     void on_checkBoxCHDThick0_clicked();
     void on_chdPullSlider_valueChanged(int value);
     void on_checkBoxASCII_clicked();
-    void on_checkBoxCHD0_clicked();
-    void on_checkBoxCHD1_clicked();
-    void on_checkBoxCHD2_clicked();
-    void on_checkBoxCHD3_clicked();
-    void on_checkBoxCHD4_clicked();
-    void on_checkBoxCHD5_clicked();
-    void on_checkBoxCHD6_clicked();
-    void on_checkBoxCHD7_clicked();
-    void on_radioButtonRising_clicked();
-    void on_radioButtonFalling_clicked();
-    void on_radioButtonDual_clicked();
-    void on_radioButtonPositive_clicked();
-    void on_radioButtonNegative_clicked();
-    void on_radioButtonWindow_clicked();
-    void on_radioButtonFree_clicked();
-    void on_radioButtonNormal_clicked();
-    void on_radioButtonAuto_clicked();
-    void on_radioButtonSingle_clicked();
     void on_checkBoxCircular_clicked();
     void on_rollMode_clicked();
     void on_checkBoxCursorAuto_clicked();
     void on_checkBoxCursorTrack_clicked();
     void on_checkBoxCursorVertical_clicked();
-    void on_radioButtonCursorCH1_clicked();
-    void on_radioButtonCursorCH2_clicked();
-    void on_radioButtonCursorNone_clicked();
-    void on_radioButtonSniffNormal_clicked();
-    void on_radioButtonSniffSingle_clicked();
     void on_elasticMode_clicked();
     void on_checkBoxInvert_clicked();
     void on_checkBoxFlip_clicked();
@@ -176,10 +158,6 @@ private slots:
     void on_checkBoxFFTTrace_clicked();
     void on_checkBoxIQFFT_clicked();
     void on_xyMode_clicked();
-    void on_radioButtonRect_clicked();
-    void on_radioButtonHamming_clicked();
-    void on_radioButtonHann_clicked();
-    void on_radioButtonBlackman_clicked();
     void on_checkBoxSweepFrequency_clicked();
     void on_checkBoxSweepAmplitude_clicked();
     void on_checkBoxSweepDutyCycle_clicked();
@@ -205,12 +183,6 @@ private slots:
     void updateTriggerPos();
 
     // Waveform generator (_generator.cpp)
-    void on_radioButtonNoise_clicked();
-    void on_radioButtonSine_clicked();
-    void on_radioButtonSquare_clicked();
-    void on_radioButtonTriangle_clicked();
-    void on_radioButtonExpo_clicked();
-    void on_radioButtonCustom_clicked();
     void on_amplitudeSlider_valueChanged(int value);
     void on_doubleSpinBoxAmp_valueChanged(double value);
     void on_dutyCycleSlider_valueChanged(int value);
@@ -218,11 +190,6 @@ private slots:
     void on_offsetSlider_valueChanged(int value);
     void on_doubleSpinBoxOffset_valueChanged(double value);
     void on_frequencySlider_valueChanged(int value);
-    void on_radioButton10_clicked();
-    void on_radioButton100_clicked();
-    void on_radioButton1K_clicked();
-    void on_radioButton10K_clicked();
-    void on_radioButton100K_clicked();
     void on_doubleSpinBoxDesiredFreq_valueChanged(double value);
     void on_doubleSpinBoxDesiredFreq_editingFinished();
     void on_sweepStartFreqSlider_valueChanged(int value);
@@ -234,13 +201,9 @@ private slots:
     // Meter and frequency counter (_meter.cpp)
     void mm_request();
     void on_mmTabWidget_currentChanged(int index);
-    // The counter source buttons, one group with the sources as ids.
-    void bindCounterSources();
     void clearMMLabels();
     void checkFCRadioButtons(int source);
     void restoreUiSettings();
-    void on_radioFreq_clicked();
-    void on_radioPulse_clicked();
 
     // Protocol sniffer (_sniffer.cpp)
     void sniffProtocol();
@@ -429,13 +392,32 @@ private:
     void setDecodeProtocol(int protocol);
     void setSnifferControlsEnabled(bool enabled);
     void moveChannelZero(int channel, int position);
-    void decodeChannels(const reg::DeviceSettings &block);
-    void decodeTrigger(const reg::DeviceSettings &block);
-    void decodeCursors(const reg::DeviceSettings &block);
-    void decodeDisplay(const reg::DeviceSettings &block);
-    void decodeSniffer(const reg::DeviceSettings &block);
-    void decodeValues(const reg::DeviceSettings &block);
-    void decodeGenerator(const reg::DeviceSettings &block);
+    // The radio groups and the logic lines' boxes bound through QButtonGroup
+    // ids (app/radiochoices.h), and the session's settings read.
+    void bindControls();
+    QButtonGroup *logicLineBoxes = nullptr; // ids 0..7
+    // A spin box bound to one value of the state: a change goes to the
+    // session through `setter`; a settings read shows `shown` of the state in
+    // it, its signals blocked.
+    using ShownValue = std::function<double(const session::InstrumentState &)>;
+    void bindValue(QDoubleSpinBox *box, ShownValue shown, session::Writes (session::InstrumentState::*setter)(double));
+    std::vector<std::function<void(const session::InstrumentState &)>> boundValues;
+    // A settings read: shown in the controls, or its failure on the info line.
+    void showSettingsRead(session::ReadOutcome outcome);
+    // Every control shows the state, with its signals blocked; the plot
+    // items, labels and run state follow.
+    void applyStateToWidgets(const session::InstrumentState &state);
+    void showChannels(const session::InstrumentState &state);
+    void showTrigger(const session::InstrumentState &state);
+    void showCursors(const session::InstrumentState &state);
+    void showDisplay(const session::InstrumentState &state);
+    void showSniffer(const session::InstrumentState &state);
+    void showValues(const session::InstrumentState &state);
+    void showGenerator(const session::InstrumentState &state);
+    // The trigger types a source offers (slopes and window only on CH1, CH2).
+    void showTriggerTypesOfSource(int source);
+    // The main page without its change handler (previousTabIndex follows).
+    void showMainPage(int index);
 
     // Where the cursors, zero levels and trigger markers stand (display/markerstate.h);
     // shared with the cursors and trigger markers.
@@ -485,6 +467,7 @@ private:
     void updateFrequency();
     // Actual-frequency read-out and frequency request for a desired frequency.
     void sendDesiredFrequency(double hertz);
+    generator::FrequencyRequest showActualFrequency(double hertz);
     // The custom wave as last uploaded; a shorter text replaces only its start.
     signed char customWave[InstrumentLink::waveLength] = {};
     // The custom wave text into the 256 wave bytes; the count parsed.
@@ -492,12 +475,16 @@ private:
 
     // Meter and frequency counter: state and helpers
     void sendMStatusControlsForMM();
+    // The checked counter source button's source to register 24 (255: none checked).
+    void sendCounterSource();
     // The meter timer at the sub-page's poll interval (none on the VDC page).
     void startMeterPolling();
     void prepareMFFTControlsForMM();
     // Meter page arrival and departure, from the main page change.
     void enterMeterPage();
     void leaveMeterPage();
+    // The meter page shown for a meter mode the instrument is in already.
+    void showMeterPage();
 
     // Protocol sniffer: state and helpers
     sniffer::RunState snifferState = sniffer::RunState::Stopped;

@@ -10,7 +10,11 @@
 #include "display/scales.h"
 #include "display/spectrum.h"
 
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 constexpr int AutoSetupSettleMs = 2000;
@@ -222,31 +226,7 @@ void QuorvelInterface::on_checkBoxCH1Math_clicked()
     updateCh1Label();
 }
 
-void QuorvelInterface::on_radioButtonCH1Sub_clicked()
-{
-    sendCH1Controls();
-    updateCh1Label();
-}
-
-void QuorvelInterface::on_radioButtonCH1Multiply_clicked()
-{
-    sendCH1Controls();
-    updateCh1Label();
-}
-
 void QuorvelInterface::on_checkBoxCH2Math_clicked()
-{
-    sendCH2Controls();
-    updateCh2Label();
-}
-
-void QuorvelInterface::on_radioButtonCH2Sub_clicked()
-{
-    sendCH2Controls();
-    updateCh2Label();
-}
-
-void QuorvelInterface::on_radioButtonCH2Multiply_clicked()
 {
     sendCH2Controls();
     updateCh2Label();
@@ -339,46 +319,6 @@ void QuorvelInterface::on_checkBoxASCII_clicked()
     sendCHDControls();
 }
 
-void QuorvelInterface::on_checkBoxCHD0_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD1_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD2_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD3_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD4_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD5_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD6_clicked()
-{
-    sendCHDBitControls();
-}
-
-void QuorvelInterface::on_checkBoxCHD7_clicked()
-{
-    sendCHDBitControls();
-}
-
 void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
 {
     registers.write(reg::LogicPosition, reg::encodeLogicPosition(value, reg::enabledLineCount(logicMaskControls())));
@@ -389,88 +329,10 @@ void QuorvelInterface::on_chdPositionSlider_valueChanged(int value)
 
 // ---- trigger ---------------------------------------------------------------------------
 
-void QuorvelInterface::on_radioButtonRising_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::Rising);
-    checkIfInvertIcon();
-}
-
-void QuorvelInterface::on_radioButtonFalling_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::Falling);
-    checkIfInvertIcon();
-}
-
-void QuorvelInterface::on_radioButtonDual_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::Dual);
-}
-
-void QuorvelInterface::on_radioButtonPositive_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::PositiveSlope);
-    checkIfInvertIcon();
-}
-
-void QuorvelInterface::on_radioButtonNegative_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::NegativeSlope);
-    checkIfInvertIcon();
-}
-
-void QuorvelInterface::on_radioButtonWindow_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(reg::Window);
-}
-
-// The mode decides which markers show: none in Free, the type's otherwise.
-void QuorvelInterface::on_radioButtonFree_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(triggerState.iconIndex);
-}
-
-void QuorvelInterface::on_radioButtonNormal_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(triggerState.iconIndex);
-    updateTriggerPos();
-}
-
-void QuorvelInterface::on_radioButtonAuto_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(triggerState.iconIndex);
-    updateTriggerPos();
-}
-
-void QuorvelInterface::on_radioButtonSingle_clicked()
-{
-    sendTriggerControls();
-    setTriggerIcon(triggerState.iconIndex);
-    updateTriggerPos();
-}
-
 void QuorvelInterface::on_checkBoxCircular_clicked()
 {
     sendTriggerControls();
     redrawRequested = true;
-}
-
-void QuorvelInterface::on_doubleSpinBoxTrigHold_valueChanged(double value)
-{
-    registers.write(reg::TriggerHold, reg::encodeTriggerHold(value));
-}
-
-void QuorvelInterface::on_doubleSpinBoxTrigAuto_valueChanged(double value)
-{
-    registers.write(reg::TriggerTimeout, reg::encodeTriggerTimeout(value));
 }
 
 void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
@@ -478,12 +340,9 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
     if (index < 0)
         return;
     registers.write(reg::TriggerSource, quint8(index));
-    const bool analog = trigger::isChannelSource(index);
     const bool needsAnalog = reg::typeNeedsAnalogSource(choices::checked(*ui, choices::triggerTypes, reg::Dual));
-    ui->radioButtonWindow->setEnabled(analog);
-    ui->radioButtonPositive->setEnabled(analog);
-    ui->radioButtonNegative->setEnabled(analog);
-    if (!analog && needsAnalog) {
+    showTriggerTypesOfSource(index);
+    if (!trigger::isChannelSource(index) && needsAnalog) {
         ui->radioButtonRising->setChecked(true);
         sendTriggerControls();
         setTriggerIcon(reg::Rising);
@@ -495,6 +354,15 @@ void QuorvelInterface::on_comboBoxTrigSource_currentIndexChanged(int index)
     checkIfInvertIcon();
 }
 
+void QuorvelInterface::showTriggerTypesOfSource(int source)
+{
+    // Slope and window triggers only on an analog source.
+    const bool analog = trigger::isChannelSource(source);
+    ui->radioButtonWindow->setEnabled(analog);
+    ui->radioButtonPositive->setEnabled(analog);
+    ui->radioButtonNegative->setEnabled(analog);
+}
+
 // ---- cursors, roll mode, sniffer mode ----------------------------------------------------
 
 void QuorvelInterface::on_rollMode_clicked()
@@ -503,21 +371,6 @@ void QuorvelInterface::on_rollMode_clicked()
 }
 
 void QuorvelInterface::on_checkBoxCursorVertical_clicked()
-{
-    sendCursorControls();
-}
-
-void QuorvelInterface::on_radioButtonCursorNone_clicked()
-{
-    sendCursorControls();
-}
-
-void QuorvelInterface::on_radioButtonCursorCH1_clicked()
-{
-    sendCursorControls();
-}
-
-void QuorvelInterface::on_radioButtonCursorCH2_clicked()
 {
     sendCursorControls();
 }
@@ -535,18 +388,6 @@ void QuorvelInterface::on_checkBoxCursorTrack_clicked()
     if (ui->checkBoxCursorAuto->isChecked())
         ui->checkBoxCursorAuto->setChecked(false);
     sendCursorControls();
-}
-
-void QuorvelInterface::on_radioButtonSniffNormal_clicked()
-{
-    sendCursorControls();
-    sendSnifferSettings();
-}
-
-void QuorvelInterface::on_radioButtonSniffSingle_clicked()
-{
-    sendCursorControls();
-    sendSnifferSettings();
 }
 
 // ---- display ---------------------------------------------------------------------------------
@@ -603,30 +444,6 @@ void QuorvelInterface::on_checkBoxIQFFT_clicked()
 
 void QuorvelInterface::on_xyMode_clicked()
 {
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_radioButtonRect_clicked()
-{
-    setFFTWindow(spectrum::Rectangular);
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_radioButtonHamming_clicked()
-{
-    setFFTWindow(spectrum::Hamming);
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_radioButtonHann_clicked()
-{
-    setFFTWindow(spectrum::Hann);
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_radioButtonBlackman_clicked()
-{
-    setFFTWindow(spectrum::Blackman);
     sendMFFTControls();
 }
 
@@ -710,6 +527,79 @@ void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
     setDecodeProtocol(index);
 }
 
+// ---- radio groups and repeated boxes -----------------------------------------------------------------
+
+void QuorvelInterface::bindControls()
+{
+    // One handler per group, given the clicked button's value (its id).
+    const auto onClick = [this](QButtonGroup *group, std::function<void(int)> handler) {
+        connect(group, &QButtonGroup::idClicked, this, std::move(handler));
+    };
+    using namespace choices;
+    onClick(group(this, *ui, ch1MathModes), [this](int) {
+        sendCH1Controls();
+        updateCh1Label();
+    });
+    onClick(group(this, *ui, ch2MathModes), [this](int) {
+        sendCH2Controls();
+        updateCh2Label();
+    });
+    logicLineBoxes = group(this, *ui, choices::logicLines);
+    onClick(logicLineBoxes, [this](int) { sendCHDBitControls(); });
+    onClick(group(this, *ui, triggerTypes), [this](int type) {
+        sendTriggerControls();
+        setTriggerIcon(type);
+    });
+    // The mode decides which markers show: none in Free, the type's otherwise.
+    onClick(group(this, *ui, triggerModes), [this](int mode) {
+        sendTriggerControls();
+        setTriggerIcon(triggerState.iconIndex);
+        if (mode != reg::Free)
+            updateTriggerPos();
+    });
+    onClick(group(this, *ui, cursorChannels), [this](int) { sendCursorControls(); });
+    onClick(group(this, *ui, snifferModes), [this](int) {
+        sendCursorControls();
+        sendSnifferSettings();
+    });
+    onClick(group(this, *ui, fftWindows), [this](int window) {
+        setFFTWindow(window);
+        sendMFFTControls();
+    });
+    onClick(group(this, *ui, waveforms), [this](int waveform) { selectWaveForm(quint8(waveform)); });
+    onClick(group(this, *ui, frequencyRanges), [this](int) { updateFrequency(); });
+    onClick(group(this, *ui, countTypes), [this](int) {
+        sendMStatusControlsForMM();
+        startMeterPolling();
+    });
+    // A click writes the button's source to register 24.
+    onClick(group(this, *ui, counterSources), [this](int source) { registers.write(reg::TriggerSource, quint8(source)); });
+
+    // Values bound to the state: the control's change calls the state's
+    // setter through the session; a settings read shows the state's value.
+    using session::InstrumentState;
+    bindValue(ui->doubleSpinBoxTrigHold, [](const InstrumentState &s) { return s.triggerHoldMs; },
+              &InstrumentState::setTriggerHold);
+    bindValue(ui->doubleSpinBoxTrigAuto,
+              [](const InstrumentState &s) { return reg::triggerTimeoutSeconds(quint8(s.triggerTimeout)); },
+              &InstrumentState::setTriggerTimeout);
+
+    // A settings read is shown when the session has it.
+    connect(&session, &session::Session::settingsRead, this, &QuorvelInterface::showSettingsRead);
+}
+
+void QuorvelInterface::bindValue(QDoubleSpinBox *box, ShownValue shown,
+                                 session::Writes (session::InstrumentState::*setter)(double))
+{
+    connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, [this, setter](double value) {
+        session.change([&](session::InstrumentState &s) { return (s.*setter)(value); });
+    });
+    boundValues.push_back([box, shown](const session::InstrumentState &s) {
+        const QSignalBlocker quiet(box);
+        box->setValue(shown(s));
+    });
+}
+
 // ---- run/stop, force, auto, restore, counter source --------------------------------------------------
 
 void QuorvelInterface::on_stopButton_clicked()
@@ -751,11 +641,7 @@ void QuorvelInterface::on_restoreSettingButton_clicked()
     ui->restoreSettingButton->setEnabled(true);
 }
 
-void QuorvelInterface::sendTSource(int value)
+void QuorvelInterface::sendCounterSource()
 {
-    if (value != -1) {
-        registers.write(reg::TriggerSource, quint8(value));
-        return;
-    }
     registers.write(reg::TriggerSource, quint8(choices::checked(*ui, choices::counterSources, NoCounterSource)));
 }

@@ -17,31 +17,6 @@ void QuorvelInterface::selectWaveForm(unsigned char code)
     registers.write(reg::Waveform, code);
 }
 
-void QuorvelInterface::on_radioButtonNoise_clicked()
-{
-    selectWaveForm(generator::Noise);
-}
-void QuorvelInterface::on_radioButtonSine_clicked()
-{
-    selectWaveForm(generator::Sine);
-}
-void QuorvelInterface::on_radioButtonSquare_clicked()
-{
-    selectWaveForm(generator::Square);
-}
-void QuorvelInterface::on_radioButtonTriangle_clicked()
-{
-    selectWaveForm(generator::Triangle);
-}
-void QuorvelInterface::on_radioButtonExpo_clicked()
-{
-    selectWaveForm(generator::Expo);
-}
-void QuorvelInterface::on_radioButtonCustom_clicked()
-{
-    selectWaveForm(generator::Custom);
-}
-
 // The sliders drive their spin boxes; the spin boxes write the registers with
 // the value they show, so a slider and its spin box agree on the register.
 void QuorvelInterface::on_amplitudeSlider_valueChanged(int value)
@@ -88,32 +63,17 @@ void QuorvelInterface::on_frequencySlider_valueChanged(int)
 {
     updateFrequency();
 }
-void QuorvelInterface::on_radioButton10_clicked()
-{
-    updateFrequency();
-}
-void QuorvelInterface::on_radioButton100_clicked()
-{
-    updateFrequency();
-}
-void QuorvelInterface::on_radioButton1K_clicked()
-{
-    updateFrequency();
-}
-void QuorvelInterface::on_radioButton10K_clicked()
-{
-    updateFrequency();
-}
-void QuorvelInterface::on_radioButton100K_clicked()
-{
-    updateFrequency();
-}
-
-void QuorvelInterface::sendDesiredFrequency(double hertz)
+generator::FrequencyRequest QuorvelInterface::showActualFrequency(double hertz)
 {
     const generator::FrequencyRequest request = generator::frequencyRequest(hertz);
     ui->labelHertz->setText(request.unit);
     ui->actualFreqText->setText(request.text);
+    return request;
+}
+
+void QuorvelInterface::sendDesiredFrequency(double hertz)
+{
+    const generator::FrequencyRequest request = showActualFrequency(hertz);
     // A settings read that shows the frequency the instrument holds asks for
     // nothing (the writer drops it).
     registers.requestFrequency(quint32(request.hundredths), request.value, request.index);

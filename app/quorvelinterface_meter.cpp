@@ -53,25 +53,6 @@ void QuorvelInterface::checkFCRadioButtons(int source)
     choices::check(*ui, choices::counterSources, meter::sourceBit(source) < 0 ? int(trigger::SourceExt) : source);
 }
 
-void QuorvelInterface::bindCounterSources()
-{
-    // A click writes the button's source to register 24.
-    connect(choices::group(this, *ui, choices::counterSources), &QButtonGroup::idClicked, this,
-            [this](int source) { registers.write(reg::TriggerSource, quint8(source)); });
-}
-
-void QuorvelInterface::on_radioFreq_clicked()
-{
-    sendMStatusControlsForMM();
-    startMeterPolling();
-}
-
-void QuorvelInterface::on_radioPulse_clicked()
-{
-    sendMStatusControlsForMM();
-    startMeterPolling();
-}
-
 void QuorvelInterface::startMeterPolling()
 {
     const int interval = meter::pollInterval(ui->mmTabWidget->currentIndex(), ui->radioPulse->isChecked());
@@ -89,7 +70,7 @@ void QuorvelInterface::on_mmTabWidget_currentChanged(int index)
     ui->radioFreq->setChecked(true);
     ui->radioPulse->setChecked(false);
     if (index == meter::Counter)
-        sendTSource(-1);
+        sendCounterSource();
     else if (index == meter::Vdc)
         link.streamOn(); // DC volts come from the frames, as they arrive
     startMeterPolling();
@@ -100,9 +81,17 @@ void QuorvelInterface::enterMeterPage()
     checkFCRadioButtons(ui->comboBoxTrigSource->currentIndex());
     prepareMFFTControlsForMM();
     if (ui->mmTabWidget->currentIndex() == meter::Counter)
-        sendTSource(-1);
+        sendCounterSource();
     startMeterPolling();
     clearMMLabels();
+}
+
+void QuorvelInterface::showMeterPage()
+{
+    // The instrument is in the meter mode of the sub-page shown already.
+    meterTimer.stop();
+    clearMMLabels();
+    startMeterPolling();
 }
 
 void QuorvelInterface::leaveMeterPage()

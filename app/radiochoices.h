@@ -1,38 +1,44 @@
 #pragma once
-// Radio button groups of the form and the values they stand for: one table
-// per group, read by the control handlers and set by the settings decode.
+// Radio button groups of the form (and the repeated check boxes of the logic
+// lines) and the values they stand for: one table per group. Each group is
+// bound once through a QButtonGroup whose ids are the table's values
+// (`group()`), so one handler takes the value clicked; the settings read
+// checks the button of a value.
 
 #include "instruments/generator.h"
 #include "settings/registers.h"
 #include "ui_quorvelinterface.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QRadioButton>
+
+#include <type_traits>
 
 namespace choices {
 
-template <typename Value>
+template <typename Value, typename Button = QRadioButton>
 struct RadioChoice
 {
-    QRadioButton *Ui::QuorvelInterface::*button;
+    Button *Ui::QuorvelInterface::*button;
     Value value;
 };
 
 // The value of the checked button; `otherwise` when none is checked.
-template <typename Value, size_t N>
-Value checked(const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N], Value otherwise)
+template <typename Value, typename Button, size_t N>
+Value checked(const Ui::QuorvelInterface &ui, const RadioChoice<Value, Button> (&table)[N], Value otherwise)
 {
-    for (const RadioChoice<Value> &c : table)
+    for (const RadioChoice<Value, Button> &c : table)
         if ((ui.*c.button)->isChecked())
             return c.value;
     return otherwise;
 }
 
 // Checks the button of `value`; nothing when no button stands for it.
-template <typename Value, size_t N>
-void check(const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N], Value value)
+template <typename Value, typename Button, size_t N>
+void check(const Ui::QuorvelInterface &ui, const RadioChoice<Value, Button> (&table)[N], Value value)
 {
-    for (const RadioChoice<Value> &c : table)
+    for (const RadioChoice<Value, Button> &c : table)
         if (c.value == value) {
             (ui.*c.button)->setChecked(true);
             return;
@@ -87,14 +93,44 @@ const RadioChoice<generator::Range> frequencyRanges[] = {
     {&QuorvelInterface::radioButton100K, generator::Range100K},
 };
 
+// Math of a channel: subtract (true) or multiply.
+const RadioChoice<bool> ch1MathModes[] = {
+    {&QuorvelInterface::radioButtonCH1Sub, true},
+    {&QuorvelInterface::radioButtonCH1Multiply, false},
+};
+const RadioChoice<bool> ch2MathModes[] = {
+    {&QuorvelInterface::radioButtonCH2Sub, true},
+    {&QuorvelInterface::radioButtonCH2Multiply, false},
+};
 
-// The table's buttons in one exclusive group (a child of `parent`), each with
-// its value as the id that idClicked() gives.
-template <typename Value, size_t N>
-QButtonGroup *group(QObject *parent, const Ui::QuorvelInterface &ui, const RadioChoice<Value> (&table)[N])
+// Sniffer capture: single (true) or normal.
+const RadioChoice<bool> snifferModes[] = {
+    {&QuorvelInterface::radioButtonSniffNormal, false},
+    {&QuorvelInterface::radioButtonSniffSingle, true},
+};
+
+// Frequency counter: pulses (true) or frequency.
+const RadioChoice<bool> countTypes[] = {
+    {&QuorvelInterface::radioFreq, false},
+    {&QuorvelInterface::radioPulse, true},
+};
+
+// The logic lines' check boxes, each with its line (a non-exclusive group).
+const RadioChoice<int, QCheckBox> logicLines[] = {
+    {&QuorvelInterface::checkBoxCHD0, 0}, {&QuorvelInterface::checkBoxCHD1, 1},
+    {&QuorvelInterface::checkBoxCHD2, 2}, {&QuorvelInterface::checkBoxCHD3, 3},
+    {&QuorvelInterface::checkBoxCHD4, 4}, {&QuorvelInterface::checkBoxCHD5, 5},
+    {&QuorvelInterface::checkBoxCHD6, 6}, {&QuorvelInterface::checkBoxCHD7, 7},
+};
+
+// The table's buttons in one group (a child of `parent`), each with its value
+// as the id that idClicked() gives; exclusive for radio buttons.
+template <typename Value, typename Button, size_t N>
+QButtonGroup *group(QObject *parent, const Ui::QuorvelInterface &ui, const RadioChoice<Value, Button> (&table)[N])
 {
     auto *buttons = new QButtonGroup(parent);
-    for (const RadioChoice<Value> &c : table)
+    buttons->setExclusive(std::is_same<Button, QRadioButton>::value);
+    for (const RadioChoice<Value, Button> &c : table)
         buttons->addButton(ui.*c.button, int(c.value));
     return buttons;
 }

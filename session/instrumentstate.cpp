@@ -40,16 +40,21 @@ InstrumentState InstrumentState::fromBlock(const reg::DeviceSettings &b)
     s.triggerHoldMs = b[reg::TriggerHold];
     s.triggerPosition = reg::triggerPosition(b.postTrigger());
     s.triggerSource = reg::decodeTriggerSource(b[reg::TriggerSource]);
+    // Slope and window triggers need an analog source: with any other the
+    // rising edge is shown.
+    if (!trigger::isChannelSource(s.triggerSource) && reg::typeNeedsAnalogSource(s.trigger.type))
+        s.trigger.type = reg::Rising;
     s.triggerLevel = b[reg::TriggerLevel];
     s.windowLevel1 = b[reg::WindowLevel1];
     s.windowLevel2 = b[reg::WindowLevel2];
-    s.triggerTimeout = b[reg::TriggerTimeout];
-    s.ch1Position = reg::decodeChannelPosition(b[reg::Ch1Position]);
-    s.ch2Position = reg::decodeChannelPosition(b[reg::Ch2Position]);
+    s.triggerTimeout = std::max<int>(b[reg::TriggerTimeout], TriggerTimeoutMin);
+    s.ch1Position = std::clamp(reg::decodeChannelPosition(b[reg::Ch1Position]), ChannelPositionMin, ChannelPositionMax);
+    s.ch2Position = std::clamp(reg::decodeChannelPosition(b[reg::Ch2Position]), ChannelPositionMin, ChannelPositionMax);
     s.logicPosition = std::clamp(reg::decodeLogicPosition(b[reg::LogicPosition]), 0, reg::LogicPositionMax);
     s.protocol = std::min<int>(b[reg::DecodeProtocol], reg::ProtocolCount - 1);
-    s.sweepStart = b[reg::SweepStart];
     s.sweepEnd = b[reg::SweepEnd];
+    // The start never lies above the end.
+    s.sweepStart = std::min<int>(b[reg::SweepStart], s.sweepEnd);
     s.sweepSpeed = reg::decodeSweepSpeed(b[reg::SweepSpeed]);
     s.amplitude = std::min(reg::decodeAmplitude(b[reg::Amplitude]), reg::AmplitudeMax);
     s.waveform = reg::decodeWaveform(b[reg::Waveform]);
@@ -141,6 +146,44 @@ quint8 InstrumentState::encode(int index) const
     default:
         return 0;
     }
+}
+
+Writes InstrumentState::writeBack(const reg::DeviceSettings &block) const
+{
+    // Registers whose control shows a value of its own range or steps and
+    // sends what it shows; the bit registers of check boxes and radio buttons
+    // keep any other bits, and a byte no control can take (a time base, gain
+    // or position beyond the slider) is left on the instrument as it is.
+    static const quint16 shownAsSent[] = {
+        reg::LogicOptions, reg::SnifferControls, reg::TriggerSource, reg::TriggerTimeout, reg::Ch1Position,
+        reg::Ch2Position,  reg::SweepStart,      reg::SweepSpeed,    reg::DutyCycle,      reg::Offset,
+    };
+    Writes writes;
+    auto add = [&](quint16 index) {
+        const quint8 shown = encode(index);
+        if (shown != block[index])
+            writes.append({index, shown});
+    };
+    // The trigger type a source cannot take comes back as the rising edge;
+    // otherwise the register's other bits stay.
+    if (reg::decodeTrigger(block[reg::Trigger]).type != trigger.type)
+        add(reg::Trigger);
+    for (quint16 index : shownAsSent)
+        add(index);
+    // The logic position and amplitude sliders show only bytes of their range.
+    const int logic = reg::decodeLogicPosition(block[reg::LogicPosition]);
+    if (logic >= 0 && logic <= reg::LogicPositionMax)
+        add(reg::LogicPosition);
+    if (reg::decodeAmplitude(block[reg::Amplitude]) <= reg::AmplitudeMax)
+        add(reg::Amplitude);
+    std::sort(writes.begin(), writes.end(),
+              [](const reg::RegisterWrite &a, const reg::RegisterWrite &b) { return a.index < b.index; });
+    return writes;
+}
+
+bool InstrumentState::frequencyWrittenBack(const reg::DeviceSettings &block) const
+{
+    return reg::encodeDesiredFrequency(desiredFrequencyHz) != block.desiredFrequency();
 }
 
 reg::DeviceSettings InstrumentState::toBlock() const
@@ -253,7 +296,9 @@ Writes InstrumentState::setTriggerTimeout(double seconds)
 
 Writes InstrumentState::setChannelPosition(int channel, int slider)
 {
-    return change([&] { (channel == 2 ? ch2Position : ch1Position) = std::clamp(slider, -128, 127); });
+    return change([&] {
+        (channel == 2 ? ch2Position : ch1Position) = std::clamp(slider, ChannelPositionMin, ChannelPositionMax);
+    });
 }
 
 Writes InstrumentState::setLogicPosition(int slider)

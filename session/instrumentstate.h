@@ -21,6 +21,10 @@ enum class DeviceMode { OscilloscopeFrames = 0, SnifferFrames = 1 };
 
 struct InstrumentState
 {
+    // What the controls show of the byte registers' ranges.
+    static constexpr int TriggerTimeoutMin = 3; // 0.16384 s, the time-out box's least
+    static constexpr int ChannelPositionMin = -128, ChannelPositionMax = 127;
+
     // Register 0: the time base (samplingSlider 0..21).
     int timeBase = 0;
     // Registers 1 to 10.
@@ -63,9 +67,18 @@ struct InstrumentState
     bool snifferRunning = false;
 
     // One decode of a settings block. Values outside what the controls show
-    // are clamped to it (the desired frequency to DesiredFrequencyRange);
-    // `encode()` of the result gives what the controls then hold.
+    // are clamped to it (the desired frequency to DesiredFrequencyRange, a
+    // slope or window trigger on a logic or EXT source to the rising edge,
+    // the sweep start to the end); `encode()` of the result gives what the
+    // controls then hold.
     static InstrumentState fromBlock(const reg::DeviceSettings &block);
+    // After a decode of `block`: the writes that make the instrument hold what
+    // the controls show where they could show it only clamped or in their own
+    // steps (a control that sends what it shows); empty when the block is
+    // shown as it is.
+    Writes writeBack(const reg::DeviceSettings &block) const;
+    // The desired frequency of `block` was shown clamped.
+    bool frequencyWrittenBack(const reg::DeviceSettings &block) const;
     // Register `index` (0 to 39) as the state encodes it.
     quint8 encode(int index) const;
     // Registers 0 to 39 and the desired frequency as the state encodes them.

@@ -1,7 +1,10 @@
 #include "session/session.h"
 
 #include "device/connectionrules.h"
+#include "instruments/generator.h"
 #include "instruments/meter.h"
+
+#include <algorithm>
 
 namespace session {
 
@@ -37,14 +40,35 @@ OpenResult Session::open(InstrumentLink::Wire wire, const QString &portName)
 ReadOutcome Session::readSettings()
 {
     reg::DeviceSettings block;
-    if (!instrument.readSettings(block))
-        return instrument.isLinkLost() ? ReadOutcome::Lost : ReadOutcome::Unreadable;
+    if (!instrument.readSettings(block)) {
+        const ReadOutcome outcome = instrument.isLinkLost() ? ReadOutcome::Lost : ReadOutcome::Unreadable;
+        emit settingsRead(outcome);
+        return outcome;
+    }
     readBlock = block;
     held = block;
     current = InstrumentState::fromBlock(block);
     meter = current.meterMode;
     instrument.setSamplingValue(current.timeBase);
+    emit settingsRead(ReadOutcome::Read);
     return ReadOutcome::Read;
+}
+
+QVector<quint16> Session::writeBackShown()
+{
+    QVector<quint16> written;
+    if (current.frequencyWrittenBack(readBlock)) {
+        const generator::FrequencyRequest request = generator::frequencyRequest(current.desiredFrequencyHz);
+        registers.requestFrequency(quint32(request.hundredths), request.value, request.index);
+        written.append(reg::DesiredFrequency);
+    }
+    const Writes writes = current.writeBack(readBlock);
+    for (const reg::RegisterWrite &w : writes) {
+        registers.write(w);
+        written.append(w.index);
+    }
+    std::sort(written.begin(), written.end());
+    return written;
 }
 
 void Session::close()
@@ -63,6 +87,12 @@ void Session::write(const Writes &writes)
 {
     for (const reg::RegisterWrite &w : writes)
         registers.write(w);
+}
+
+void Session::change(const std::function<Writes(InstrumentState &)> &setter)
+{
+    InstrumentState next = current;
+    write(setter(next));
 }
 
 void Session::setTimeBase(int value)

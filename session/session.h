@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // One connection to the instrument, as the window and the command-line
 // program both use it: the link, the register writer every write goes
 // through, and the instrument's state as the writes leave it.
@@ -55,8 +57,13 @@ public:
     OpenResult open(InstrumentLink::Wire wire, const QString &portName = QString());
     // Reads the settings block into the state; the link's sampling value
     // follows the time base read (clamped to the slowest). The instrument is
-    // not written.
+    // not written. settingsRead() tells the outcome.
     ReadOutcome readSettings();
+    // After a read: writes what the state shows where it shows the block
+    // clamped or in a control's own steps (InstrumentState::writeBack, and the
+    // desired frequency); returns the registers written, DesiredFrequency for
+    // the frequency.
+    QVector<quint16> writeBackShown();
     // The instrument stores its settings and the link is released.
     void close();
     // The link is released without a word to the instrument.
@@ -64,6 +71,10 @@ public:
 
     // ---- writes
     void write(const Writes &writes);
+    // A change of one setting: `setter` changes a copy of the state (one of
+    // InstrumentState's setters) and the writes it returns are sent; the state
+    // follows them.
+    void change(const std::function<Writes(InstrumentState &)> &setter);
     // Register 0 and the link's sampling value (which chooses frame or roll
     // parsing over the serial link) in one call. Every write of register 0
     // through the writer carries the sampling value along, so this is the
@@ -82,6 +93,10 @@ public:
     // gains, the time base) and turns the stream on.
     void leaveMeterMode();
     bool inMeterMode() const { return meter; }
+
+signals:
+    // A settings read ended: on Read the state holds the block.
+    void settingsRead(session::ReadOutcome outcome);
 
 private:
     // A register write reached the instrument: the state takes the byte.

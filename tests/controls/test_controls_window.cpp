@@ -86,7 +86,7 @@ private:
     bool rereadSettings()
     {
         const int reads = sim::commandsWithLetter('u').size();
-        if (!QMetaObject::invokeMethod(f.get(), "readDeviceSettings"))
+        if (f.get()->instrumentSession().readSettings() != session::ReadOutcome::Read)
             return false;
         return sim::commandsWithLetter('u').size() == reads + 1;
     }
@@ -389,26 +389,26 @@ private slots:
         QCOMPARE(plot->graph(0)->pen().width(), 2);
     }
 
-    // The counter source of the meter: a value, or the checked source button.
+    // The counter source of the meter: the checked source button, written
+    // when the counter page opens.
     void counterSource_data()
     {
-        QTest::addColumn<int>("value");
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("written");
-        QTest::newRow("value 5") << 5 << "" << 5;
-        QTest::newRow("value 0") << 0 << "" << 0;
-        QTest::newRow("EXT button") << -1 << "fcR10" << 10;
-        QTest::newRow("bit 7 button") << -1 << "fcR7" << 9;
-        QTest::newRow("bit 3 button") << -1 << "fcR3" << 5;
-        QTest::newRow("bit 0 button") << -1 << "fcR0" << 2;
-        QTest::newRow("no button") << -1 << "none" << 255;
+        QTest::newRow("EXT button") << "fcR10" << 10;
+        QTest::newRow("bit 7 button") << "fcR7" << 9;
+        QTest::newRow("bit 3 button") << "fcR3" << 5;
+        QTest::newRow("bit 0 button") << "fcR0" << 2;
+        QTest::newRow("no button") << "none" << 255;
     }
     void counterSource()
     {
-        QFETCH(int, value);
         QFETCH(QString, button);
         QFETCH(int, written);
         QVERIFY(f.startConnected());
+        child<QTabWidget>("mainTabWidget")->setCurrentIndex(1);
+        QTabWidget *meterPages = child<QTabWidget>("mmTabWidget");
+        QVERIFY(meterPages->currentIndex() != 2);
         if (button == "none") {
             for (QRadioButton *b : f.get()->findChildren<QRadioButton *>(QRegularExpression("^fcR\\d+$"))) {
                 // The buttons are one exclusive group: it would keep one checked.
@@ -417,12 +417,16 @@ private slots:
                 b->setAutoExclusive(false);
                 b->setChecked(false);
             }
-        } else if (!button.isEmpty()) {
+        } else {
             f.child<QRadioButton>(button)->setChecked(true);
         }
         sim::clearCommandLog();
-        QVERIFY(QMetaObject::invokeMethod(f.get(), "sendTSource", Q_ARG(int, value)));
-        QCOMPARE(quorveltest::toText(quorveltest::registerWrites()), QString("24=%1").arg(written));
+        meterPages->setCurrentIndex(2);
+        RegisterWrites sources;
+        for (const quorveltest::RegisterWrite &w : quorveltest::registerWrites())
+            if (w.index == reg::TriggerSource)
+                sources.append(w);
+        QCOMPARE(quorveltest::toText(sources), QString("24=%1").arg(written));
     }
 
     void iqFftDisablesPlotGroup()
@@ -831,7 +835,7 @@ private slots:
         else
             sim::setShortReplies(reg::BlockSize - 1);
         sim::clearCommandLog();
-        QVERIFY(QMetaObject::invokeMethod(f.get(), "readDeviceSettings"));
+        QVERIFY(f.get()->instrumentSession().readSettings() != session::ReadOutcome::Read);
         sim::clearFaults();
         sim::setShortReplies(-1);
         const QVector<sim::Command> reads = sim::commandsWithLetter('u');

@@ -202,7 +202,7 @@ private slots:
         // marker is tested first.
         for (int level : {25, 26, 27})
             sim::pokeRegister(level, 128);
-        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
+        QVERIFY(window->instrumentSession().readSettings() == session::ReadOutcome::Read);
         QCOMPARE(markerCentre(markers[Trigger]), markerCentre(markers[Window1]));
         press(grip(Window1));
         QCOMPARE(highlighted(), int(Trigger));
@@ -623,7 +623,7 @@ private slots:
         // Vertical cursors at columns 50 and 150, read from the instrument.
         sim::pokeRegister(15, 25);
         sim::pokeRegister(16, 75);
-        QVERIFY(QMetaObject::invokeMethod(window, "readDeviceSettings"));
+        QVERIFY(window->instrumentSession().readSettings() == session::ReadOutcome::Read);
         child<QCheckBox>("checkBoxCursorVertical")->click();
         child<QSlider>("samplingSlider")->setValue(7); // 1 ms/div
         QTRY_VERIFY(readout("ΔT") && readout("ΔT")->visible());

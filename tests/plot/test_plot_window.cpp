@@ -517,17 +517,10 @@ private slots:
         quorvelsim::setFrameRate(1000);                // more frames than the window takes
         QVERIFY(f.waitForFrames(2));
 
-        // The plot timer takes at most one frame per tick; drawing directly
-        // takes each frame as soon as the instrument has sent it.
+        // The window draws each frame it takes as it arrives.
         auto drawFrames = [&](int n) {
             const quint64 target = f.framesProcessed() + quint64(n);
-            QElapsedTimer clock;
-            clock.start();
-            while (f.framesProcessed() < target && clock.elapsed() < 60000) {
-                QMetaObject::invokeMethod(f.get(), "plotData", Qt::DirectConnection);
-                QCoreApplication::processEvents();
-            }
-            return f.framesProcessed() >= target;
+            return QTest::qWaitFor([&] { return f.framesProcessed() >= target; }, 60000);
         };
         auto points = [&] {
             int total = 0;
@@ -654,8 +647,10 @@ private slots:
         colors.setColor(QStringLiteral("AXES"), Qt::magenta);
         colors.setColor(QStringLiteral("LABELS"), QColor(1, 2, 3));
         colors.setColor(QStringLiteral("BACKGROUND"), QColor(20, 20, 60));
-        QVERIFY(QMetaObject::invokeMethod(f.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
-                                          Q_ARG(CustomColors *, &colors)));
+        // The custom theme dialog's Apply.
+        CustomTheme *dialog = f.get()->findChild<CustomTheme *>();
+        QVERIFY(dialog);
+        emit dialog->applyCustomTheme(2, &colors);
         QCOMPARE(plot->graph(Ch1)->pen().color(), QColor(Qt::cyan));
         QCOMPARE(plot->graph(persistCh1(0))->pen().color().hslHue(), QColor(Qt::cyan).hslHue());
         QCOMPARE(plot->graph(refLogicLine(3))->pen().color(), QColor(Qt::yellow));

@@ -18,7 +18,7 @@ reg::DeviceSettings usedBlock()
     reg::DeviceSettings b;
     const quint8 bytes[reg::WritableCount] = {5,    0x05, 0x01, 0x01, 0x0F, 0x21, 0x00, 0x40, 0x20, 0x00,
                                               0x00, 0x10, 2,    3,    40,   10,   20,   30,   40,   50,
-                                              60,   12,   0x2C, 0x01, 1,    100,  60,   90,   26,   0x80,
+                                              60,   12,   0x2C, 0x01, 1,    100,  60,   90,   26,   0x81,
                                               0xA0, 16,   1,    20,   200,  10,   0xD0, 2,    128,  0xF6};
     for (int i = 0; i < reg::WritableCount; ++i)
         b[i] = bytes[i];
@@ -78,6 +78,54 @@ private slots:
         QCOMPARE(s.gain1, reg::GainMax);
         QCOMPARE(s.timeBase, reg::SamplingRateMax);
         QCOMPARE(s.desiredFrequencyHz, reg::DesiredFrequencyRange.max);
+    }
+
+    // After a read, what the controls show clamped or in their own steps is
+    // written back; bits no control shows and bytes no control can take stay.
+    void writeBackOfWhatTheControlsShow_data()
+    {
+        QTest::addColumn<QVector<int>>("bytes"); // index, value pairs over usedBlock()
+        QTest::addColumn<QString>("writes");
+        QTest::newRow("nothing") << QVector<int>{} << QString();
+        QTest::newRow("time-out below the box") << QVector<int>{reg::TriggerTimeout, 0} << "28=3";
+        QTest::newRow("positions beyond the sliders")
+            << QVector<int>{reg::Ch1Position, 0x01, reg::Ch2Position, 0x80} << "29=129, 30=129";
+        QTest::newRow("window trigger on a logic source")
+            << QVector<int>{reg::Trigger, 0x44, reg::TriggerSource, 3} << "5=132";
+        // Single as written (3) shows Normal; the register keeps its bits.
+        QTest::newRow("trigger bits kept") << QVector<int>{reg::Trigger, 3} << QString();
+        QTest::newRow("trigger source above EXT") << QVector<int>{reg::TriggerSource, 12} << "24=0";
+        QTest::newRow("sweep start above the end")
+            << QVector<int>{reg::SweepStart, 240, reg::SweepEnd, 220} << "33=220";
+        QTest::newRow("sweep speed 0") << QVector<int>{reg::SweepSpeed, 0} << "35=1";
+        QTest::newRow("duty cycle 0") << QVector<int>{reg::DutyCycle, 0} << "38=1";
+        // Parity reads bit 5 alone as Odd, which is written 96 (read back as
+        // Even): the firmware's own two rules.
+        QTest::newRow("parity as the instrument writes it") << QVector<int>{reg::SnifferControls, 32 | 3} << "10=99";
+        QTest::newRow("bytes no slider takes")
+            << QVector<int>{reg::SamplingRate, 30, reg::Gain1, 9, reg::HPos, 200, reg::Amplitude, 5}
+            << QString();
+        QTest::newRow("logic position with all lines")
+            << QVector<int>{reg::LogicMask, 0xFF, reg::LogicPosition, 56} << "31=0";
+    }
+    void writeBackOfWhatTheControlsShow()
+    {
+        QFETCH(QVector<int>, bytes);
+        QFETCH(QString, writes);
+        reg::DeviceSettings block = usedBlock();
+        for (int i = 0; i + 1 < bytes.size(); i += 2)
+            block[bytes[i]] = quint8(bytes[i + 1]);
+        const InstrumentState s = InstrumentState::fromBlock(block);
+        QCOMPARE(text(s.writeBack(block)), writes);
+        // What was written back reads back as it is (the sniffer's parity aside).
+        reg::DeviceSettings written = block;
+        for (const reg::RegisterWrite &w : s.writeBack(block))
+            written[w.index] = w.value;
+        if (!writes.startsWith(QLatin1String("10=")))
+            QCOMPARE(text(InstrumentState::fromBlock(written).writeBack(written)), QString());
+        QVERIFY(!s.frequencyWrittenBack(block));
+        block.setDesiredFrequency(15000000);
+        QVERIFY(InstrumentState::fromBlock(block).frequencyWrittenBack(block));
     }
 
     void settersReturnTheirWrites_data()
