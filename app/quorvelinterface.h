@@ -472,6 +472,8 @@ private:
     signed char customWave[InstrumentLink::waveLength] = {};
     // The custom wave text into the 256 wave bytes; the count parsed.
     int parseCSV(const QString &text, unsigned char *buffer);
+    // An upload's or a file's outcome on the custom wave page and in the status line.
+    void tellCustomWave(const QString &message);
 
     // Meter and frequency counter: state and helpers
     void sendMStatusControlsForMM();

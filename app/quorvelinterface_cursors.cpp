@@ -12,6 +12,7 @@
 #include "settings/registers.h"
 
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -79,8 +80,12 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
     // A press that takes no marker while the horizontal cursors are off says
     // where they are turned on.
     const bool cursorChannel = ui->radioButtonCursorCH1->isChecked() || ui->radioButtonCursorCH2->isChecked();
-    if (!shownMarkerTaken && !cursorChannel)
-        ui->infoLabel->setText(tr(NoCursorChannelHint));
+    if (!shownMarkerTaken && !cursorChannel) {
+        const QString hint = tr(NoCursorChannelHint);
+        ui->infoLabel->setText(hint);
+        // The info line is on the Options page: the plot's user sees it at the pointer.
+        QToolTip::showText(event->globalPos(), hint, ui->plotterWidget);
+    }
 }
 
 void QuorvelInterface::deselectItem(QMouseEvent *)

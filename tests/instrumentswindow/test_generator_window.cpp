@@ -296,6 +296,7 @@ private slots:
         child<QPushButton>("saveAWGButton")->click();
         QCOMPARE(sim::customWave(), QByteArray("\x01\x02\x03\x04", 4) + first.mid(4));
         QCOMPARE(child<QLabel>("notifLabel")->text(), QStringLiteral("Custom wave uploaded: 4 values."));
+        QCOMPARE(child<QLabel>("customWaveStatusLabel")->text(), QStringLiteral("Custom wave uploaded: 4 values."));
     }
 
     // A value the instrument cannot take refuses the whole text: nothing is
@@ -324,6 +325,9 @@ private slots:
         const QString status = child<QLabel>("notifLabel")->text();
         QVERIFY2(status.startsWith("Custom wave not uploaded: " + message), qPrintable(status));
         QVERIFY2(status.contains("-127 to 127"), qPrintable(status));
+        // Also on the page, where the user pressed the button.
+        QCOMPARE(child<QLabel>("customWaveStatusLabel")->text(), status);
+        QVERIFY(child<QLabel>("customWaveStatusLabel")->isVisible());
     }
 
     // The page names the expected format in a label of its own, above the

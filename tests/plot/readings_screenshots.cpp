@@ -3,7 +3,8 @@
 // writes readings-waiting.png, readings-single.png, readings-trigger-drag.png,
 // readings-clipped.png (the window: the marked VPP box), readings-light-logic.png
 // (the window: Light theme, logic lines, a logic trigger source, dashed
-// references and the legend row), readings-cursors.png and readings-xy.png.
+// references and the legend row), readings-cursors.png, readings-xy.png and
+// readings-custom-wave.png (the format above a refused text).
 #include "app/quorvelinterface.h"
 #include "display/plotwidget.h"
 #include "quorveltest.h"
@@ -15,8 +16,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 
 using quorveltest::waitForReplots;
 
@@ -142,5 +145,13 @@ int main(int argc, char *argv[])
     click("xyMode");
     QTest::qWait(500);
     windowShot("readings-xy.png");
+    click("xyMode");
+
+    // The custom wave page with a text typed: the format stays in sight.
+    auto *pages = window.findChild<QTabWidget *>("mainTabWidget");
+    pages->setCurrentIndex(2);
+    window.findChild<QPlainTextEdit *>("textEditCSV")->setPlainText("1.5,300,abc");
+    click("saveAWGButton");
+    windowShot("readings-custom-wave.png");
     return 0;
 }

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
+#include <QToolTip>
 
 #include <QHash>
 
@@ -352,7 +353,11 @@ private slots:
         const QPoint empty = pixelOf(128, 420);
         press(empty);
         release(empty);
-        QCOMPARE(info->text(), QString("Cursors: choose CH1 or CH2 under Cursors on the Options page"));
+        const QString hint("Cursors: choose CH1 or CH2 under Cursors on the Options page");
+        QCOMPARE(info->text(), hint);
+        // The info line is on another page: the hint also shows at the pointer.
+        QTRY_COMPARE(QToolTip::text(), hint);
+        QToolTip::hideText();
 
         child<QRadioButton>("radioButtonCursorCH1")->click();
         info->setText(QStringLiteral("unchanged"));
