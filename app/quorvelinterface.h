@@ -90,8 +90,6 @@ private slots:
     // Connection management (quorvelinterface_connection.cpp)
     void on_connectButton_clicked();
     void checkForAvailableComPorts();
-    void on_radioButton_clicked();
-    void on_radioButton_2_clicked();
     void on_rescanButton_clicked();
     void setInfoText(QString text = QString(), bool mode = false);
     void disconnectDevice(bool mode = true);
@@ -138,39 +136,13 @@ private slots:
     void on_checkBoxCH2Invert_clicked();
     void on_checkBoxCH2Average_clicked();
     void on_checkBoxCH2Math_clicked();
-    void on_checkBoxCHDTrace_clicked();
-    void on_checkBoxCHDInvert_clicked();
-    void on_checkBoxCHDThick0_clicked();
     void on_chdPullSlider_valueChanged(int value);
-    void on_checkBoxASCII_clicked();
     void on_checkBoxCircular_clicked();
     void on_rollMode_clicked();
     void on_checkBoxCursorAuto_clicked();
     void on_checkBoxCursorTrack_clicked();
     void on_checkBoxCursorVertical_clicked();
-    void on_elasticMode_clicked();
-    void on_checkBoxInvert_clicked();
-    void on_checkBoxFlip_clicked();
-    void on_checkBoxPersistence_clicked();
     void on_checkBoxVectors_clicked();
-    void on_checkBoxShowSettings_clicked();
-    void on_checkBoxLogY_clicked();
-    void on_checkBoxFFTTrace_clicked();
-    void on_checkBoxIQFFT_clicked();
-    void on_xyMode_clicked();
-    void on_checkBoxSweepFrequency_clicked();
-    void on_checkBoxSweepAmplitude_clicked();
-    void on_checkBoxSweepDutyCycle_clicked();
-    void on_checkBoxSweepOffset_clicked();
-    void on_checkBoxDirection_clicked();
-    void on_checkBoxPingPong_clicked();
-    void on_checkBoxAccelerate_clicked();
-    void on_checkBoxAccelDirection_clicked();
-    void on_comboBoxBaud_currentIndexChanged(int index);
-    void on_comboBoxParity_currentIndexChanged(int index);
-    void on_comboBoxStopBits_currentIndexChanged(int index);
-    void on_comboBoxCPOL_currentIndexChanged(int index);
-    void on_comboBoxCPHA_currentIndexChanged(int index);
     void on_protocolTabWidget_currentChanged(int index);
 
     // Measurement cursors and trigger markers (_cursors.cpp, _trigger.cpp)

@@ -159,14 +159,3 @@ void QuorvelInterface::on_rescanButton_clicked()
     setInfoText("", false);
 }
 
-void QuorvelInterface::on_radioButton_clicked()
-{
-    ui->comboBox_9->setEnabled(true);
-    ui->rescanButton->setEnabled(true);
-}
-
-void QuorvelInterface::on_radioButton_2_clicked()
-{
-    ui->comboBox_9->setEnabled(false);
-    ui->rescanButton->setEnabled(false);
-}

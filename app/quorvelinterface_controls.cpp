@@ -10,6 +10,7 @@
 #include "display/scales.h"
 #include "display/spectrum.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -294,27 +295,7 @@ void QuorvelInterface::on_ch2PositionSlider_valueChanged(int value)
 
 // ---- logic input -------------------------------------------------------------------
 
-void QuorvelInterface::on_checkBoxCHDTrace_clicked()
-{
-    sendCHDControls();
-}
-
-void QuorvelInterface::on_checkBoxCHDInvert_clicked()
-{
-    sendCHDControls();
-}
-
-void QuorvelInterface::on_checkBoxCHDThick0_clicked()
-{
-    sendCHDControls();
-}
-
 void QuorvelInterface::on_chdPullSlider_valueChanged(int)
-{
-    sendCHDControls();
-}
-
-void QuorvelInterface::on_checkBoxASCII_clicked()
 {
     sendCHDControls();
 }
@@ -392,129 +373,13 @@ void QuorvelInterface::on_checkBoxCursorTrack_clicked()
 
 // ---- display ---------------------------------------------------------------------------------
 
-void QuorvelInterface::on_elasticMode_clicked()
-{
-    sendDisplayControls();
-}
-
-void QuorvelInterface::on_checkBoxShowSettings_clicked()
-{
-    sendDisplayControls();
-}
-
-void QuorvelInterface::on_checkBoxPersistence_clicked()
-{
-    sendDisplayControls();
-}
-
-void QuorvelInterface::on_checkBoxInvert_clicked()
-{
-    sendDisplayControls();
-    redrawRequested = true;
-}
-
-void QuorvelInterface::on_checkBoxFlip_clicked()
-{
-    sendDisplayControls();
-    redrawRequested = true;
-}
-
 void QuorvelInterface::on_checkBoxVectors_clicked()
 {
     setupScatterStyles(ui->checkBoxVectors->isChecked());
     sendDisplayControls();
 }
 
-// ---- spectrum and display mode ------------------------------------------------------------------
-
-void QuorvelInterface::on_checkBoxLogY_clicked()
-{
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_checkBoxFFTTrace_clicked()
-{
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_checkBoxIQFFT_clicked()
-{
-    sendMFFTControls();
-}
-
-void QuorvelInterface::on_xyMode_clicked()
-{
-    sendMFFTControls();
-}
-
-// ---- sweep -------------------------------------------------------------------------------------------
-
-void QuorvelInterface::on_checkBoxSweepFrequency_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxSweepAmplitude_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxSweepDutyCycle_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxSweepOffset_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxDirection_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxPingPong_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxAccelerate_clicked()
-{
-    sendSweepControls();
-}
-
-void QuorvelInterface::on_checkBoxAccelDirection_clicked()
-{
-    sendSweepControls();
-}
-
 // ---- sniffer line settings and protocol -----------------------------------------------------------
-
-void QuorvelInterface::on_comboBoxBaud_currentIndexChanged(int)
-{
-    sendSnifferSettings();
-}
-
-void QuorvelInterface::on_comboBoxParity_currentIndexChanged(int)
-{
-    sendSnifferSettings();
-}
-
-void QuorvelInterface::on_comboBoxStopBits_currentIndexChanged(int)
-{
-    sendSnifferSettings();
-}
-
-void QuorvelInterface::on_comboBoxCPOL_currentIndexChanged(int)
-{
-    sendSnifferSettings();
-}
-
-void QuorvelInterface::on_comboBoxCPHA_currentIndexChanged(int)
-{
-    sendSnifferSettings();
-}
 
 void QuorvelInterface::on_protocolTabWidget_currentChanged(int index)
 {
@@ -546,6 +411,16 @@ void QuorvelInterface::bindControls()
     });
     logicLineBoxes = group(this, *ui, choices::logicLines);
     onClick(logicLineBoxes, [this](int) { sendCHDBitControls(); });
+    onClick(group(this, *ui, logicOptionBoxes), [this](int) { sendCHDControls(); });
+    onClick(group(this, *ui, displayBoxes), [this](int) {
+        sendDisplayControls();
+        redrawRequested = true;
+    });
+    onClick(group(this, *ui, spectrumBoxes), [this](int) { sendMFFTControls(); });
+    onClick(group(this, *ui, sweepBoxes), [this](int) { sendSweepControls(); });
+    // The sniffer's line settings: any change rebuilds register 10.
+    for (QComboBox *box : {ui->comboBoxBaud, ui->comboBoxParity, ui->comboBoxStopBits, ui->comboBoxCPOL, ui->comboBoxCPHA})
+        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { sendSnifferSettings(); });
     onClick(group(this, *ui, triggerTypes), [this](int type) {
         sendTriggerControls();
         setTriggerIcon(type);
@@ -571,6 +446,12 @@ void QuorvelInterface::bindControls()
     onClick(group(this, *ui, countTypes), [this](int) {
         sendMStatusControlsForMM();
         startMeterPolling();
+    });
+    // The port list and rescan only for the serial link.
+    onClick(group(this, *ui, wires), [this](int wire) {
+        const bool serial = InstrumentLink::Wire(wire) == InstrumentLink::Wire::Serial;
+        ui->comboBox_9->setEnabled(serial);
+        ui->rescanButton->setEnabled(serial);
     });
     // A click writes the button's source to register 24.
     onClick(group(this, *ui, counterSources), [this](int source) { registers.write(reg::TriggerSource, quint8(source)); });

@@ -5,6 +5,7 @@
 // (`group()`), so one handler takes the value clicked; the settings read
 // checks the button of a value.
 
+#include "device/instrumentlink.h"
 #include "instruments/generator.h"
 #include "settings/registers.h"
 #include "ui_quorvelinterface.h"
@@ -121,6 +122,38 @@ const RadioChoice<int, QCheckBox> logicLines[] = {
     {&QuorvelInterface::checkBoxCHD2, 2}, {&QuorvelInterface::checkBoxCHD3, 3},
     {&QuorvelInterface::checkBoxCHD4, 4}, {&QuorvelInterface::checkBoxCHD5, 5},
     {&QuorvelInterface::checkBoxCHD6, 6}, {&QuorvelInterface::checkBoxCHD7, 7},
+};
+
+// Check boxes that each set one bit of a register: one group per register,
+// whose every click rebuilds the register (ids are the boxes' places).
+const RadioChoice<int, QCheckBox> logicOptionBoxes[] = {
+    {&QuorvelInterface::checkBoxCHDTrace, 0},
+    {&QuorvelInterface::checkBoxCHDThick0, 1},
+    {&QuorvelInterface::checkBoxCHDInvert, 2},
+    {&QuorvelInterface::checkBoxASCII, 3},
+};
+const RadioChoice<int, QCheckBox> displayBoxes[] = {
+    {&QuorvelInterface::elasticMode, 0},   {&QuorvelInterface::checkBoxInvert, 1},
+    {&QuorvelInterface::checkBoxFlip, 2},  {&QuorvelInterface::checkBoxPersistence, 3},
+    {&QuorvelInterface::checkBoxShowSettings, 4},
+};
+const RadioChoice<int, QCheckBox> spectrumBoxes[] = {
+    {&QuorvelInterface::checkBoxLogY, 0},
+    {&QuorvelInterface::checkBoxIQFFT, 1},
+    {&QuorvelInterface::xyMode, 2},
+    {&QuorvelInterface::checkBoxFFTTrace, 3},
+};
+const RadioChoice<int, QCheckBox> sweepBoxes[] = {
+    {&QuorvelInterface::checkBoxAccelDirection, 0}, {&QuorvelInterface::checkBoxAccelerate, 1},
+    {&QuorvelInterface::checkBoxDirection, 2},      {&QuorvelInterface::checkBoxPingPong, 3},
+    {&QuorvelInterface::checkBoxSweepFrequency, 4}, {&QuorvelInterface::checkBoxSweepAmplitude, 5},
+    {&QuorvelInterface::checkBoxSweepOffset, 6},    {&QuorvelInterface::checkBoxSweepDutyCycle, 7},
+};
+
+// The wire the connect button opens.
+const RadioChoice<InstrumentLink::Wire> wires[] = {
+    {&QuorvelInterface::radioButton, InstrumentLink::Wire::Serial},
+    {&QuorvelInterface::radioButton_2, InstrumentLink::Wire::Usb},
 };
 
 // The table's buttons in one group (a child of `parent`), each with its value
