@@ -402,6 +402,7 @@ private:
     // The cursor and marker positions are shared with the settings decode and
     // are declared in its block above.
     int selectedItem = cursors::NoItem; // the marker the mouse holds
+    bool cursorHintDue = false;         // a press found no cursor channel: hint on release
 
     // Trigger icon for a trigger type, by source colour; mirrored when the
     // source is inverted, since the instrument triggers on the inverted signal.

@@ -80,16 +80,19 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
     // A press that takes no marker while the horizontal cursors are off says
     // where they are turned on.
     const bool cursorChannel = ui->radioButtonCursorCH1->isChecked() || ui->radioButtonCursorCH2->isChecked();
-    if (!shownMarkerTaken && !cursorChannel) {
-        const QString hint = tr(NoCursorChannelHint);
-        ui->infoLabel->setText(hint);
-        // The info line is on the Options page: the plot's user sees it at the pointer.
-        QToolTip::showText(event->globalPos(), hint, ui->plotterWidget);
-    }
+    cursorHintDue = !shownMarkerTaken && !cursorChannel;
+    if (cursorHintDue)
+        ui->infoLabel->setText(tr(NoCursorChannelHint));
 }
 
-void QuorvelInterface::deselectItem(QMouseEvent *)
+void QuorvelInterface::deselectItem(QMouseEvent *event)
 {
+    // The info line is on the Options page: the hint also shows at the
+    // pointer, once the button is up (a release hides a tool tip).
+    if (cursorHintDue && event->button() == Qt::LeftButton) {
+        cursorHintDue = false;
+        QToolTip::showText(event->globalPos(), tr(NoCursorChannelHint), ui->plotterWidget);
+    }
     const bool levelDragged = selectedItem == cursors::TriggerMarker || selectedItem == cursors::WindowMarker1 ||
                               selectedItem == cursors::WindowMarker2;
     selectedItem = cursors::NoItem;
