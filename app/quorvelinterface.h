@@ -206,6 +206,10 @@ private:
     InstrumentLink &link = session.link();
     // Every register write goes through it (see settings/registerwriter.h).
     reg::RegisterWriter &registers = session.writer();
+    // What the window shows of a frame beyond the instrument's state, kept
+    // current by the controls' change signals (quorvelinterface_plot.cpp).
+    session::ViewOptions view;
+    void bindViewOptions();
 
     QFile *logFile = nullptr;
     QTextStream *logStream = nullptr;
@@ -238,19 +242,20 @@ private:
     // Spectrum scale and peak, Average, bus rows (quorvelinterface_spectrum.cpp)
     void setupSpectrumExtras(QCustomPlot *plot);
     void setSpectrumExtrasColors();
-    void averageTraces();
-    void showSpectrumExtras(const drawing::Options &options, const spectrum::Result *spectrumPoints);
-    void showBusRows(const drawing::Options &options);
+    void showSpectrumExtras(const session::FrameData &data);
+    void showBusRows(const session::FrameData &data);
     SpectrumOverlay *spectrumOverlay = nullptr; // owned by the plot
     BusRowLayer *busRow = nullptr; // owned by the plot
-    TraceAverager traceAverager;
     // The frame pass (plotData) in its steps: take the latest frame (false:
-    // nothing to draw), keep the traces' extremes, decay history and capture,
-    // the spectrum when it is shown, then the drawing plan onto the graphs.
+    // nothing to draw), the session builds its data (traces, average, decay
+    // history, spectrum), keep the traces' extremes and capture, then the
+    // drawing plan onto the graphs.
     bool takeFrame();
-    void noteTraces(int decay);
-    const spectrum::Result *computeSpectrum(const drawing::Options &options, const spectrum::Options &fft);
-    void drawTraces(const drawing::Options &options, const spectrum::Result *spectrumPoints);
+    void noteTraces();
+    void drawTraces(const session::FrameData &data);
+    // The trigger markers as the plot shows them, packed for the average's
+    // restart.
+    unsigned triggerMarks() const;
     // Applies one plotted frame's plan to the graphs.
     void applyDrawingPlan(const drawing::Plan &plan);
     // Replots now, or at the next display refresh when the last replot is more
@@ -286,17 +291,13 @@ private:
     bool redrawRequested = false;
     bool captureRequested = false;
     double ch1Min = 0, ch1Max = 0, ch2Min = 0, ch2Max = 0;
-    DecayHistory ch1History;
-    DecayHistory ch2History;
     drawing::References references; // captured traces, without capture offset
     // The last frame received; kept for redraws without a new frame.
     unsigned char frameBuffer[InstrumentLink::frameCapacity] = {};
     int frameLength = 0;
     // Per-frame working storage, reused so that a frame allocates little.
-    frame::Traces traces;
+    frame::Traces &traces = session.frames().data().traces; // the frame's data, the session's
     drawing::Plan drawPlan;
-    spectrum::Result spectrumResult;
-    spectrum::WindowTable fftWindow = spectrum::makeWindow(spectrum::Rectangular);
     quint64 processedFrameCount = 0;  // new frames decoded, for diagnostics
     QTimer replotTimer;               // the deferred replot of scheduleReplot()
     QElapsedTimer replotClock;        // since the last replot

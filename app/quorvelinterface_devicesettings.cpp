@@ -93,6 +93,7 @@ void QuorvelInterface::showSettingsRead(session::ReadOutcome outcome)
         setInfoText(QString(), false);
     settingsReadFailed = false;
     const reg::DeviceSettings block = session.lastRead();
+    view.follow(session.state());
 
     const QStringList dump = reg::dumpLines(block);
     for (int i = 0; i < dump.size() - 1; ++i)
@@ -309,6 +310,7 @@ void QuorvelInterface::showSniffer(const session::InstrumentState &s)
         if (ui->mmTabWidget->currentIndex() != page) {
             // A new sub-page counts frequency, as a page change by the user does.
             setQuietly(ui->mmTabWidget, page);
+            view.meterPage = page;
             setQuietly(ui->radioFreq, true);
             setQuietly(ui->radioPulse, false);
         }
@@ -359,5 +361,6 @@ void QuorvelInterface::showMainPage(int index)
     if (previousTabIndex == MeterPage && index != MeterPage)
         meterTimer.stop();
     setQuietly(ui->mainTabWidget, index);
+    view.page = index;
     previousTabIndex = index;
 }

@@ -91,29 +91,9 @@ void QuorvelInterface::refreshMeasurements()
         showNoMeasurements();
         return;
     }
-    const bool xy = ui->xyMode->isChecked();
-    const int sampling = ui->samplingSlider->value();
-    const struct
-    {
-        int channel;
-        bool traceOn;
-        const QVector<double> &values;
-        int position, gain;
-        Boxes boxes;
-    } channels[] = {
-        {1, ui->checkBoxCH1Trace->isChecked(), traces.ch1, ui->ch1PositionSlider->value(),
-         ui->ch1GainSlider->value(), {ui->vdcTextBox, ui->vppTextBox, ui->freqTextBox}},
-        {2, ui->checkBoxCH2Trace->isChecked(), traces.ch2, ui->ch2PositionSlider->value(),
-         ui->ch2GainSlider->value(), {ui->vdcTextBox_2, ui->vppTextBox_2, ui->freqTextBox_2}},
-    };
-    for (const auto &c : channels) {
-        if (!measure::channelShown(c.channel, c.traceOn, xy, sampling)) {
-            showTexts(c.boxes, measure::noValueTexts());
-            continue;
-        }
-        const measure::Scale scale = measure::channelScale(c.position, c.gain, sampling);
-        showTexts(c.boxes, measure::texts(measure::trace(c.values, scale)));
-    }
+    const session::FramePass &frames = session.frames();
+    showTexts({ui->vdcTextBox, ui->vppTextBox, ui->freqTextBox}, frames.channelTexts(1, session.state(), view));
+    showTexts({ui->vdcTextBox_2, ui->vppTextBox_2, ui->freqTextBox_2}, frames.channelTexts(2, session.state(), view));
 }
 
 void QuorvelInterface::showNoMeasurements()
@@ -126,11 +106,6 @@ void QuorvelInterface::showNoMeasurements()
 
 void QuorvelInterface::showMeterDcVolts()
 {
-    const int sampling = ui->samplingSlider->value();
-    const measure::Scale ch1 =
-        measure::channelScale(ui->ch1PositionSlider->value(), ui->ch1GainSlider->value(), sampling);
-    const measure::Scale ch2 =
-        measure::channelScale(ui->ch2PositionSlider->value(), ui->ch2GainSlider->value(), sampling);
-    showMeterVolts(ui->vdcChannel1, measure::trace(traces.ch1, ch1));
-    showMeterVolts(ui->vdcChannel2, measure::trace(traces.ch2, ch2));
+    showMeterVolts(ui->vdcChannel1, session.frames().channelMeasurement(1, session.state()));
+    showMeterVolts(ui->vdcChannel2, session.frames().channelMeasurement(2, session.state()));
 }

@@ -9,10 +9,42 @@
 #include "instruments/meter.h"
 #include "settings/registers.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QTabWidget>
+
 #include <algorithm>
 
 namespace {
 constexpr int MeterPage = 1;
+
+// One view option follows one control: the control's value now and each
+// change after (programmatic ones too).
+void bind(QObject *owner, QAbstractButton *box, bool &option)
+{
+    option = box->isChecked();
+    QObject::connect(box, &QAbstractButton::toggled, owner, [&option](bool on) { option = on; });
+}
+
+void bind(QObject *owner, QAbstractSlider *slider, int &option)
+{
+    option = slider->value();
+    QObject::connect(slider, &QAbstractSlider::valueChanged, owner, [&option](int value) { option = value; });
+}
+
+void bind(QObject *owner, QComboBox *box, int &option)
+{
+    option = box->currentIndex();
+    QObject::connect(box, qOverload<int>(&QComboBox::currentIndexChanged), owner,
+                     [&option](int index) { option = index; });
+}
+
+void bind(QObject *owner, QTabWidget *tabs, int &option)
+{
+    option = tabs->currentIndex();
+    QObject::connect(tabs, &QTabWidget::currentChanged, owner, [&option](int index) { option = index; });
+}
 
 // Persistence: the graph shows this frame, and what it draws is added to the
 // plot's accumulation image, which keeps the earlier frames' pixels (the
@@ -36,68 +68,47 @@ void apply(QVector<PlotGraph *> &accumulated, QCPGraph *graph, const drawing::Gr
     }
 }
 
-frame::CursorChannel cursorChannel(bool ch1, bool ch2)
-{
-    if (ch1)
-        return frame::CursorChannel::Ch1;
-    if (ch2)
-        return frame::CursorChannel::Ch2;
-    return frame::CursorChannel::None;
-}
-
-// What the controls ask of one plotted frame, read in one place.
-struct PlotRequest
-{
-    frame::TraceInputs inputs;
-    drawing::Options options;
-    spectrum::Options fft;
-};
-
-void readControls(const Ui::QuorvelInterface &ui, int plotColumns, const bool *chdBitEnabled, PlotRequest &r)
-{
-    frame::TraceInputs &in = r.inputs;
-    in.plotColumns = plotColumns;
-    in.samplingValue = ui.samplingSlider->value();
-    in.rollMode = ui.rollMode->isChecked();
-    in.scrollValue = ui.horizontalScrollBar->value();
-    in.ch1Position = ui.ch1PositionSlider->value();
-    in.ch2Position = ui.ch2PositionSlider->value();
-    in.chdPosition = ui.chdPositionSlider->value();
-    in.chdSize = ui.chdSizeSlider->value();
-    in.cursorChannel =
-        cursorChannel(ui.radioButtonCursorCH1->isChecked(), ui.radioButtonCursorCH2->isChecked());
-
-    drawing::Options &o = r.options;
-    o.xyMode = ui.xyMode->isChecked();
-    o.persistence = ui.checkBoxPersistence->isChecked();
-    o.ch1Trace = ui.checkBoxCH1Trace->isChecked();
-    o.ch2Trace = ui.checkBoxCH2Trace->isChecked();
-    o.chdTrace = ui.checkBoxCHDTrace->isChecked();
-    o.refCh1 = ui.refCH1->isChecked();
-    o.refCh2 = ui.refCH2->isChecked();
-    o.refLogic = ui.refLogic->isChecked();
-    o.fftTrace = ui.checkBoxFFTTrace->isChecked();
-    std::copy(chdBitEnabled, chdBitEnabled + frame::LogicLines, o.chdBitEnabled);
-    o.samplingValue = in.samplingValue;
-    o.decay = ui.decaySlider->value();
-    o.ch1CaptureOffset = ui.ch1CaptureSlider->value();
-    o.ch2CaptureOffset = ui.ch2CaptureSlider->value();
-    o.chdCaptureOffset = ui.chdCaptureSlider->value();
-    o.fftPosition = ui.verticalSlider_8->value();
-
-    r.fft.iq = ui.checkBoxIQFFT->isChecked();
-    r.fft.ch1 = ui.checkBoxFFTCH1->isChecked();
-    r.fft.ch2 = ui.checkBoxFFTCH2->isChecked();
-    r.fft.logY = ui.checkBoxLogY->isChecked();
-    r.fft.firstBin = in.scrollValue;
-}
 } // namespace
+
+void QuorvelInterface::bindViewOptions()
+{
+    bind(this, ui->checkBoxCH1Trace, view.ch1Trace);
+    bind(this, ui->checkBoxCH2Trace, view.ch2Trace);
+    bind(this, ui->checkBoxCHDTrace, view.logicTrace);
+    bind(this, ui->refCH1, view.refCh1);
+    bind(this, ui->refCH2, view.refCh2);
+    bind(this, ui->refLogic, view.refLogic);
+    bind(this, ui->chdPositionSlider, view.logicPosition);
+    bind(this, ui->chdSizeSlider, view.logicSize);
+    bind(this, ui->xyMode, view.xyMode);
+    bind(this, ui->checkBoxPersistence, view.persistence);
+    bind(this, ui->checkBox_21, view.intensityGraded);
+    bind(this, ui->decaySlider, view.decay);
+    bind(this, ui->ch1CaptureSlider, view.ch1CaptureOffset);
+    bind(this, ui->ch2CaptureSlider, view.ch2CaptureOffset);
+    bind(this, ui->chdCaptureSlider, view.logicCaptureOffset);
+    bind(this, ui->comboBoxAverage, view.averageIndex);
+    bind(this, ui->checkBoxFFTTrace, view.fftTrace);
+    bind(this, ui->checkBoxIQFFT, view.fftIq);
+    bind(this, ui->checkBoxFFTCH1, view.fftCh1);
+    bind(this, ui->checkBoxFFTCH2, view.fftCh2);
+    bind(this, ui->checkBoxLogY, view.fftLogY);
+    bind(this, ui->verticalSlider_8, view.fftPosition);
+    bind(this, ui->checkBox, view.parallelBus);
+    bind(this, ui->checkBox_2, view.serialBus);
+    bind(this, ui->mmTabWidget, view.meterPage);
+    // The page change's own handler draws (the Meter page's blank plot): the
+    // page is followed before it runs.
+    disconnect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &QuorvelInterface::on_mainTabWidget_currentChanged);
+    bind(this, ui->mainTabWidget, view.page);
+    connect(ui->mainTabWidget, &QTabWidget::currentChanged, this, &QuorvelInterface::on_mainTabWidget_currentChanged);
+}
 
 void QuorvelInterface::plotData()
 {
     // The Meter page shows a blank plot: blanked once on entering the page,
     // shown again on leaving it, so a tick with nothing new paints nothing.
-    const bool meterShown = ui->mainTabWidget->currentIndex() == MeterPage;
+    const bool meterShown = view.page == MeterPage;
     ui->plotterWidget->setBlanked(meterShown);
 
     if (!link.hasNewFrame() && !redrawRequested)
@@ -109,21 +120,18 @@ void QuorvelInterface::plotData()
     if (!takeFrame())
         return;
 
-    PlotRequest request;
-    readControls(*ui, plotColumns, chdBitEnabled, request);
-    frame::buildTraces(frameBuffer, request.inputs, traces);
-    // The decoders read the frame's own logic bytes, before any averaging.
-    decodePanel->frameTaken(frameBuffer, request.inputs.samplingValue, request.inputs.rollMode,
-                            request.inputs.scrollValue);
-    averageTraces();
-    noteTraces(request.options.decay);
+    std::copy(chdBitEnabled, chdBitEnabled + logicLines, view.logicLineShown);
+    session::FrameData &data = session.takeFrame(frameBuffer, view, plotColumns, triggerMarks());
+    // The decoders read the frame's own logic bytes, not the averaged traces.
+    decodePanel->frameTaken(frameBuffer, data.inputs.samplingValue, data.inputs.rollMode, data.inputs.scrollValue);
+    noteTraces();
     if (meterShown)
         mm_request();
     replaceWithFileTraces(traces);
     const bool exporting = exportRequested;
     feedFileOutputs(traces, frameBuffer[frame::CounterOffset]);
     scheduleMeasurements();
-    drawTraces(request.options, computeSpectrum(request.options, request.fft));
+    drawTraces(data);
     // The exported frame is drawn at once: a deferred replot could show a
     // later frame instead, and the exported one would never be on screen.
     if (!meterShown && exporting)
@@ -155,7 +163,7 @@ bool QuorvelInterface::takeFrame()
     return true;
 }
 
-void QuorvelInterface::noteTraces(int decay)
+void QuorvelInterface::noteTraces()
 {
     ch1Min = traces.ch1Min;
     ch1Max = traces.ch1Max;
@@ -165,26 +173,15 @@ void QuorvelInterface::noteTraces(int decay)
         tracer->setVisible(false);
     for (int n = 0; n < logicLines; ++n)
         bitLabels[n]->position->setCoords(frame::BitLabelX, traces.bitLabelY[n]);
-
-    ch1History.update(traces.ch1, decay);
-    ch2History.update(traces.ch2, decay);
     if (captureRequested) {
         captureRequested = false;
         references.capture(traces);
     }
 }
 
-const spectrum::Result *QuorvelInterface::computeSpectrum(const drawing::Options &options,
-                                                          const spectrum::Options &fft)
+void QuorvelInterface::drawTraces(const session::FrameData &data)
 {
-    if (!options.fftTrace || options.xyMode)
-        return nullptr;
-    spectrum::compute(frameBuffer, fftWindow, fft, spectrumResult);
-    return &spectrumResult;
-}
-
-void QuorvelInterface::drawTraces(const drawing::Options &options, const spectrum::Result *spectrumPoints)
-{
+    const drawing::Options &options = data.options;
     PlotWidget *plot = ui->plotterWidget;
     // The accumulation is one picture: it starts again when persistence ends,
     // and when the same samples would land elsewhere (another time base, XY).
@@ -193,12 +190,12 @@ void QuorvelInterface::drawTraces(const drawing::Options &options, const spectru
         plot->clearAccumulation();
     accumulationTimeBase = options.samplingValue;
     plot->persistenceMode = options.persistence; // read by the drawing into the accumulation
-    plot->setIntensityGraded(ui->checkBox_21->isChecked());
+    plot->setIntensityGraded(view.intensityGraded);
 
-    drawing::plan(traces, options, ch1History, ch2History, references, spectrumPoints, drawPlan);
+    session.frames().plan(references, drawPlan);
     applyDrawingPlan(drawPlan);
-    showSpectrumExtras(options, spectrumPoints);
-    showBusRows(options);
+    showSpectrumExtras(data);
+    showBusRows(data);
     updateCursorReadouts();
 }
 
@@ -220,7 +217,7 @@ void QuorvelInterface::replotNow()
     replotClock.start();
     // Painted at once, so that the time the loop is busy drawing is one
     // stretch that starts right after a frame was taken.
-    if (ui->mainTabWidget->currentIndex() != MeterPage)
+    if (view.page != MeterPage)
         ui->plotterWidget->replot(QCustomPlot::rpImmediateRefresh);
 }
 
@@ -228,7 +225,7 @@ void QuorvelInterface::takeArrivedFrame()
 {
     // On the Meter page only the VDC read-out follows the frames; the other
     // sub-pages keep the timers' pace.
-    if (ui->mainTabWidget->currentIndex() == MeterPage && ui->mmTabWidget->currentIndex() != meter::Vdc)
+    if (view.page == MeterPage && view.meterPage != meter::Vdc)
         return;
     if (frameTakenClock.isValid() && frameTakenClock.nsecsElapsed() < qint64(plotInterval) * 750000)
         return; // the plot timer takes it
@@ -282,7 +279,7 @@ void QuorvelInterface::on_horizontalScrollBar_valueChanged(int value)
     registers.write(reg::HPos, quint8(value));
     redrawRequested = true;
     // At the slow time bases the marker stays at the left edge.
-    if (!reg::isSlowTimeBase(ui->samplingSlider->value()))
+    if (!reg::isSlowTimeBase(session.state().timeBase))
         updateTriggerPos();
     plotData();
 }
@@ -294,5 +291,14 @@ void QuorvelInterface::on_captureButton_clicked()
 
 void QuorvelInterface::setFFTWindow(int window)
 {
-    spectrum::fillWindow(window, fftWindow);
+    session.frames().setFftWindow(window);
 }
+
+unsigned QuorvelInterface::triggerMarks() const
+{
+    unsigned h = 2166136261u;
+    for (int v : {triggerState.level, triggerState.windowLevel1, triggerState.windowLevel2, triggerState.position})
+        h = (h ^ unsigned(v)) * 16777619u;
+    return h;
+}
+

@@ -4,7 +4,6 @@
 #include "app/appsettings.h"
 #include "app/busrowlayer.h"
 #include "app/quorvelinterface.h"
-#include "app/radiochoices.h"
 #include "app/spectrumoverlay.h"
 #include "ui_quorvelinterface.h"
 
@@ -12,26 +11,11 @@
 #include "display/scales.h"
 #include "settings/registers.h"
 
-#include <algorithm>
 
-namespace {
-unsigned mix(unsigned h, int value)
-{
-    return (h ^ unsigned(value)) * 16777619u;
-}
-
-void rangeOf(const QVector<double> &values, double &low, double &high)
-{
-    if (values.isEmpty())
-        return;
-    const auto [lo, hi] = std::minmax_element(values.constBegin(), values.constEnd());
-    low = *lo;
-    high = *hi;
-}
-} // namespace
 
 void QuorvelInterface::setupSpectrumExtras(QCustomPlot *plot)
 {
+    bindViewOptions(); // before the redraws below, which read them
     spectrumOverlay = new SpectrumOverlay(plot);
     busRow = new BusRowLayer(plot);
 
@@ -65,63 +49,27 @@ void QuorvelInterface::setSpectrumExtrasColors()
     busRow->setColors(plotPalette.logic[0].color(), plotPalette.labels, background);
 }
 
-void QuorvelInterface::averageTraces()
-{
-    TraceAverager::Conditions c;
-    c.timeBase = ui->samplingSlider->value();
-    c.ch1Gain = ui->ch1GainSlider->value();
-    c.ch2Gain = ui->ch2GainSlider->value();
-    c.ch1Position = ui->ch1PositionSlider->value();
-    c.ch2Position = ui->ch2PositionSlider->value();
-    c.scroll = ui->horizontalScrollBar->value();
-    c.rollMode = ui->rollMode->isChecked();
-    unsigned t = 2166136261u;
-    for (int v : {int(choices::checked(*ui, choices::triggerModes, reg::Free)),
-                  int(choices::checked(*ui, choices::triggerTypes, reg::Dual)), int(ui->checkBoxCircular->isChecked()),
-                  ui->comboBoxTrigSource->currentIndex(), triggerState.level, triggerState.windowLevel1,
-                  triggerState.windowLevel2, triggerState.position})
-        t = mix(t, v);
-    c.trigger = t;
-    unsigned m = 2166136261u;
-    for (bool v : {ui->xyMode->isChecked(), ui->checkBoxCH1Invert->isChecked(), ui->checkBoxCH2Invert->isChecked(),
-                   ui->checkBoxCH1Math->isChecked(), ui->checkBoxCH2Math->isChecked(),
-                   ui->radioButtonCH1Sub->isChecked(), ui->radioButtonCH2Sub->isChecked(),
-                   ui->checkBoxCH1Average->isChecked(), ui->checkBoxCH2Average->isChecked(),
-                   deviceMode == frame::SnifferFrames})
-        m = mix(m, v);
-    c.mode = m;
-
-    traceAverager.apply(traces.ch1, traces.ch2, c,
-                        TraceAverager::depthOfIndex(ui->comboBoxAverage->currentIndex()));
-    if (traceAverager.count() < 2)
-        return;
-    // The extremes follow the averaged traces.
-    rangeOf(traces.ch1, traces.ch1Min, traces.ch1Max);
-    rangeOf(traces.ch2, traces.ch2Min, traces.ch2Max);
-    if (ui->radioButtonCursorCH1->isChecked())
-        rangeOf(traces.ch1, traces.cursorMin, traces.cursorMax);
-    else if (ui->radioButtonCursorCH2->isChecked())
-        rangeOf(traces.ch2, traces.cursorMin, traces.cursorMax);
-}
-
-void QuorvelInterface::showSpectrumExtras(const drawing::Options &options, const spectrum::Result *spectrumPoints)
+void QuorvelInterface::showSpectrumExtras(const session::FrameData &data)
 {
     if (!spectrumOverlay)
         return;
-    const bool shown = spectrumPoints && options.fftTrace && !options.xyMode;
-    const spectrum::Axis axis = shown ? spectrum::axis(options.samplingValue, spectrumPoints->iq,
+    const spectrum::Result *spectrumPoints = data.spectrumPoints();
+    const bool shown = spectrumPoints != nullptr;
+    const spectrum::Axis axis = shown ? spectrum::axis(data.options.samplingValue, spectrumPoints->iq,
                                                        spectrumPoints->firstBin)
                                       : spectrum::Axis();
-    const bool logY = ui->checkBoxLogY->isChecked();
-    spectrumOverlay->show(shown ? spectrumPoints : nullptr, axis, logY);
-    QString legend = scales::timeLabel(timeBaseTexts, ui->samplingSlider->value());
+    const bool logY = view.fftLogY;
+    spectrumOverlay->show(spectrumPoints, axis, logY);
+    // The time base now: a played-back recording sets its own during the pass.
+    QString legend = scales::timeLabel(timeBaseTexts, session.state().timeBase);
     if (shown)
         legend += QStringLiteral("   ") + spectrum::legendText(axis, logY);
     ui->timeLabel->setText(legend);
 }
 
-void QuorvelInterface::showBusRows(const drawing::Options &options)
+void QuorvelInterface::showBusRows(const session::FrameData &data)
 {
+    const drawing::Options &options = data.options;
     if (!busRow)
         return;
     busRow->clearAll();
@@ -132,12 +80,12 @@ void QuorvelInterface::showBusRows(const drawing::Options &options)
     for (int n = 0; n < frame::LogicLines; ++n)
         if (options.chdBitEnabled[n])
             mask |= 1u << n;
-    if (ui->checkBox->isChecked() && mask) {
+    if (view.parallelBus && mask) {
         const double step = traces.keys.size() > 1 ? traces.keys[1] - traces.keys[0] : 1;
         busRow->setParallel(bus::parallelStretches(logic, traces.sampleIndex, mask), traces.keys, step,
-                            bus::parallelRow(ui->chdPositionSlider->value()), mask);
+                            bus::parallelRow(data.inputs.chdPosition), mask);
     }
-    if (ui->checkBox_2->isChecked()) {
+    if (view.serialBus) {
         QVector<BusRowLayer::SerialLine> lines;
         for (int n = 0; n < frame::LogicLines; ++n)
             if (options.chdBitEnabled[n])

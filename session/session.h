@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/instrumentlink.h"
+#include "session/framepass.h"
 #include "session/instrumentstate.h"
 #include "settings/registerwriter.h"
 
@@ -94,6 +95,17 @@ public:
     void leaveMeterMode();
     bool inMeterMode() const { return meter; }
 
+    // ---- frames
+    // Builds one frame's traces, average, decay history and spectrum from
+    // the state and `view`; the window draws what it hands out.
+    FrameData &takeFrame(const unsigned char *frameData, const ViewOptions &view, int plotColumns,
+                         unsigned triggerMarks = 0)
+    {
+        return framePass.take(frameData, current, view, plotColumns, triggerMarks);
+    }
+    FramePass &frames() { return framePass; }
+    const FramePass &frames() const { return framePass; }
+
 signals:
     // A settings read ended: on Read the state holds the block.
     void settingsRead(session::ReadOutcome outcome);
@@ -107,6 +119,7 @@ private:
     reg::DeviceSettings readBlock;
     reg::DeviceSettings held; // registers as the scope's state has them
     InstrumentState current;
+    FramePass framePass;
     bool meter = false;
 };
 

@@ -98,7 +98,7 @@ QString rateName(double rate)
 }
 
 // One window, connected over the run's link, through every page.
-bool measure(const Run &run, int seconds, const QString &simProgram)
+bool measurePage(const Run &run, int seconds, const QString &simProgram)
 {
     quorvelsim::reset();
     // An instrument that sends nothing: one frame every eleven days.
@@ -207,6 +207,6 @@ int main(int argc, char *argv[])
     bool ok = true;
     for (bool serial : links)
         for (double r : rates)
-            ok = measure({serial, r}, qMax(1, parser.value(seconds).toInt()), parser.value(sim)) && ok;
+            ok = measurePage({serial, r}, qMax(1, parser.value(seconds).toInt()), parser.value(sim)) && ok;
     return ok ? 0 : 1;
 }

@@ -1,8 +1,8 @@
 // One readDeviceSettings() of the window against the simulated instrument:
-// the settings read, the dump, every control set and the echo handling.
-// Two blocks that differ in every control the decode sets take turns, so each
-// pass moves every control and runs its handler; the horizontal position
-// stays, so the pass has no plotData of the scroll bar's in it. Figures for
+// the settings read, the dump, every control set from the session's state
+// (signals blocked) with what the window derives from it, and the write-back.
+// Two blocks that differ in every control the read sets take turns, so each
+// pass moves every control; the horizontal position stays. Figures for
 // the same block again (nothing moves) and for alternating blocks with a
 // scroll change (its immediate plotData pass included) follow.
 //   bench_readsettings [passes]

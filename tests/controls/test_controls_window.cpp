@@ -576,6 +576,16 @@ private slots:
         QCOMPARE(child<QDoubleSpinBox>("doubleSpinBoxDesiredFreq")->value(), shown);
     }
 
+    // The actual-frequency read-out follows a read also when the desired
+    // frequency box shows that value already (the factory 1000 Hz).
+    void decodeShowsActualFrequency()
+    {
+        QVERIFY(connectTo(factoryBlock()));
+        QCOMPARE(child<QDoubleSpinBox>("doubleSpinBoxDesiredFreq")->value(), 1000.0);
+        QCOMPARE(child<QLineEdit>("actualFreqText")->text(), QString("1"));
+        QCOMPARE(child<QLabel>("labelHertz")->text(), QString("kHz"));
+    }
+
     void decodeGeneratorControls()
     {
         const QByteArray block = withBytes(factoryBlock(), {{reg::SweepStart, 220},
