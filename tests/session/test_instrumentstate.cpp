@@ -149,6 +149,7 @@ private slots:
         QTest::newRow("trigger level kept off the extreme rows")
             << Setter([](InstrumentState &s) { return s.setTriggerLevel(1); }) << "25=3";
         QTest::newRow("gain") << Setter([](InstrumentState &s) { return s.setGain(2, 5); }) << "13=5";
+        QTest::newRow("trigger hold-off") << Setter([](InstrumentState &s) { return s.setTriggerHold(200); }) << "21=200";
         QTest::newRow("amplitude full") << Setter([](InstrumentState &s) { return s.setAmplitude(4.0); }) << "36=128";
         QTest::newRow("duty to the nearest step")
             << Setter([](InstrumentState &s) { return s.setDutyCycle(25.0); }) << "38=64";
