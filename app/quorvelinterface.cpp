@@ -179,12 +179,13 @@ void QuorvelInterface::on_sizeChanged()
 {
     const int w = ui->plotterWidget->width();
     const int h = ui->plotterWidget->height();
+    // ΔT and 1/ΔT below the band the vertical cursor markers move in.
     const struct
     {
         QCPItemText *label;
         int x, y;
     } readOuts[] = {
-        {deltaTLabel, w - 25, 25},    {inverseDeltaTLabel, w - 25, 40}, {deltaVLabel, w - 150, h - 55},
+        {deltaTLabel, w - 25, 40},    {inverseDeltaTLabel, w - 25, 55}, {deltaVLabel, w - 150, h - 55},
         {vbLabel, w - 150, h - 70},   {vaLabel, w - 150, h - 85},
     };
     for (const auto &r : readOuts) {

@@ -403,12 +403,17 @@ private:
     // The cursor and marker positions are shared with the settings decode and
     // are declared in its block above.
     int selectedItem = cursors::NoItem; // the marker the mouse holds
+    bool cursorHintDue = false;         // a press found no cursor channel: hint on release
 
     // Trigger icon for a trigger type, by source colour; mirrored when the
     // source is inverted, since the instrument triggers on the inverted signal.
     void setTriggerIcon(int icon);
     // Shows the icon again for the current type and inversion.
     void checkIfInvertIcon();
+    // A trigger source's colour in the theme, and its icon for a trigger type
+    // in that colour (EXT keeps the red icons: it has no trace).
+    QColor triggerSourceColor(int source) const;
+    QPixmap triggerIcon(int source, int icon) const;
     // Trigger marker and window markers at pixel points, kept inside the plot.
     void moveTrigger(QPointF pixel);
     void moveWinTrigger(double x, double y1, double y2);
@@ -441,6 +446,8 @@ private:
     signed char customWave[InstrumentLink::waveLength] = {};
     // The custom wave text into the 256 wave bytes; the count parsed.
     int parseCSV(const QString &text, unsigned char *buffer);
+    // An upload's or a file's outcome on the custom wave page and in the status line.
+    void tellCustomWave(const QString &message);
 
     // Meter and frequency counter: state and helpers
     void sendMStatusControlsForMM();

@@ -12,6 +12,7 @@
 #include "settings/registers.h"
 
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
@@ -28,8 +29,10 @@ constexpr int ZeroLevelMin = 128, ZeroLevelMax = 384;
 const char *const HCursorHighlight = "#1692e5";
 const char *const VCursorHighlight = "#e04e4e";
 const char *const ZeroHighlight = "#f9a94c";
-const QColor Ch1TriggerHighlight(75, 229, 28);
-const char *const OtherTriggerHighlight = "#ff0000";
+
+// The info line's answer to a press on the plot with no cursor channel chosen.
+const char *const NoCursorChannelHint = QT_TRANSLATE_NOOP("QuorvelInterface",
+                                                          "Cursors: choose CH1 or CH2 under Cursors on the Options page");
 
 // Markers whose line runs through their right anchor: the point they stand
 // for is the middle of their left edge.
@@ -49,8 +52,7 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPointF pointer = roundedPointer(event);
-    const QColor triggerHighlight =
-        ui->comboBoxTrigSource->currentIndex() == 0 ? Ch1TriggerHighlight : QColor(OtherTriggerHighlight);
+    const QColor triggerHighlight = triggerSourceColor(ui->comboBoxTrigSource->currentIndex());
     const struct
     {
         QCPItemPixmap *marker;
@@ -63,20 +65,34 @@ void QuorvelInterface::selectItem(QMouseEvent *event)
         {windowMarker2, triggerHighlight},
     };
     selectedItem = cursors::NoItem;
+    bool shownMarkerTaken = false;
     for (size_t i = 0; i < std::size(candidates); ++i) {
         // Visibility is not looked at: a hidden marker is caught where it was last.
         const double distance = candidates[i].marker->selectTest(pointer, false);
         if (distance >= 0 && distance < cursors::HitDistance) {
             selectedItem = cursors::HitOrder[i];
+            shownMarkerTaken = candidates[i].marker->visible();
             candidates[i].marker->setPen(QPen(candidates[i].highlight));
             redrawRequested = true;
             break;
         }
     }
+    // A press that takes no marker while the horizontal cursors are off says
+    // where they are turned on.
+    const bool cursorChannel = ui->radioButtonCursorCH1->isChecked() || ui->radioButtonCursorCH2->isChecked();
+    cursorHintDue = !shownMarkerTaken && !cursorChannel;
+    if (cursorHintDue)
+        ui->infoLabel->setText(tr(NoCursorChannelHint));
 }
 
-void QuorvelInterface::deselectItem(QMouseEvent *)
+void QuorvelInterface::deselectItem(QMouseEvent *event)
 {
+    // The info line is on the Options page: the hint also shows at the
+    // pointer, once the button is up (a release hides a tool tip).
+    if (cursorHintDue && event->button() == Qt::LeftButton) {
+        cursorHintDue = false;
+        QToolTip::showText(event->globalPos(), tr(NoCursorChannelHint), ui->plotterWidget);
+    }
     const bool levelDragged = selectedItem == cursors::TriggerMarker || selectedItem == cursors::WindowMarker1 ||
                               selectedItem == cursors::WindowMarker2;
     selectedItem = cursors::NoItem;

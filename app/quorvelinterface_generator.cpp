@@ -134,9 +134,18 @@ void QuorvelInterface::on_openCSVButton_clicked()
     ui->textEditCSV->setPlainText(file.text);
     const QString name = QFileInfo(fileName).fileName();
     if (!file.opened)
-        ui->notifLabel->setText(tr("File %1 could not be opened: %2").arg(name, file.error));
+        tellCustomWave(tr("File %1 could not be opened: %2").arg(name, file.error));
     else if (file.truncated)
-        ui->notifLabel->setText(tr("File %1 is larger than 1 MiB; only its first 1 MiB was read.").arg(name));
+        tellCustomWave(tr("File %1 is larger than 1 MiB; only its first 1 MiB was read.").arg(name));
+    else
+        ui->customWaveStatusLabel->clear();
+}
+
+void QuorvelInterface::tellCustomWave(const QString &message)
+{
+    // On the custom wave page, where the user is, and in the status line.
+    ui->customWaveStatusLabel->setText(message);
+    ui->notifLabel->setText(message);
 }
 
 int QuorvelInterface::parseCSV(const QString &text, unsigned char *buffer)
@@ -153,15 +162,14 @@ void QuorvelInterface::on_saveAWGButton_clicked()
     const customwave::Checked checked =
         customwave::parseChecked(ui->textEditCSV->toPlainText(), reinterpret_cast<unsigned char *>(customWave));
     if (!checked.error.isEmpty()) {
-        ui->notifLabel->setText(tr("Custom wave not uploaded: %1. %2").arg(checked.error, customwave::formatHint()));
+        tellCustomWave(tr("Custom wave not uploaded: %1. %2").arg(checked.error, customwave::formatHint()));
         return;
     }
     link.uploadWave(customWave);
-    ui->notifLabel->setText(checked.values > customwave::Samples
-                                ? tr("Custom wave uploaded: the first %1 of %2 values.")
-                                      .arg(checked.count)
-                                      .arg(checked.values)
-                                : tr("Custom wave uploaded: %1 values.").arg(checked.count));
+    tellCustomWave(checked.values > customwave::Samples ? tr("Custom wave uploaded: the first %1 of %2 values.")
+                                                              .arg(checked.count)
+                                                              .arg(checked.values)
+                                                        : tr("Custom wave uploaded: %1 values.").arg(checked.count));
     ui->radioButtonCustom->setChecked(true);
     selectWaveForm(generator::Custom);
 }

@@ -265,15 +265,13 @@ void QuorvelInterface::applyDrawingPlan(const drawing::Plan &plan)
         apply(accumulated, ch1PersistGraphs[k], plan.ch1Persist[k]);
         apply(accumulated, ch2PersistGraphs[k], plan.ch2Persist[k]);
     }
-    if (!plan.rescaleCh1ValueAxis) {
-        for (int n = 0; n < logicLines; ++n) {
-            apply(accumulated, logicGraphs[n], plan.logic[n]);
-            apply(accumulated, refLogicGraphs[n], plan.refLogic[n]);
-            bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
-        }
-        apply(accumulated, fftGraph1, plan.fft1);
-        apply(accumulated, fftGraph2, plan.fft2);
+    for (int n = 0; n < logicLines; ++n) {
+        apply(accumulated, logicGraphs[n], plan.logic[n]);
+        apply(accumulated, refLogicGraphs[n], plan.refLogic[n]);
+        bitLabels[n]->setVisible(plan.bitLabelVisible[n]);
     }
+    apply(accumulated, fftGraph1, plan.fft1);
+    apply(accumulated, fftGraph2, plan.fft2);
     plot->accumulate(accumulated);
 }
 

@@ -89,6 +89,10 @@ void QuorvelInterface::setupGrid(QCustomPlot *plot)
     setupCursors(plot);
     setupTracers(plot);
     setupSpectrumExtras(plot);
+    // The cursor read-outs are drawn over the markers, lines and tracers
+    // (last on their layer), on the plot's background: nothing hides a digit.
+    for (QCPItemText *label : {deltaTLabel, inverseDeltaTLabel, deltaVLabel, vbLabel, vaLabel})
+        label->setLayer(label->layer());
     setTheme(ui->comboBoxTheme->currentIndex(), &customColors);
 
     // The box first: it copies the bottom and left axes onto the top and right ones.
@@ -164,10 +168,14 @@ void QuorvelInterface::setupScatterStyles(bool vectors)
 {
     const QCPScatterStyle scatter(vectors ? QCPScatterStyle::ssNone : QCPScatterStyle::ssDot, ScatterSize);
     const QCPGraph::LineStyle line = vectors ? QCPGraph::lsLine : QCPGraph::lsNone;
-    QCPGraph *traces[] = {ch1Graph, refCh1Graph, ch2Graph, refCh2Graph};
-    for (QCPGraph *graph : traces) {
+    for (QCPGraph *graph : {ch1Graph, ch2Graph}) {
         graph->setScatterStyle(scatter);
         graph->setLineStyle(line);
+    }
+    // References are always dashed lines: never taken for live dots or lines.
+    for (QCPGraph *graph : {refCh1Graph, refCh2Graph}) {
+        graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
+        graph->setLineStyle(QCPGraph::lsLine);
     }
     xyCurve->setScatterStyle(scatter);
     xyCurve->setLineStyle(vectors ? QCPCurve::lsLine : QCPCurve::lsNone);

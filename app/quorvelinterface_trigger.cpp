@@ -45,10 +45,7 @@ void QuorvelInterface::setTriggerIcon(int icon)
     const bool inverted = (source == trigger::SourceCh1 && ui->checkBoxCH1Invert->isChecked()) ||
                           (source == trigger::SourceCh2 && ui->checkBoxCH2Invert->isChecked());
     const int shown = inverted ? trigger::mirroredIcon(icon) : icon;
-    const QStringList &icons = source == trigger::SourceCh1 ? triggerIconsCh1 : triggerIconsOther;
-    auto iconAt = [&icons](int index) {
-        return index >= 0 && index < icons.size() ? QPixmap(icons.at(index)) : QPixmap();
-    };
+    auto iconAt = [this, source](int index) { return triggerIcon(source, index); };
 
     if (ui->radioButtonWindow->isChecked() && trigger::isChannelSource(source)) {
         windowMarker1->setPixmap(iconAt(trigger::Window2));

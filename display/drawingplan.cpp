@@ -93,12 +93,22 @@ void plan(const frame::Traces &traces, const Options &options, const DecayHistor
     }
 
     if (options.xyMode) {
+        // XY shows the one curve only: no time trace, reference, logic line
+        // or spectrum stays from before.
         clear(out.ch1);
         clear(out.ch2);
+        clear(out.refCh1);
+        clear(out.refCh2);
         for (int k = 0; k < DecayHistory::GraphCount; ++k) {
             clear(out.ch1Persist[k]);
             clear(out.ch2Persist[k]);
         }
+        for (int n = 0; n < frame::LogicLines; ++n) {
+            clear(out.logic[n]);
+            clear(out.refLogic[n]);
+        }
+        clear(out.fft1);
+        clear(out.fft2);
         fill(out.ch1, Action::Set, traces.xyKeys, traces.ch2);
         out.rescaleCh1ValueAxis = true;
         return;

@@ -242,7 +242,8 @@ Result trace(const double *values, int count, const Scale &scale)
 
 bool channelShown(int channel, bool traceOn, bool xyMode, int samplingValue)
 {
-    if (!traceOn || xyMode)
+    // XY draws both channels as one curve, whatever their Trace boxes say.
+    if (!traceOn && !xyMode)
         return false;
     return channel == 1 || samplingValue > frame::FastestTimeBase;
 }

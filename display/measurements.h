@@ -82,8 +82,8 @@ inline Result trace(const QVector<double> &values, const Scale &scale)
     return trace(values.constData(), values.size(), scale);
 }
 
-// Whether a channel's trace is on screen: its Trace box on, not XY, and for
-// CH2 not the fastest time base.
+// Whether a channel's trace is on screen: its Trace box on or XY (the curve
+// draws both channels), and for CH2 not the fastest time base.
 bool channelShown(int channel, bool traceOn, bool xyMode, int samplingValue);
 
 // Four significant digits in the window's number style with a unit prefix

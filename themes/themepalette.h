@@ -5,11 +5,13 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QImage>
 #include <QPen>
 
 class CustomColors;
 
-// The pens, background and read-out colour of a plot theme.
+// The pens, background and read-out colour of a plot theme. References are
+// drawn dashed, live traces solid.
 namespace theme {
 
 enum Theme { Dark = 0, Light = 1, Custom = 2 };
@@ -51,6 +53,15 @@ bool gridPen(int theme, int gridMode, const CustomColors *colors, QPen &pen);
 // The decay-history colour at an intensity 0..10: the trace colour's hue and
 // saturation, its lightness moved towards 0.05 (mirrored on the Light theme).
 QColor dimmedHistoryColor(const QColor &trace, int intensity, int theme);
+
+// Whether dark text reads better than white on the colour.
+bool isLightColor(const QColor &color);
+
+// A marker icon (a coloured badge around a grey symbol) in another colour:
+// the badge takes the colour, keeping its shading; the symbol is dark on a
+// light colour and white on a dark one; transparency stays. An icon whose
+// badge has the colour already comes back as it is.
+QImage tintedIcon(const QImage &icon, const QColor &color);
 
 // "QLabel { background-color : #rrggbb; }"
 QString swatchStyleSheet(const QColor &color);

@@ -6,6 +6,7 @@
 #include "app/quorvelinterface.h"
 #include "quorveltest.h"
 #include "simcontrol.h"
+#include "themes/themepalette.h"
 #include "windowfixture.h"
 
 #include <qcustomplot.h>
@@ -100,6 +101,18 @@ private:
     }
     int plotX(QPoint p) { return int(plot->xAxis->pixelToCoord(p.x())); }
     int plotY(QPoint p) { return int(plot->yAxis->pixelToCoord(p.y())); }
+
+    // A trigger type's icon for a source: the badge icon in the colour of the
+    // source's trace; EXT, which has no trace, keeps the red icons.
+    QImage iconOf(const QString &type, int source)
+    {
+        const QString images = QStringLiteral(":/Bitmaps/Bitmaps/");
+        if (source == 10)
+            return QPixmap(images + type + "r.png").toImage();
+        const int graph = source == 0 ? 0 : source == 1 ? 2 : 22 + 2 * (source - 2);
+        return QPixmap::fromImage(theme::tintedIcon(QImage(images + type + "g.png"), plot->graph(graph)->pen().color()))
+            .toImage();
+    }
 
     int highlighted()
     {
@@ -439,14 +452,14 @@ private slots:
         QTest::addColumn<int>("source");
         QTest::addColumn<bool>("inverted");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("rising, CH1") << "Rising" << 0 << false << "risingg";
-        QTest::newRow("rising, CH1 inverted: green falling") << "Rising" << 0 << true << "fallingg";
-        QTest::newRow("falling, CH2 inverted") << "Falling" << 1 << true << "risingr";
-        QTest::newRow("positive, CH1 inverted") << "Positive" << 0 << true << "negativeg";
-        QTest::newRow("negative, CH2") << "Negative" << 1 << false << "negativer";
-        QTest::newRow("dual, CH1 inverted") << "Dual" << 0 << true << "dualg";
-        QTest::newRow("rising, bit 3") << "Rising" << 5 << false << "risingr";
-        QTest::newRow("falling, EXT") << "Falling" << 10 << false << "fallingr";
+        QTest::newRow("rising, CH1") << "Rising" << 0 << false << "rising";
+        QTest::newRow("rising, CH1 inverted: falling") << "Rising" << 0 << true << "falling";
+        QTest::newRow("falling, CH2 inverted") << "Falling" << 1 << true << "rising";
+        QTest::newRow("positive, CH1 inverted") << "Positive" << 0 << true << "negative";
+        QTest::newRow("negative, CH2") << "Negative" << 1 << false << "negative";
+        QTest::newRow("dual, CH1 inverted") << "Dual" << 0 << true << "dual";
+        QTest::newRow("rising, bit 3") << "Rising" << 5 << false << "rising";
+        QTest::newRow("falling, EXT") << "Falling" << 10 << false << "falling";
     }
 
     void triggerIcons()
@@ -460,34 +473,32 @@ private slots:
             child<QCheckBox>(source == 0 ? "checkBoxCH1Invert" : "checkBoxCH2Invert")->click();
         child<QRadioButton>(qPrintable("radioButton" + type))->click();
         QVERIFY(markers[Trigger]->visible());
-        QCOMPARE(markers[Trigger]->pixmap().toImage(),
-                 QPixmap(":/Bitmaps/Bitmaps/" + icon + ".png").toImage());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(), iconOf(icon, source));
         QVERIFY(!markers[Window1]->visible() && !markers[Window2]->visible());
     }
 
     void iconFollowsInversionAndSourceChanges()
     {
-        const auto shows = [this](const char *icon) {
-            return markers[Trigger]->pixmap().toImage() ==
-                   QPixmap(QString(":/Bitmaps/Bitmaps/") + icon + ".png").toImage();
+        const auto shows = [this](const char *icon, int source) {
+            return markers[Trigger]->pixmap().toImage() == iconOf(icon, source);
         };
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
         child<QRadioButton>("radioButtonRising")->click();
-        QVERIFY(shows("risingg"));
+        QVERIFY(shows("rising", 0));
         // Inverting the source mirrors the icon, and back.
         child<QCheckBox>("checkBoxCH1Invert")->click();
-        QVERIFY(shows("fallingg"));
+        QVERIFY(shows("falling", 0));
         child<QCheckBox>("checkBoxCH1Invert")->click();
-        QVERIFY(shows("risingg"));
+        QVERIFY(shows("rising", 0));
         // A rising trigger on inverted CH1, then CH2 (not inverted) as the
-        // source: the icon is the rising one again, in red.
+        // source: the icon is the rising one again, in CH2's colour.
         child<QCheckBox>("checkBoxCH1Invert")->click();
-        QVERIFY(shows("fallingg"));
+        QVERIFY(shows("falling", 0));
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(1);
-        QVERIFY(shows("risingr"));
+        QVERIFY(shows("rising", 1));
         // and back to CH1, still inverted
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
-        QVERIFY(shows("fallingg"));
+        QVERIFY(shows("falling", 0));
     }
 
     void windowAndFreeModeMarkers()
@@ -496,8 +507,8 @@ private slots:
         child<QRadioButton>("radioButtonWindow")->click();
         QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
         QVERIFY(!markers[Trigger]->visible());
-        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2r.png").toImage());
-        QCOMPARE(markers[Window2]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window1r.png").toImage());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), iconOf("window2", 1));
+        QCOMPARE(markers[Window2]->pixmap().toImage(), iconOf("window1", 1));
         // The window markers stand at the two levels the instrument holds.
         const int position = child<QSlider>("ch2PositionSlider")->value();
         for (int k = 0; k < 2; ++k) {
@@ -522,14 +533,14 @@ private slots:
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(0);
         child<QRadioButton>("radioButtonWindow")->click();
         QVERIFY(markers[Window1]->visible() && markers[Window2]->visible());
-        QCOMPARE(markers[Window1]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/window2g.png").toImage());
+        QCOMPARE(markers[Window1]->pixmap().toImage(), iconOf("window2", 0));
         // A logic line has no levels: both window markers go, the trigger
-        // marker shows the line's edge in red.
+        // marker shows the line's edge in the line's colour.
         child<QComboBox>("comboBoxTrigSource")->setCurrentIndex(4);
         QVERIFY(!markers[Window1]->visible());
         QVERIFY(!markers[Window2]->visible());
         QVERIFY(markers[Trigger]->visible());
-        QCOMPARE(markers[Trigger]->pixmap().toImage(), QPixmap(":/Bitmaps/Bitmaps/risingr.png").toImage());
+        QCOMPARE(markers[Trigger]->pixmap().toImage(), iconOf("rising", 4));
         // Reading the instrument's settings back shows the same.
         reconnect(1);
         QCOMPARE(child<QComboBox>("comboBoxTrigSource")->currentIndex(), 4);
@@ -790,7 +801,7 @@ private slots:
                         1.0);
             QVERIFY(std::fabs(markers[VB]->bottom->pixelPosition().x() - plot->xAxis->coordToPixel(b)) <=
                     1.0);
-            QCOMPARE(readout("ΔT")->position->pixelPosition(), QPointF(plot->width() - 25, 25));
+            QCOMPARE(readout("ΔT")->position->pixelPosition(), QPointF(plot->width() - 25, 40));
         }
     }
 };

@@ -282,9 +282,12 @@ private slots:
         QCOMPARE(plan.ch2.action, Action::Clear);
         for (int k = 0; k < DecayHistory::GraphCount; ++k)
             QCOMPARE(plan.ch1Persist[k].action, Action::Clear);
-        QCOMPARE(plan.fft1.action, Action::Keep);
-        QCOMPARE(plan.refCh1.action, Action::Keep);
-        QCOMPARE(plan.logic[1].action, Action::Keep);
+        // Nothing from before XY stays on the plot.
+        QCOMPARE(plan.fft1.action, Action::Clear);
+        QCOMPARE(plan.refCh1.action, Action::Clear);
+        QCOMPARE(plan.logic[1].action, Action::Clear);
+        QCOMPARE(plan.refLogic[1].action, Action::Clear);
+        QVERIFY(!plan.bitLabelVisible[1]);
     }
 
     void spectrumUsesTheFirst128Keys_data()

@@ -337,11 +337,13 @@ private slots:
         QTest::addColumn<bool>("shown");
         QTest::newRow("CH1 on") << 1 << true << false << 7 << true;
         QTest::newRow("CH1 off") << 1 << false << false << 7 << false;
-        QTest::newRow("CH1 in XY") << 1 << true << true << 7 << false;
+        QTest::newRow("CH1 in XY") << 1 << true << true << 7 << true;
+        QTest::newRow("CH1 off in XY") << 1 << false << true << 7 << true;
         QTest::newRow("CH1 at 8 us/div") << 1 << true << false << 0 << true;
         QTest::newRow("CH2 at 8 us/div is not drawn") << 2 << true << false << 0 << false;
         QTest::newRow("CH2 at 16 us/div") << 2 << true << false << 1 << true;
-        QTest::newRow("CH2 in XY") << 2 << true << true << 7 << false;
+        QTest::newRow("CH2 in XY") << 2 << true << true << 7 << true;
+        QTest::newRow("CH2 in XY at 8 us/div") << 2 << true << true << 0 << false;
     }
     void channelShown()
     {

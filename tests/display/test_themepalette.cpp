@@ -161,6 +161,58 @@ private slots:
         QCOMPARE(p.ch1.widthF(), 2.0);
     }
 
+    // A green badge with a darker border around a grey symbol, in another colour.
+    void tintedIconTakesTheColour_data()
+    {
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QColor>("symbol");
+        QTest::newRow("dark blue: white symbol") << QColor("#2a50fd") << QColor(Qt::white);
+        QTest::newRow("red: white symbol") << QColor(Qt::red) << QColor(Qt::white);
+        QTest::newRow("yellow: dark symbol") << QColor(230, 200, 0) << QColor("#2b2d33");
+        QTest::newRow("the badge's own green") << QColor(75, 229, 28) << QColor("#2b2d33");
+    }
+    void tintedIconTakesTheColour()
+    {
+        QFETCH(QColor, color);
+        QFETCH(QColor, symbol);
+        const QColor badge(75, 229, 28), border(46, 143, 16), grey(43, 45, 51);
+        QImage icon(8, 1, QImage::Format_ARGB32);
+        const QColor pixels[] = {badge, badge, badge, border, grey, QColor(0, 0, 0, 0), QColor(75, 229, 28, 128), badge};
+        for (int x = 0; x < 8; ++x)
+            icon.setPixelColor(x, 0, pixels[x]);
+        const QImage out = theme::tintedIcon(icon, color);
+        QCOMPARE(out.size(), icon.size());
+        auto near = [](const QColor &a, const QColor &b) {
+            return std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 &&
+                   std::abs(a.blue() - b.blue()) <= 2 && a.alpha() == b.alpha();
+        };
+        QVERIFY2(near(out.pixelColor(0, 0), color), qPrintable(out.pixelColor(0, 0).name()));
+        // The border keeps its shade: the colour's hue, darker by the border's ratio.
+        const QColor edge = out.pixelColor(3, 0);
+        QVERIFY(std::abs(edge.hsvHue() - color.hsvHue()) <= 2);
+        QVERIFY2(std::fabs(edge.valueF() - color.valueF() * border.valueF() / badge.valueF()) < 0.01,
+                 qPrintable(edge.name()));
+        QVERIFY2(near(out.pixelColor(4, 0), symbol), qPrintable(out.pixelColor(4, 0).name()));
+        QCOMPARE(out.pixelColor(5, 0).alpha(), 0);
+        QColor half = color;
+        half.setAlpha(128);
+        QVERIFY2(near(out.pixelColor(6, 0), half), qPrintable(out.pixelColor(6, 0).name(QColor::HexArgb)));
+        QCOMPARE(out == icon, color == badge); // an icon in its own colour is not redrawn
+    }
+
+    // References are dashed in every theme, so that they are not taken for live traces.
+    void referencesAreDashed()
+    {
+        const CustomColors colors = CustomColors::defaults();
+        for (int t : {theme::Dark, theme::Light, theme::Custom}) {
+            const theme::Palette p = theme::palette(t, &colors);
+            for (const QPen &pen : {p.refCh1, p.refCh2, p.refLogic[0], p.refLogic[7]})
+                QCOMPARE(pen.style(), Qt::DashLine);
+            for (const QPen &pen : {p.ch1, p.ch2, p.logic[0]})
+                QCOMPARE(pen.style(), Qt::SolidLine);
+        }
+    }
+
     void gridPens_data()
     {
         QTest::addColumn<int>("theme");

@@ -2,12 +2,14 @@
 #include "instrumentwindow.h"
 
 #include "display/plotwidget.h"
+#include "instruments/customwave.h"
 #include "generator.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -294,6 +296,7 @@ private slots:
         child<QPushButton>("saveAWGButton")->click();
         QCOMPARE(sim::customWave(), QByteArray("\x01\x02\x03\x04", 4) + first.mid(4));
         QCOMPARE(child<QLabel>("notifLabel")->text(), QStringLiteral("Custom wave uploaded: 4 values."));
+        QCOMPARE(child<QLabel>("customWaveStatusLabel")->text(), QStringLiteral("Custom wave uploaded: 4 values."));
     }
 
     // A value the instrument cannot take refuses the whole text: nothing is
@@ -322,6 +325,23 @@ private slots:
         const QString status = child<QLabel>("notifLabel")->text();
         QVERIFY2(status.startsWith("Custom wave not uploaded: " + message), qPrintable(status));
         QVERIFY2(status.contains("-127 to 127"), qPrintable(status));
+        // Also on the page, where the user pressed the button.
+        QCOMPARE(child<QLabel>("customWaveStatusLabel")->text(), status);
+        QVERIFY(child<QLabel>("customWaveStatusLabel")->isVisible());
+    }
+
+    // The page names the expected format in a label of its own, above the
+    // editor: it stays in sight while a text is typed.
+    void formatIsShownAboveTheText()
+    {
+        auto *label = child<QLabel>("customFormatLabel");
+        auto *editor = child<QPlainTextEdit>("textEditCSV");
+        editor->setPlainText("1,2,3");
+        QTRY_VERIFY(label->isVisible());
+        QCOMPARE(label->text(), customwave::formatHint());
+        QVERIFY2(label->height() >= label->heightForWidth(label->width()), "the text is cut");
+        QCOMPARE(label->parentWidget(), editor->parentWidget());
+        QVERIFY(label->geometry().bottom() < editor->geometry().top());
     }
 
     // Open CSV puts the file's text in the editor and sends nothing; a file

@@ -582,8 +582,8 @@ private slots:
 
         child<QCheckBox>("xyMode")->setChecked(true);
         QVERIFY(waitForReplots(2));
-        // XY: the spectrum is neither computed nor cleared.
-        QCOMPARE(plot->graph(Fft1)->dataCount(), 128);
+        // XY: the spectrum is not computed, and XY shows only its curve.
+        QCOMPARE(plot->graph(Fft1)->dataCount(), 0);
         QCOMPARE(plot->graph(Ch2)->dataCount(), 0);
     }
 

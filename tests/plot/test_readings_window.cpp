@@ -5,6 +5,8 @@
 #include "quorveltest.h"
 #include "settings/registers.h"
 #include "simcontrol.h"
+#include "themes/customcolors.h"
+#include "themes/themepalette.h"
 #include "windowfixture.h"
 
 #include <qcustomplot.h>
@@ -15,8 +17,12 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSlider>
+#include <QToolTip>
+
+#include <QHash>
 
 #include <cmath>
+#include <utility>
 
 namespace sim = quorvelsim;
 
@@ -99,6 +105,48 @@ class TestReadingsWindow : public QObject
                 return g;
         }
         return nullptr;
+    }
+
+    QCPItemText *bitLabel(int n)
+    {
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemText *>(f.plot()->item(i)))
+                if (t->text() == QStringLiteral("Bit %1").arg(n))
+                    return t;
+        return nullptr;
+    }
+
+    QCPItemText *readout(const QString &prefix)
+    {
+        for (int i = 0; i < f.plot()->itemCount(); ++i)
+            if (auto *t = qobject_cast<QCPItemText *>(f.plot()->item(i)))
+                if (t->text().startsWith(prefix))
+                    return t;
+        return nullptr;
+    }
+
+    // The badge of a marker icon: its most frequent opaque colour.
+    static QColor badgeOf(const QCPItemPixmap *m)
+    {
+        const QImage image = m->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        QHash<QRgb, int> counts;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) == 255)
+                    ++counts[image.pixel(x, y)];
+        QRgb most = 0;
+        int count = 0;
+        for (auto it = counts.constBegin(); it != counts.constEnd(); ++it)
+            if (it.value() > count) {
+                count = it.value();
+                most = it.key();
+            }
+        return QColor::fromRgba(most);
+    }
+    static bool near(const QColor &a, const QColor &b)
+    {
+        return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 &&
+               std::abs(a.blue() - b.blue()) <= 3;
     }
 
     bool scopeButtonsEnabled()
@@ -256,14 +304,231 @@ private slots:
         QCOMPARE(triggerText()->color(), logicGraph(3)->pen().color());
     }
 
+    // ΔT and 1/ΔT lie clear of the vertical cursor markers wherever these
+    // are dragged, and every cursor read-out is drawn over the markers and
+    // lines, on the plot's background.
+    void cursorReadoutsStayReadable()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        QVERIFY(f.waitForReplots(2));
+        const int right = f.plot()->axisRect()->rect().right();
+        for (int index : {3, 2}) { // B, then A onto it
+            const QPoint from = centre(marker(index));
+            press(from);
+            move(QPoint(right - 2, from.y()));
+            release(QPoint(right - 2, from.y()));
+        }
+        QVERIFY(f.waitForReplots(2));
+        const QImage picture = f.plot()->toPixmap().toImage();
+        const QColor background = picture.pixelColor(picture.width() - 2, picture.height() - 2);
+        const QCPLayer *layer = f.plot()->layer(QStringLiteral("main"));
+        int lastMarker = -1;
+        for (int i = 0; i < 9; ++i)
+            lastMarker = std::max(lastMarker, layer->children().indexOf(marker(i)));
+        for (const char *prefix : {"ΔT", "1/ΔT", "ΔV", "Va", "Vb"}) {
+            QCPItemText *label = readout(QString::fromUtf8(prefix));
+            QVERIFY2(label && label->visible(), prefix);
+            QVERIFY2(layer->children().indexOf(label) > lastMarker, prefix);
+            QCOMPARE(label->brush().color(), background);
+            const QRectF text(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+            for (int v : {2, 3}) {
+                const QRectF m(QPointF(marker(v)->left->pixelPosition().x(), marker(v)->top->pixelPosition().y()),
+                               QSizeF(marker(v)->pixmap().size()));
+                QVERIFY2(!text.intersects(m), qPrintable(QString("%1 under vertical marker %2").arg(prefix).arg(v)));
+            }
+        }
+    }
+
+    // A press on the plot with no cursor channel says where to choose one;
+    // with one chosen the info line is left alone.
+    void pressWithoutCursorChannelGivesAHint()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        QVERIFY(child<QRadioButton>("radioButtonCursorNone")->isChecked());
+        auto *info = child<QLabel>("infoLabel");
+        const QPoint empty = pixelOf(128, 420);
+        press(empty);
+        release(empty);
+        const QString hint("Cursors: choose CH1 or CH2 under Cursors on the Options page");
+        QCOMPARE(info->text(), hint);
+        // The info line is on another page: the hint also shows at the pointer.
+        QTRY_COMPARE(QToolTip::text(), hint);
+        QToolTip::hideText();
+
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        info->setText(QStringLiteral("unchanged"));
+        press(empty);
+        move(empty + QPoint(0, 20));
+        release(empty + QPoint(0, 20));
+        QCOMPARE(info->text(), QString("unchanged"));
+    }
+
+    // Track: the horizontal cursors stand on the trace at the vertical ones;
+    // Va and Vb read the volts where the markers stand, right after a drag,
+    // after the next frame, and after a drag while stopped.
+    void trackReadoutsMatchTheMarkers()
+    {
+        QVERIFY(f.startStreaming(QSize(1200, 1100)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        child<QRadioButton>("radioButtonCursorCH1")->click();
+        child<QCheckBox>("checkBoxCursorVertical")->click();
+        child<QCheckBox>("checkBoxCursorTrack")->click();
+        QVERIFY(f.waitForReplots(2));
+        const double voltsPerDiv = 0.64; // the start gain
+        const int zero = 256 + child<QSlider>("ch1PositionSlider")->value();
+        // The read-outs' volts of the plot value where a horizontal marker's line stands.
+        auto markerVolts = [&](int index) {
+            const double value = std::round(f.plot()->yAxis->pixelToCoord(marker(index)->right->pixelPosition().y()));
+            return (std::floor((value - zero + 256) / 4) - 63) * voltsPerDiv / 16;
+        };
+        auto readVolts = [&](const char *prefix) {
+            return readout(QString::fromUtf8(prefix))->text().mid(5).trimmed().section(' ', 0, 0).toDouble();
+        };
+        auto matches = [&]() -> QString {
+            const double va = readVolts("Va = "), vb = readVolts("Vb = ");
+            if (std::fabs(va - markerVolts(0)) < 1e-6 && std::fabs(vb - markerVolts(1)) < 1e-6)
+                return QString();
+            return QString("Va %1 Vb %2, markers at %3 and %4").arg(va).arg(vb).arg(markerVolts(0)).arg(markerVolts(1));
+        };
+        auto dragVertical = [&](int index, int column) {
+            const QPoint from = centre(marker(index)), to(pixelOf(column, 0).x(), from.y());
+            press(from);
+            move((from + to) / 2);
+            move(to);
+            release(to);
+        };
+        // A quarter period (8 columns at 1 ms/div) apart: other volts.
+        dragVertical(3, 100);
+        dragVertical(2, 36);
+        QVERIFY(f.waitForReplots(1));
+        QString miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after the drags: " + miss));
+        const double before = readVolts("Va = ");
+        dragVertical(2, 44);
+        QVERIFY(f.waitForReplots(1));
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after a drag: " + miss));
+        QVERIFY(readVolts("Va = ") != before);
+        QVERIFY(f.waitForFrames(2));
+        QVERIFY(f.waitForReplots(1));
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("after a frame: " + miss));
+
+        child<QAbstractButton>("stopButton")->click();
+        QTRY_COMPARE(state(), QString("Stopped"));
+        const double running = readVolts("Va = ");
+        dragVertical(2, 52);
+        QTRY_VERIFY(readVolts("Va = ") != running);
+        miss = matches();
+        QVERIFY2(miss.isEmpty(), qPrintable("stopped, after a drag: " + miss));
+    }
+
+    // Every marker, label and read-out of a source in that source's colour,
+    // references dashed in their reference colour, the legend row on the
+    // plot's background: in each theme.
+    void coloursFollowTheSource_data()
+    {
+        QTest::addColumn<int>("theme");
+        QTest::newRow("Dark") << 0;
+        QTest::newRow("Light") << 1;
+        QTest::newRow("Custom") << 2;
+    }
+    void coloursFollowTheSource()
+    {
+        QFETCH(int, theme);
+        QVERIFY(f.startStreaming(QSize(1200, 850)));
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+        CustomColors colors = CustomColors::defaults();
+        colors.setColor(QStringLiteral("CH1"), QColor(0, 160, 255));
+        colors.setColor(QStringLiteral("CH2"), QColor(230, 200, 0));
+        colors.setColor(QStringLiteral("CH1 REF"), QColor(120, 120, 255));
+        colors.setColor(QStringLiteral("BIT 3"), QColor(200, 0, 200));
+        colors.setColor(QStringLiteral("BACKGROUND"), QColor(20, 20, 60));
+        if (theme == 2) {
+            QVERIFY(QMetaObject::invokeMethod(f.get(), "setTheme", Qt::DirectConnection, Q_ARG(int, 2),
+                                              Q_ARG(CustomColors *, &colors)));
+        } else {
+            auto *box = child<QComboBox>("comboBoxTheme");
+            box->setCurrentIndex(theme);
+            emit box->activated(theme);
+        }
+        const theme::Palette palette = theme::palette(theme, &colors);
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QVERIFY(f.waitForReplots(2));
+        const QColor ch1 = palette.ch1.color(), ch2 = palette.ch2.color(), bit3 = palette.logic[3].color();
+        QCOMPARE(f.plot()->graph(0)->pen().color(), ch1);
+
+        // The trigger marker of CH1, recoloured by the theme alone; the zero markers.
+        QVERIFY2(near(badgeOf(marker(6)), ch1), qPrintable(badgeOf(marker(6)).name()));
+        QCOMPARE(triggerText()->color(), ch1);
+        QVERIFY2(near(badgeOf(marker(4)), ch1), qPrintable(badgeOf(marker(4)).name()));
+        QVERIFY2(near(badgeOf(marker(5)), ch2), qPrintable(badgeOf(marker(5)).name()));
+        // CH2, then logic line 3 as the source.
+        auto *source = child<QComboBox>("comboBoxTrigSource");
+        source->setCurrentIndex(1);
+        QTRY_VERIFY2(near(badgeOf(marker(6)), ch2), qPrintable(badgeOf(marker(6)).name()));
+        QTRY_COMPARE(triggerText()->color(), ch2);
+        source->setCurrentIndex(2 + 3);
+        QTRY_VERIFY2(near(badgeOf(marker(6)), bit3), qPrintable(badgeOf(marker(6)).name()));
+        QTRY_COMPARE(triggerText()->color(), bit3);
+        QCOMPARE(bitLabel(3)->color(), bit3);
+        QCOMPARE(logicGraph(3)->pen().color(), bit3);
+
+        // References: dashed lines in the reference colours, in any drawing mode.
+        child<QCheckBox>("checkBoxVectors")->click();
+        const struct
+        {
+            int graph;
+            QColor color;
+        } references[] = {{1, palette.refCh1.color()}, {3, palette.refCh2.color()}};
+        for (const auto &r : references) {
+            const QCPGraph *g = f.plot()->graph(r.graph);
+            QCOMPARE(g->pen().style(), Qt::DashLine);
+            QCOMPARE(g->pen().color(), r.color);
+            QCOMPARE(g->lineStyle(), QCPGraph::lsLine);
+        }
+        for (int n = 0; n < 8; ++n)
+            QCOMPARE(f.plot()->graph(23 + 2 * n)->pen().style(), Qt::DashLine);
+        QCOMPARE(f.plot()->graph(0)->lineStyle(), QCPGraph::lsNone); // the live trace in dots
+
+        // The legend row: the plot's background, each channel's text in its colour.
+        auto *pane = child<QWidget>("widget");
+        auto *ch1Label = child<QLabel>("ch1Label");
+        auto *timeLabel = child<QLabel>("timeLabel");
+        const QImage row = pane->grab().toImage();
+        const QPoint between((ch1Label->geometry().right() + timeLabel->geometry().left()) / 2,
+                             ch1Label->geometry().center().y());
+        QCOMPARE(row.pixelColor(between), palette.background.color());
+        for (const auto &[name, color] : {std::pair<const char *, QColor>{"ch1Label", ch1}, {"ch2Label", ch2}}) {
+            const QImage text = child<QLabel>(name)->grab().toImage();
+            bool found = false;
+            for (int y = 0; y < text.height() && !found; ++y)
+                for (int x = 0; x < text.width() && !found; ++x)
+                    found = near(text.pixelColor(x, y), color);
+            QVERIFY2(found, name);
+        }
+    }
+
     // XY: one curve, its points in sampling order, on square divisions.
     void xyIsACurveInTimeOrder()
     {
         QVERIFY(f.startStreaming(QSize(1200, 850)));
         child<QCheckBox>("checkBoxVectors")->setChecked(true);
+        child<QCheckBox>("checkBoxCHDTrace")->setChecked(true);
+        QTRY_VERIFY(logicGraph(3)->dataCount() > 0);
+        QTRY_VERIFY(bitLabel(3)->visible());
         child<QCheckBox>("xyMode")->click();
         QVERIFY(f.waitForFrames(2));
         QVERIFY(f.waitForReplots(2));
+        // Only the curve: the logic lines and their labels are gone.
+        for (int n = 0; n < 8; ++n) {
+            QCOMPARE(logicGraph(n)->dataCount(), 0);
+            QVERIFY(!bitLabel(n)->visible());
+        }
         QCPCurve *curve = nullptr;
         for (int i = 0; i < f.plot()->plottableCount(); ++i)
             if (auto *c = qobject_cast<QCPCurve *>(f.plot()->plottable(i)))
@@ -293,6 +558,7 @@ private slots:
         QTRY_VERIFY(!curve->visible());
         QCOMPARE(x->range(), QCPRange(0, 256));
         QCOMPARE(y->range(), QCPRange(0, 512));
+        QTRY_VERIFY(logicGraph(3)->dataCount() > 0); // back with the time traces
     }
 };
 

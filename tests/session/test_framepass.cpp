@@ -225,7 +225,8 @@ private slots:
     }
 
     // The boxes read "----" for a channel not on screen; otherwise the trace
-    // is measured at the state's position, gain and time base.
+    // is measured at the state's position, gain and time base. XY draws both
+    // channels as its curve, whatever their Trace boxes say.
     void measurements_data()
     {
         QTest::addColumn<int>("channel");
@@ -235,7 +236,8 @@ private slots:
         QTest::addColumn<bool>("measured");
         QTest::newRow("CH1") << 1 << true << false << 5 << true;
         QTest::newRow("CH1 off") << 1 << false << false << 5 << false;
-        QTest::newRow("CH1 in XY") << 1 << true << true << 5 << false;
+        QTest::newRow("CH1 in XY") << 1 << true << true << 5 << true;
+        QTest::newRow("CH1 off in XY") << 1 << false << true << 5 << true;
         QTest::newRow("CH2") << 2 << true << false << 5 << true;
         QTest::newRow("CH2 at the fastest time base") << 2 << true << false << frame::FastestTimeBase << false;
     }

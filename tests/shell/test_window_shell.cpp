@@ -136,7 +136,7 @@ private slots:
             const char *prefix;
             int fromRight, y, fromBottom;
         } expected[] = {
-            {"ΔT", 25, 25, -1},  {"1/ΔT", 25, 40, -1}, {"ΔV", 150, -1, 55},
+            {"ΔT", 25, 40, -1},  {"1/ΔT", 25, 55, -1}, {"ΔV", 150, -1, 55},
             {"Vb", 150, -1, 70}, {"Va", 150, -1, 85},
         };
         for (const QSize size : {QSize(1000, 900), QSize(900, 700)}) {
